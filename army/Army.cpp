@@ -1,0 +1,257 @@
+#include "Army.h"
+
+#include <cassert>
+
+Army::Army() : units(static_cast<size_t>(maxSize)) {}
+
+void Army::Grow(int32_t n) {
+    if (n <= 0)
+        return;
+    // A vector keeps the first currentSize records in order on resize, which
+    // is all that growing promises; the new records are default ones.
+    units.resize(static_cast<size_t>(maxSize) + static_cast<size_t>(n));
+    for (size_t i = static_cast<size_t>(currentSize); i < units.size(); ++i)
+        units[i] = Unit{};
+    maxSize += n;
+}
+
+void Army::SwapUnits(int32_t i, int32_t j) {
+    assert(i >= 0 && j >= 0 && i < maxSize && j < maxSize);
+    std::swap(units[i], units[j]);
+}
+
+void Army::Partition(int32_t lo, int32_t hi, std::string_view code) {
+    if (hi < lo)
+        return;
+    auto isCode = [&](int32_t idx) { return kindOf(idx).Position == code; };
+    int32_t i = lo - 1;
+    int32_t j = hi + 1;
+    for (;;) {
+        do
+            ++i;
+        while (!isCode(i) && i != hi);
+        do
+            --j;
+        while (isCode(j) && j != lo);
+        if (j != lo && i != hi)
+            SwapUnits(i, j);
+        if (j <= i)
+            break;
+    }
+    // The scans crossed after the last exchange: undo it.
+    if (j != lo && i != hi)
+        SwapUnits(i, j);
+}
+
+void Army::fillUnit(int32_t i, int32_t k) {
+    Unit& u = units[i];
+    u.Hitpoints = unittypes[k].Hitpoints;
+    u.Typeindex = k;
+    u.Retaliations = 0;
+}
+
+void Army::Rebuild() {
+    NumberF = NumberR = NumberM = NumberG = NumberB = 0;
+    int32_t front = 0;
+    int32_t back = currentSize - 1;
+    for (int32_t k = 0; k <= currentType; ++k) {
+        Unittype& kind = unittypes[k];
+        const bool isB = kind.Position == "B";
+        for (int32_t n = 0; n < kind.Number; ++n) {
+            assert(front <= back);
+            fillUnit(isB ? back-- : front++, k);
+        }
+        kind.PhaseCasualties = 0;
+        kind.BattleCasualties = 0;
+        if (kind.Position == "R")
+            NumberR += kind.Number;
+        else if (kind.Position == "G")
+            NumberG += kind.Number;
+        else if (kind.Position == "F")
+            NumberF += kind.Number;
+        else if (isB)
+            NumberB += kind.Number;
+        else if (kind.Position == "M")
+            NumberM += kind.Number;
+        if (kind.Rangedoff > 0 && kind.Position != "R")
+            NumberR += kind.Number;
+    }
+    for (int32_t i = 0; i < currentSize; ++i)
+        units[i].Retaliations = 0;
+    SizeMinusB = currentSize - NumberB;
+}
+
+int32_t Army::kindCount() const {
+    int32_t n = 0;
+    for (int32_t k = 0; k <= currentType; ++k)
+        n += unittypes[k].Fullname.empty() ? 0 : 1;
+    return n;
+}
+
+Army::AddResult Army::AddKind(const KindValues& v, int32_t n, int32_t* kindIndex) {
+    if (n < 1 || v.Attacks < 1 || v.Hitpoints < 1)
+        return AddResult::BadValues;
+    // The next free slot, searched forward from the newest kind; an army
+    // holding all its kinds refuses before anything changes.
+    int32_t k = currentType;
+    while (k < maxTypes && !unittypes[k].Fullname.empty())
+        ++k;
+    if (k >= maxTypes)
+        return AddResult::ArmyFull;
+
+    while (currentSize + n > maxSize)
+        Grow(n);
+    currentType = k;
+
+    Unittype& kind = unittypes[k];
+    // An empty name would make the slot look free to the next add.
+    kind.Fullname = v.Fullname.empty() ? "Nameless Unit" : v.Fullname;
+    kind.Number = n;
+    kind.Abbreviation = v.Abbreviation;
+    kind.Offense = v.Offense;
+    kind.Defense = v.Defense;
+    kind.Rangedoff = v.Rangedoff;
+    kind.Attacks = v.Attacks;
+    kind.Hitpoints = v.Hitpoints;
+    kind.Position = v.Position;
+    kind.Type = v.Type;
+
+    for (int32_t i = currentSize; i < currentSize + n; ++i)
+        fillUnit(i, k);
+    currentSize += n;
+    if (v.Position != "B")
+        SizeMinusB += n;
+
+    if (v.Position == "B")
+        NumberB += n;
+    else if (v.Position == "F")
+        NumberF += n;
+    else if (v.Position == "G")
+        NumberG += n;
+    else if (v.Position == "R")
+        NumberR += n;
+    else if (v.Position == "M")
+        NumberM += n;
+    if (v.Rangedoff > 0 && v.Position != "R")
+        NumberR += n;
+
+    Partition(0, currentSize - 1, "B");
+    if (NumberB < currentSize)
+        Partition(0, currentSize - 1 - NumberB, "R");
+    if (kindIndex)
+        *kindIndex = k;
+    return AddResult::Added;
+}
+
+bool Army::ApplyKind(int32_t k, const KindValues& v, int32_t n) {
+    if (k < 0 || k > currentType || unittypes[k].Fullname.empty())
+        return false;
+    if (n < 1 || v.Attacks < 1 || v.Hitpoints < 1 || v.Fullname.empty())
+        return false;
+    Unittype& kind = unittypes[k];
+    const int32_t numberChange = n - kind.Number;
+    if (numberChange > 0)
+        while (currentSize + numberChange > maxSize)
+            Grow(numberChange);
+    kind.Number = n;
+    kind.Position = v.Position;
+    kind.Offense = v.Offense;
+    kind.Defense = v.Defense;
+    kind.Rangedoff = v.Rangedoff;
+    kind.Attacks = v.Attacks;
+    kind.Hitpoints = v.Hitpoints;
+    kind.Type = v.Type;
+    kind.Fullname = v.Fullname;
+    currentSize += numberChange;
+    Rebuild();
+    return true;
+}
+
+bool Army::RemoveKind(int32_t k) {
+    const int32_t L = currentType;
+    if (k < 0 || k > L)
+        return false;
+    currentSize -= unittypes[k].Number;
+    for (int32_t j = k; j <= L; ++j) {
+        // With every slot in use there is no free slot behind the last kind:
+        // it takes the values of a default kind instead.
+        const Unittype next = j + 1 < maxTypes ? unittypes[j + 1] : Unittype{};
+        Unittype& kind = unittypes[j];
+        kind.Abbreviation = next.Abbreviation;
+        kind.Fullname = next.Fullname;
+        kind.Number = next.Number;
+        kind.Position = next.Position;
+        kind.Type = next.Type;
+        kind.Offense = next.Offense;
+        kind.Defense = next.Defense;
+        kind.Rangedoff = next.Rangedoff;
+        kind.Attacks = next.Attacks;
+        kind.Hitpoints = next.Hitpoints;
+    }
+    if (L > 0)
+        currentType = L - 1;
+    Rebuild();
+    return true;
+}
+
+std::string Army::checkInvariants() const {
+    if (maxSize != static_cast<int32_t>(units.size()))
+        return "maxSize differs from the unit array";
+    if (currentSize < 0 || currentSize > maxSize)
+        return "currentSize out of range";
+    if (currentType < 0 || currentType >= maxTypes)
+        return "currentType out of range";
+    int64_t sum = 0;
+    std::array<int32_t, maxTypes> perKind{};
+    int32_t f = 0, r = 0, m = 0, g = 0, b = 0;
+    for (int32_t k = 0; k < maxTypes; ++k) {
+        const Unittype& kind = unittypes[k];
+        if (k > currentType) {
+            if (!kind.Fullname.empty() || kind.Number != 0)
+                return "kind " + std::to_string(k) + " beyond currentType is in use";
+            continue;
+        }
+        if (kind.Fullname.empty() && !(k == 0 && currentSize == 0 && kind.Number == 0))
+            return "kind " + std::to_string(k) + " in use has no name";
+        if (kind.Number < 0)
+            return "kind " + std::to_string(k) + " has a negative number";
+        sum += kind.Number;
+    }
+    if (sum != currentSize)
+        return "kind numbers add up to " + std::to_string(sum) + ", not currentSize " + std::to_string(currentSize);
+    bool seenB = false;
+    for (int32_t i = 0; i < currentSize; ++i) {
+        const Unit& u = units[i];
+        if (u.Typeindex < 0 || u.Typeindex > currentType)
+            return "unit " + std::to_string(i) + " has a bad kind index";
+        const Unittype& kind = unittypes[u.Typeindex];
+        ++perKind[u.Typeindex];
+        if (u.Hitpoints != kind.Hitpoints)
+            return "unit " + std::to_string(i) + " does not have its kind's hit points";
+        if (u.Retaliations != 0)
+            return "unit " + std::to_string(i) + " has counter-strikes left over";
+        const std::string& p = kind.Position;
+        if (p == "B") {
+            seenB = true;
+            ++b;
+        } else {
+            if (seenB)
+                return "unit " + std::to_string(i) + " stands behind the back line";
+            f += p == "F";
+            r += p == "R";
+            m += p == "M";
+            g += p == "G";
+        }
+        if (kind.Rangedoff > 0 && p != "R")
+            ++r;
+    }
+    for (int32_t k = 0; k <= currentType; ++k)
+        if (perKind[k] != unittypes[k].Number)
+            return "kind " + std::to_string(k) + " has " + std::to_string(perKind[k]) + " units, not " +
+                   std::to_string(unittypes[k].Number);
+    if (f != NumberF || r != NumberR || m != NumberM || g != NumberG || b != NumberB)
+        return "position counters disagree with the units";
+    if (SizeMinusB + NumberB != currentSize)
+        return "SizeMinusB + NumberB differs from currentSize";
+    return {};
+}

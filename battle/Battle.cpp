@@ -1,0 +1,532 @@
+#include "Battle.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <ctime>
+
+namespace {
+uint64_t splitmix64(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+// Battles seeded from the clock in this process; mixed into every seed so
+// that two battles started within one clock tick still fight differently.
+std::atomic<uint64_t> clockSeededBattles{0};
+}  // namespace
+
+Battle::Battle(ReportColumns* report) : report_(report) {}
+
+// ---- Random draws ----------------------------------------------------------
+
+void Battle::Seed(uint64_t seed) {
+    state_ = splitmix64(seed);
+    if (state_ == 0)
+        state_ = 0x9E3779B97F4A7C15ULL;
+}
+
+void Battle::Randomize() {
+    if (fixedSeed_) {
+        Seed(*fixedSeed_ + battlesSeeded_++);
+        return;
+    }
+    const uint64_t count = clockSeededBattles.fetch_add(1, std::memory_order_relaxed);
+    Seed(splitmix64(static_cast<uint64_t>(clock())) ^ (count * 0xD1B54A32D192ED03ULL));
+}
+
+void Battle::Shuffle(Army& army, int32_t lo, int32_t hi) {
+    if (hi <= lo)
+        return;
+    const uint32_t span = static_cast<uint32_t>(hi - lo);
+    for (int32_t i = lo; i < hi; ++i)
+        army.SwapUnits(i, lo + static_cast<int32_t>(next() % span));
+}
+
+// ---- Fighting line and deaths ----------------------------------------------
+
+void Battle::PrepareLine(Army& army) {
+    army.Bexposed = 0;
+    army.Lifecounter = army.SizeMinusB;
+    if (army.Lifecounter == 0) {
+        army.Bexposed = 1;
+        army.Lifecounter = army.currentSize;
+    }
+}
+
+void Battle::UnitKilled(Army& army, int32_t i) {
+    Unittype& kind = army.unittypes[army.units[i].Typeindex];
+    const std::string& p = kind.Position;
+    if (p == "R")
+        --army.NumberR;
+    else if (p == "G")
+        --army.NumberG;
+    else if (p == "M")
+        --army.NumberM;
+    else if (p == "F")
+        --army.NumberF;
+    else if (p == "B")
+        --army.NumberB;
+    if (kind.Rangedoff > 0 && p != "R")
+        --army.NumberR;
+    --army.Lifecounter;
+    ++kind.PhaseCasualties;
+    ++kind.BattleCasualties;
+}
+
+void Battle::ExposeBackline(Army& army) {
+    if (army.Lifecounter > 0 || army.SizeMinusB == army.currentSize || army.Bexposed == 1)
+        return;
+    army.Lifecounter = 0;
+    for (int32_t i = army.SizeMinusB; i < army.currentSize; ++i) {
+        army.SwapUnits(i, army.Lifecounter);
+        ++army.Lifecounter;
+    }
+    army.Bexposed = 1;
+}
+
+void Battle::ResetCounters(Army& army) {
+    for (int32_t i = 0; i < army.currentSize; ++i)
+        army.units[i].Retaliations = 0;
+    CounterFlag = 0;
+}
+
+// ---- Strikes ---------------------------------------------------------------
+
+int Battle::HitChance(double strength, double defense) {
+    const double sum = strength + defense;
+    if (!(sum != 0))
+        return 0;  // 0 against 0: hits only on a draw of 0
+    const double chance = strength / sum * 100;
+    // Values no dialog accepts (negative ones) could give a chance below 0,
+    // which would never hit and never end a battle; 0 still hits once in 100.
+    if (!(chance > 0))
+        return 0;
+    return chance >= 100 ? 100 : static_cast<int>(chance);
+}
+
+void Battle::RangedStrike(Army& S, int32_t attacker, Army& T, int32_t target) {
+    ++strikeCount;
+    if (hits(HitChance(S.kindOf(attacker).Rangedoff, T.kindOf(target).Defense)))
+        --T.units[target].Hitpoints;
+}
+
+void Battle::MeleeStrike(Army& S, int32_t attacker, Army& T, int32_t target) {
+    ++strikeCount;
+    if (hits(HitChance(S.kindOf(attacker).Offense, T.kindOf(target).Defense))) {
+        --T.units[target].Hitpoints;
+    } else if (CounterFlag == 0) {
+        CounterFlag = 1;
+        CounterStrike(T, target, S, attacker);
+    }
+}
+
+void Battle::CounterStrike(Army& D, int32_t defender, Army& A, int32_t attacker) {
+    Unit& d = D.units[defender];
+    if (d.Retaliations < D.kindOf(defender).Attacks) {
+        MeleeStrike(D, defender, A, attacker);
+        ++d.Retaliations;
+    }
+}
+
+// The same strike on the hot path, with the chances read from the tables.
+void Battle::meleeStrike(int s, int32_t attacker, int32_t target) {
+    Army& S = *sides_[s].army;
+    Army& T = *sides_[1 - s].army;
+    Unit& a = S.units[attacker];
+    Unit& t = T.units[target];
+    ++strikeCount;
+    if (hits(meleeChance_[s][a.Typeindex][t.Typeindex])) {
+        --t.Hitpoints;
+    } else if (CounterFlag == 0) {
+        CounterFlag = 1;
+        if (t.Retaliations < sides_[1 - s].attacks[t.Typeindex]) {
+            ++strikeCount;
+            if (hits(meleeChance_[1 - s][t.Typeindex][a.Typeindex]))
+                --a.Hitpoints;
+            ++t.Retaliations;
+        }
+    }
+}
+
+// ---- Phases ----------------------------------------------------------------
+
+Battle::Pos Battle::posCode(std::string_view p) {
+    if (p.size() != 1)
+        return PosOther;
+    switch (p[0]) {
+    case 'F': return PosF;
+    case 'M': return PosM;
+    case 'R': return PosR;
+    case 'G': return PosG;
+    case 'B': return PosB;
+    default: return PosOther;
+    }
+}
+
+void Battle::bind(Army& I, Army& II) {
+    sides_[0].army = &I;
+    sides_[1].army = &II;
+    for (Side& side : sides_) {
+        const Army& a = *side.army;
+        for (int32_t k = 0; k <= a.currentType; ++k) {
+            const Unittype& kind = a.unittypes[k];
+            side.pos[k] = posCode(kind.Position);
+            side.shoots[k] = kind.Rangedoff > 0;
+            side.attacks[k] = kind.Attacks;
+        }
+        side.rangedInLine = 0;
+        for (int32_t i = 0; i < a.Lifecounter; ++i)
+            side.rangedInLine += side.pos[a.units[i].Typeindex] == PosR;
+    }
+    for (int s = 0; s < 2; ++s) {
+        const Army& S = *sides_[s].army;
+        const Army& T = *sides_[1 - s].army;
+        for (int32_t a = 0; a <= S.currentType; ++a)
+            for (int32_t t = 0; t <= T.currentType; ++t) {
+                const Unittype& ka = S.unittypes[a];
+                const double def = T.unittypes[t].Defense;
+                rangedChance_[s][a][t] = static_cast<int16_t>(HitChance(ka.Rangedoff, def));
+                meleeChance_[s][a][t] = static_cast<int16_t>(HitChance(ka.Offense, def));
+            }
+    }
+}
+
+int32_t Battle::weight(const Army& a, Pos code) const {
+    switch (code) {
+    case PosR: return a.NumberR - a.Acted;
+    case PosG: return a.NumberG - a.Acted;
+    case PosM: return a.NumberM - a.Acted;
+    case PosF: return a.NumberF - a.Acted;
+    default: return a.Lifecounter;
+    }
+}
+
+void Battle::DecideTurn(Army& I, Army& II, std::string_view code) {
+    const Pos c = code.empty() ? PosOther : posCode(code);
+    const int32_t wI = weight(I, c);
+    const int32_t wII = weight(II, c);
+    const int32_t n = Random(wI + wII);
+    I.Turn = n < wI ? 1 : 0;
+    II.Turn = 1 - I.Turn;
+}
+
+// The side that acts next in a ranged or position phase. A side whose units
+// have all moved can keep a positive weight while the other's falls to 0, so
+// once exactly one side is finished the other acts without a draw.
+int Battle::chooseSide(Pos code) {
+    Army& I = *sides_[0].army;
+    Army& II = *sides_[1].army;
+    const bool doneI = I.Actor >= I.Lifecounter;
+    const bool doneII = II.Actor >= II.Lifecounter;
+    if (doneI != doneII) {
+        I.Turn = doneI ? 0 : 1;
+        II.Turn = 1 - I.Turn;
+    } else {
+        const int32_t wI = weight(I, code);
+        const int32_t n = Random(wI + weight(II, code));
+        I.Turn = n < wI ? 1 : 0;
+        II.Turn = 1 - I.Turn;
+    }
+    return I.Turn == 1 ? 0 : 1;
+}
+
+void Battle::kill(int s, int32_t i) {
+    Side& side = sides_[s];
+    Army& a = *side.army;
+    side.rangedInLine -= side.pos[a.units[i].Typeindex] == PosR;
+    UnitKilled(a, i);
+    BuryUnit(a, i);
+    ExposeBackline(a);
+}
+
+// Mounted, foot and go-anywhere units pass over the ranged units while other
+// targets stand in the line; a line of ranged units only keeps the first draw.
+int32_t Battle::avoidRanged(int ts, int32_t target) {
+    const Side& side = sides_[ts];
+    const Army& T = *side.army;
+    if (T.Lifecounter - side.rangedInLine <= 0)
+        return target;
+    while (side.pos[T.units[target].Typeindex] == PosR)
+        target = PickTarget(T);
+    return target;
+}
+
+template <Battle::Mode M>
+void Battle::action(int s) {
+    Army& S = *sides_[s].army;
+    Army& T = *sides_[1 - s].army;
+    const Side& own = sides_[s];
+    ExposeBackline(T);
+    int32_t strikes = 0;
+    while (T.Lifecounter > 0) {
+        int32_t t = PickTarget(T);
+        if constexpr (M == Mode::Ranged) {
+            Unit& a = S.units[S.Actor];
+            Unit& u = T.units[t];
+            ++strikeCount;
+            if (hits(rangedChance_[s][a.Typeindex][u.Typeindex]))
+                --u.Hitpoints;
+        } else {
+            CounterFlag = 0;
+            if (M == Mode::Position && T.NumberR != T.Lifecounter)
+                t = avoidRanged(1 - s, t);
+            meleeStrike(s, S.Actor, t);
+        }
+        ++strikes;
+        if (T.units[t].Hitpoints <= 0)
+            kill(1 - s, t);
+        if constexpr (M != Mode::Ranged) {
+            if (S.units[S.Actor].Hitpoints <= 0) {
+                kill(s, S.Actor);
+                return;  // a counter-strike killed the actor: its action ends
+            }
+        }
+        if (own.attacks[S.units[S.Actor].Typeindex] <= strikes)
+            return;
+    }
+}
+
+void Battle::RangedPhase(Army& I, Army& II) {
+    bind(I, II);
+    for (;;) {
+        const int s = chooseSide(PosR);
+        Army& S = *sides_[s].army;
+        const Side& own = sides_[s];
+        while (S.Actor < S.Lifecounter && !own.shoots[S.units[S.Actor].Typeindex])
+            ++S.Actor;
+        if (S.Actor < S.Lifecounter) {
+            action<Mode::Ranged>(s);
+            ++S.Acted;
+            ++S.Actor;
+        }
+        for (Side& side : sides_) {
+            Army& a = *side.army;
+            if (a.NumberR == 0 || a.Acted == a.NumberR)
+                a.Actor = a.Lifecounter;
+        }
+        if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
+            break;
+    }
+    endPhase("Ranged");
+}
+
+void Battle::PositionPhase(Army& I, Army& II, std::string_view code, std::string_view name) {
+    positionPhase(I, II, posCode(code), name);
+}
+
+void Battle::positionPhase(Army& I, Army& II, Pos code, std::string_view name) {
+    bind(I, II);
+    auto counter = [code](const Army& a) {
+        return code == PosG ? a.NumberG : code == PosM ? a.NumberM : code == PosF ? a.NumberF : 0;
+    };
+    for (;;) {
+        const int s = chooseSide(code);
+        Army& S = *sides_[s].army;
+        const Side& own = sides_[s];
+        while (S.Actor < S.Lifecounter && own.pos[S.units[S.Actor].Typeindex] != code)
+            ++S.Actor;
+        if (S.Actor < S.Lifecounter) {
+            action<Mode::Position>(s);
+            ++S.Acted;
+            ++S.Actor;
+        }
+        for (Side& side : sides_) {
+            Army& a = *side.army;
+            const int32_t K = counter(a);
+            if (K == 0 || a.Acted == K)
+                a.Actor = a.Lifecounter;
+        }
+        if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
+            break;
+    }
+    endPhase(name);
+}
+
+void Battle::MeleePhase(Army& I, Army& II) {
+    bind(I, II);
+    I.Actor = -1;
+    II.Actor = -1;
+    for (;;) {
+        const int32_t wI = I.Lifecounter;
+        const int32_t n = Random(wI + II.Lifecounter);
+        I.Turn = n < wI ? 1 : 0;
+        II.Turn = 1 - I.Turn;
+        const int s = I.Turn == 1 ? 0 : 1;
+        Army& S = *sides_[s].army;
+        if (S.Lifecounter > 0)
+            ++S.Actor;
+        if (S.Actor < S.Lifecounter) {
+            action<Mode::Melee>(s);
+            ++S.Acted;
+        }
+        if (II.Lifecounter == 0 || I.Lifecounter == 0) {
+            I.Actor = I.Lifecounter;
+            II.Actor = II.Lifecounter;
+        }
+        if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
+            break;
+    }
+    endPhase("");
+}
+
+void Battle::endPhase(std::string_view name) {
+    Army& I = *sides_[0].army;
+    Army& II = *sides_[1].army;
+    PhaseName = name;
+    RoundText = std::to_string(Roundcounter);
+    ReportCasualties(I, II, RoundText, PhaseName);
+    for (Army* a : {&I, &II}) {
+        a->Actor = 0;
+        a->Acted = 0;
+        for (Unittype& kind : a->unittypes)
+            kind.PhaseCasualties = 0;
+    }
+}
+
+// ---- Round driver and battle -----------------------------------------------
+
+void Battle::FightRound(Army& I, Army& II) {
+    Shuffle(I, 0, I.Lifecounter);
+    Shuffle(II, 0, II.Lifecounter);
+    I.Actor = I.Acted = 0;
+    II.Actor = II.Acted = 0;
+    if (Roundcounter == 1) {
+        RangedPhase(I, II);
+        const std::pair<Pos, const char*> phases[] = {{PosG, "Go Anywhere"}, {PosM, "Mounted"}, {PosF, "Foot"}};
+        for (const auto& [code, name] : phases) {
+            if (I.Lifecounter <= 0 || II.Lifecounter <= 0)
+                break;
+            positionPhase(I, II, code, name);
+            ResetCounters(I);
+            ResetCounters(II);
+        }
+    } else {
+        ResetCounters(I);
+        ResetCounters(II);
+        MeleePhase(I, II);
+    }
+}
+
+void Battle::FightBattle(Army& I, Army& II) { fight(I, II, false); }
+
+void Battle::FightSimBattle(Army& I, Army& II) { fight(I, II, true); }
+
+void Battle::fight(Army& I, Army& II, bool sim) {
+    Roundcounter = 1;
+    I.Actor = I.Acted = 0;
+    II.Actor = II.Acted = 0;
+    Randomize();
+    ReportHeader(I, II);
+    CounterFlag = 0;
+    Shuffle(I, 0, I.SizeMinusB);
+    Shuffle(I, I.SizeMinusB, I.currentSize);
+    Shuffle(II, 0, II.SizeMinusB);
+    Shuffle(II, II.SizeMinusB, II.currentSize);
+    do {
+        FightRound(I, II);
+        ++Roundcounter;
+    } while (I.Lifecounter > 0 && II.Lifecounter > 0);
+    for (Army* a : {&I, &II})
+        for (int32_t k = 0; k <= a->currentType; ++k) {
+            Unittype& kind = a->unittypes[k];
+            kind.LastCasualties = kind.BattleCasualties;
+            if (sim)
+                kind.SimCasualties += kind.BattleCasualties;
+        }
+    I.Rebuild();
+    II.Rebuild();
+    CounterFlag = 0;
+    ReportUnitsLeft(I, II);
+}
+
+// ---- Report text -----------------------------------------------------------
+
+void Battle::ReportHeader(const Army& I, const Army& II) {
+    LineI = 4 + I.currentType + 1;
+    LineII = 4 + II.currentType + 1;
+    LineI = LineII = std::max(LineI, LineII);
+    if (!report_) {
+        ++LineI;
+        ++LineII;
+        return;
+    }
+    // The whole of both columns is cleared, so no line of an earlier, longer
+    // report survives below this one.
+    report_->clearColumns();
+    report_->setLine(0, 0, "BATLLE:   SIDE I");
+    report_->setLine(0, 1, "Wizard " + report_->playerNumber(0) + " : " + report_->wizardName(0));
+    report_->setLine(1, 0, "BATLLE:   SIDE II");
+    report_->setLine(1, 1, "Wizard " + report_->playerNumber(1) + " : " + report_->wizardName(1));
+    report_->setLine(0, 3, "ARMY:");
+    report_->setLine(1, 3, "ARMY:");
+    for (int column = 0; column < 2; ++column) {
+        const Army& a = column == 0 ? I : II;
+        for (int32_t k = 0; k <= a.currentType; ++k) {
+            const Unittype& kind = a.unittypes[k];
+            report_->setLine(column, 4 + k, kind.Fullname + "      :     " + std::to_string(kind.Number));
+        }
+    }
+    report_->setLine(0, LineI++, Separator);
+    report_->setLine(1, LineII++, Separator);
+}
+
+void Battle::ReportCasualties(const Army& I, const Army& II, const std::string& roundText,
+                              const std::string& phaseName) {
+    if (!report_)
+        return;
+    const std::string title = "Round " + roundText + " " + phaseName + " Combat - Casualties:";
+    int32_t* counters[2] = {&LineI, &LineII};
+    for (int column = 0; column < 2; ++column) {
+        const Army& a = column == 0 ? I : II;
+        int32_t& line = *counters[column];
+        report_->setLine(column, line++, "");
+        report_->setLine(column, line++, title);
+        bool any = false;
+        for (int32_t k = 0; k <= a.currentType; ++k) {
+            const Unittype& kind = a.unittypes[k];
+            if (kind.PhaseCasualties > 0) {
+                report_->setLine(column, line++,
+                                 " " + kind.Fullname + " : " + std::to_string(kind.PhaseCasualties) +
+                                     "      (Total = " + std::to_string(kind.BattleCasualties) + ")");
+                any = true;
+            }
+        }
+        if (!any)
+            report_->setLine(column, line++, " None");
+    }
+    LineI = LineII = std::max(LineI, LineII);
+}
+
+void Battle::writeKindList(int column, const Army& a, int32_t first, bool average, int32_t N) {
+    for (int32_t k = 0; k <= a.currentType; ++k) {
+        const Unittype& kind = a.unittypes[k];
+        const int32_t left = kind.Number - (average ? kind.SimCasualties / N : kind.LastCasualties);
+        report_->setLine(column, first + k, kind.Fullname + "    :     " + std::to_string(left));
+    }
+}
+
+void Battle::ReportUnitsLeft(const Army& I, const Army& II) {
+    if (!report_)
+        return;
+    for (const char* text : {"", Separator.c_str(), "UNITS LEFT:"}) {
+        report_->setLine(0, LineI++, text);
+        report_->setLine(1, LineII++, text);
+    }
+    writeKindList(0, I, LineI, false, 1);
+    writeKindList(1, II, LineII, false, 1);
+}
+
+void Battle::ReportAverageLeft(const Army& I, const Army& II, int32_t N) {
+    if (!report_)
+        return;
+    N = std::max(N, 1);
+    for (const char* text : {"", "UNITS LEFT:"}) {
+        report_->setLine(0, LineI++, text);
+        report_->setLine(1, LineII++, text);
+    }
+    writeKindList(0, I, LineI, true, N);
+    writeKindList(1, II, LineII, true, N);
+}
