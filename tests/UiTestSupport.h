@@ -1,0 +1,120 @@
+#pragma once
+
+// Helpers for driving the real windows in tests, as a user would.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "ui/Addform.h"
+#include "ui/Battlesim.h"
+#include "ui/Errors.h"
+#include "ui/Infomodify.h"
+#include "ui/Introduction.h"
+#include "ui/Modform.h"
+#include "ui/Remform.h"
+#include "ui/Results.h"
+#include "ui/Simulator.h"
+#include "ui/Test.h"
+
+namespace ui_test {
+
+// The modal window shown now, if any.
+inline QWidget* activeModal() { return QApplication::activeModalWidget(); }
+
+// Runs action on the modal window named name as soon as it is shown (from a
+// queued call, since the modal loop blocks whoever opened it). The action
+// gets the window; afterwards the window is expected to close.
+inline void whenModal(const QString& name, std::function<void(QWidget*)> action, int timeoutMs = 10000) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* modal = activeModal();
+        if (modal && modal->objectName() == name && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            action(modal);
+        } else if (clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            qWarning("modal window %s never showed", qPrintable(name));
+        }
+    });
+    timer->start();
+}
+
+// Clicks the named push button of a window with the mouse.
+inline void clickButton(QWidget* window, const QString& button) {
+    auto* b = window->findChild<QPushButton*>(button);
+    QVERIFY2(b, qPrintable("no button " + button));
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// Closes the named modal window with its button when it shows, and records
+// the lines it showed (for the error window) in *seen.
+inline void closeWhenShown(const QString& name, const QString& button, QString* seen = nullptr) {
+    whenModal(name, [=](QWidget* w) {
+        if (seen) {
+            if (auto* memo = w->findChild<QPlainTextEdit*>())
+                *seen = memo->toPlainText();
+            else if (auto* box = qobject_cast<QMessageBox*>(w))
+                *seen = box->text();
+        }
+        clickButton(w, button);
+    });
+}
+
+// Closes the standard exception display when it shows; its text goes to *seen.
+inline void closeExceptionWhenShown(QString* seen = nullptr) {
+    whenModal(QStringLiteral("ExceptionDisplay"), [=](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (seen && box)
+            *seen = box->text();
+        if (box)
+            box->accept();
+    });
+}
+
+// Starts the program as main() does and closes the welcome window.
+inline void startProgram() {
+    bool welcomed = false;
+    whenModal(QStringLiteral("Introform"), [&](QWidget* w) {
+        welcomed = true;
+        clickButton(w, QStringLiteral("okbtn"));
+    });
+    createWindows();
+    Mainform->activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(welcomed, 10000);
+    QTRY_VERIFY(!Introform->isVisible());
+}
+
+// Moves the focus into a field with the mouse (running the exit of the field
+// left and the click of this one), selects its text and types over it.
+inline void typeInto(QLineEdit* field, const QString& text) {
+    QTest::mouseClick(field, Qt::LeftButton);
+    field->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(field, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(field, text);
+}
+
+template <typename T = QLineEdit>
+T* control(QWidget* window, const QString& name) {
+    T* c = window->findChild<T*>(name);
+    if (!c)
+        qFatal("no control %s in %s", qPrintable(name), qPrintable(window->objectName()));
+    return c;
+}
+
+}  // namespace ui_test

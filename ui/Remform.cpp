@@ -1,0 +1,13 @@
+#include "Remform.h"
+
+TRemform1::TRemform1(QWidget* parent) : Form(QStringLiteral("Remform1"), QStringLiteral("Unit Removal Form"), 404, 419, parent) {
+    Id = new Edit(QStringLiteral("Id"), QStringLiteral("Number"), this);
+    Id->setGeometry(20, 60, 100, 24);
+    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Ok, this);
+    BitBtn1->setGeometry(100, 300, 90, 32);
+    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), StandardButton::Cancel, this);
+    BitBtn2->setGeometry(210, 300, 90, 32);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    tabOrder().set({Id, BitBtn1, BitBtn2});
+}

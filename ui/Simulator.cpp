@@ -1,0 +1,345 @@
+#include "Simulator.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+#include "Addform.h"
+#include "Battlesim.h"
+#include "Errors.h"
+#include "Infomodify.h"
+#include "Introduction.h"
+#include "Modform.h"
+#include "Remform.h"
+#include "Results.h"
+#include "Test.h"
+
+TMainform* Mainform = nullptr;
+TIntroform* Introform = nullptr;
+TAddform1* Addform1 = nullptr;
+TTestform* Testform = nullptr;
+TBattleform* Battleform = nullptr;
+TErrorform* Errorform = nullptr;
+TArmymodify* Armymodify = nullptr;
+TModform1* Modform1 = nullptr;
+TRemform1* Remform1 = nullptr;
+TBatsim* Batsim = nullptr;
+
+void createWindows() {
+    Mainform = new TMainform;
+    Introform = new TIntroform(Mainform);
+    Addform1 = new TAddform1(Mainform);
+    Testform = new TTestform(Mainform);
+    Battleform = new TBattleform(Mainform);
+    Errorform = new TErrorform(Mainform);
+    Armymodify = new TArmymodify(Mainform);
+    Modform1 = new TModform1(Mainform);
+    Remform1 = new TRemform1(Mainform);
+    Batsim = new TBatsim(Mainform);
+    Mainform->engine.setReport(Battleform);
+    Mainform->show();
+}
+
+QString KindLine(const Army& army, int unitIndex) {
+    const Unittype& kind = army.kindOf(unitIndex);
+    return QString::fromStdString(kind.Fullname) + QStringLiteral(" : ") + IntToStr(kind.Number) + QStringLiteral("  (O:") +
+           FloatToStr(kind.Offense) + QStringLiteral(" D:") + FloatToStr(kind.Defense) + QStringLiteral(" R:") +
+           FloatToStr(kind.Rangedoff) + QStringLiteral(" A:") + IntToStr(kind.Attacks) + QStringLiteral(" H:") +
+           IntToStr(kind.Hitpoints) + QStringLiteral(")");
+}
+
+namespace {
+QLineEdit* makeField(const QString& name, const QString& text, QWidget* parent, bool italic) {
+    auto* field = new QLineEdit(text, parent);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFrame(false);
+    field->setFocusPolicy(Qt::NoFocus);
+    QFont f = field->font();
+    f.setItalic(italic);
+    f.setBold(true);
+    field->setFont(f);
+    QPalette p = field->palette();
+    p.setColor(QPalette::Base, QColor::fromRgb(Palette::teal));
+    p.setColor(QPalette::Text, Qt::white);
+    field->setPalette(p);
+    return field;
+}
+
+QAction* addItem(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+}  // namespace
+
+TMainform::TMainform() : engine(nullptr) {
+    setObjectName(QStringLiteral("Mainform"));
+    setWindowTitle(QStringLiteral("Orb 2.0 Battle Simulator Version 1.0"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(729, 521);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
+
+    auto* central = new QWidget(this);
+    SetBackground(central, Palette::olive);
+    setCentralWidget(central);
+
+    title = MakeLabel(QStringLiteral("title"), QStringLiteral("Orb 2.0 Battle Simulator"), central, false, 30);
+    QFont titleFont = title->font();
+    titleFont.setFamily(QStringLiteral("Times New Roman"));
+    titleFont.setStyleHint(QFont::Serif);
+    title->setFont(titleFont);
+    title->setAlignment(Qt::AlignCenter);
+    title->setGeometry(0, 4, 729, 44);
+
+    struct PanelControls {
+        QFrame* panel;
+        QLabel* army;
+        QLineEdit* wizardno;
+        QLabel* wizard;
+        QLineEdit* name;
+        QPlainTextEdit* display;
+    };
+    auto makePanel = [&](const QString& panelName, int player, int y) {
+        PanelControls c;
+        c.panel = new QFrame(central);
+        c.panel->setObjectName(panelName);
+        c.panel->setFrameShape(QFrame::Panel);
+        c.panel->setFrameShadow(QFrame::Raised);
+        SetBackground(c.panel, Palette::teal);
+        c.panel->setGeometry(0, y, 729, 175);
+        const QString n = QString::number(player);
+        c.army = MakeLabel(QStringLiteral("army") + n, QStringLiteral("Army - Player: "), c.panel, true);
+        QFont serif = c.army->font();
+        serif.setFamily(QStringLiteral("MS Serif"));
+        serif.setUnderline(true);
+        serif.setPixelSize(15);
+        c.army->setFont(serif);
+        c.army->setGeometry(10, 6, 110, 22);
+        c.wizardno = makeField(QStringLiteral("wizardno") + n, n, c.panel, false);
+        c.wizardno->setGeometry(122, 6, 40, 22);
+        c.wizard = MakeLabel(QStringLiteral("wizard") + n, QStringLiteral("Wizard Name:"), c.panel, true);
+        c.wizard->setGeometry(200, 6, 100, 22);
+        c.name = makeField(QStringLiteral("name") + n, QStringLiteral("Nameless ") + n, c.panel, true);
+        c.name->setGeometry(300, 6, 300, 22);
+        c.display = new QPlainTextEdit(c.panel);
+        c.display->setObjectName(QStringLiteral("Armydisplay") + n);
+        c.display->setReadOnly(true);
+        c.display->setLineWrapMode(QPlainTextEdit::NoWrap);
+        c.display->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        c.display->setFocusPolicy(Qt::NoFocus);
+        c.display->setContextMenuPolicy(Qt::CustomContextMenu);
+        QFont displayFont(QStringLiteral("MS Sans Serif"));
+        displayFont.setStyleHint(QFont::SansSerif);
+        displayFont.setPixelSize(15);
+        c.display->setFont(displayFont);
+        c.display->setGeometry(8, 32, 713, 136);
+        return c;
+    };
+    const PanelControls upper = makePanel(QStringLiteral("ArmyI"), 1, 52);
+    ArmyI = upper.panel;
+    army1 = upper.army;
+    wizardno1 = upper.wizardno;
+    wizard1 = upper.wizard;
+    name1 = upper.name;
+    Armydisplay1 = upper.display;
+
+    auto makeBattleButton = [&](const QString& name, const QString& caption, int x) {
+        auto* button = new QPushButton(caption, central);
+        button->setObjectName(name);
+        QFont f = button->font();
+        f.setBold(true);
+        f.setPixelSize(20);
+        button->setFont(f);
+        button->setGeometry(x, 236, 260, 44);
+        return button;
+    };
+    Simulation = makeBattleButton(QStringLiteral("Simulation"), QStringLiteral("Simulate Battle"), 40);
+    calculate = makeBattleButton(QStringLiteral("calculate"), QStringLiteral("Create Battle Report"), 429);
+
+    const PanelControls lower = makePanel(QStringLiteral("Panel1"), 2, 292);
+    Panel1 = lower.panel;
+    army2 = lower.army;
+    wizardno2 = lower.wizardno;
+    wizard2 = lower.wizard;
+    name2 = lower.name;
+    Armydisplay2 = lower.display;
+
+    board1_ = std::make_unique<MemoBoard>(Armydisplay1, ArmyDisplayLines);
+    board1_->setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER 1:"));
+    board2_ = std::make_unique<MemoBoard>(Armydisplay2, ArmyDisplayLines);
+    board2_->setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER 2:"));
+
+    // Main menu.
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("Mainmenu"));
+    Options1 = bar->addMenu(QStringLiteral("General Options"));
+    Options1->setObjectName(QStringLiteral("Options1"));
+    ModifyGeneralInfo1 = addItem(Options1, QStringLiteral("ModifyGeneralInfo1"), QStringLiteral("Modify Army Info"));
+    SetGeneralOptions1 = addItem(Options1, QStringLiteral("SetGeneralOptions1"), QStringLiteral("Change General Options"));
+    ArmyModifications1 = bar->addMenu(QStringLiteral("Unit Options"));
+    ArmyModifications1->setObjectName(QStringLiteral("ArmyModifications1"));
+    AddUnits2 = addItem(ArmyModifications1, QStringLiteral("AddUnits2"), QStringLiteral("Add Units"));
+    RemoveUnits2 = addItem(ArmyModifications1, QStringLiteral("RemoveUnits2"), QStringLiteral("Remove Units"));
+    ModifyUnits2 = addItem(ArmyModifications1, QStringLiteral("ModifyUnits2"), QStringLiteral("Modify Units"));
+    HeroModifications1 = bar->addMenu(QStringLiteral("Hero Options"));
+    HeroModifications1->setObjectName(QStringLiteral("HeroModifications1"));
+    Addheroes1 = addItem(HeroModifications1, QStringLiteral("Addheroes1"), QStringLiteral("Add Heroes"));
+    ModifyHeroes1 = addItem(HeroModifications1, QStringLiteral("ModifyHeroes1"), QStringLiteral("Modify Heroes"));
+    RemoveHeroes1 = addItem(HeroModifications1, QStringLiteral("RemoveHeroes1"), QStringLiteral("Remove Heroes"));
+    TransferUnitstoHeroes1 =
+        addItem(HeroModifications1, QStringLiteral("TransferUnitstoHeroes1"), QStringLiteral("Transfer Units to Heroes"));
+    TransferUnitsfromHeroes1 = addItem(HeroModifications1, QStringLiteral("TransferUnitsfromHeroes1"),
+                                       QStringLiteral("Transfer Units from Heroes"));
+
+    // Pop-up menus of the army displays.
+    Unitmenu1 = new QMenu(this);
+    Unitmenu1->setObjectName(QStringLiteral("Unitmenu1"));
+    AddUnits1 = addItem(Unitmenu1, QStringLiteral("AddUnits1"), QStringLiteral("Add Units"));
+    RemoveUnits1 = addItem(Unitmenu1, QStringLiteral("RemoveUnits1"), QStringLiteral("Remove Units"));
+    ModifyUnits1 = addItem(Unitmenu1, QStringLiteral("ModifyUnits1"), QStringLiteral("Modify Units"));
+    Unitmenu2 = new QMenu(this);
+    Unitmenu2->setObjectName(QStringLiteral("Unitmenu2"));
+    AddUnits3 = addItem(Unitmenu2, QStringLiteral("AddUnits3"), QStringLiteral("Add Units"));
+    RemoveUnits3 = addItem(Unitmenu2, QStringLiteral("RemoveUnits3"), QStringLiteral("Remove Units"));
+    ModifyUnits3 = addItem(Unitmenu2, QStringLiteral("ModifyUnits3"), QStringLiteral("Modify Units"));
+    connect(Unitmenu1, &QMenu::aboutToShow, this, &TMainform::Unitmenu1Popup);
+    connect(Unitmenu2, &QMenu::aboutToShow, this, &TMainform::Unitmenu2Popup);
+    connect(Armydisplay1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { Unitmenu1->popup(Armydisplay1->viewport()->mapToGlobal(pos)); });
+    connect(Armydisplay2, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { Unitmenu2->popup(Armydisplay2->viewport()->mapToGlobal(pos)); });
+
+    auto on = [this](QAction* action, void (TMainform::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(ModifyGeneralInfo1, &TMainform::ModifyGeneralInfo1Click);
+    on(SetGeneralOptions1, &TMainform::SetGeneralOptions1Click);
+    on(AddUnits2, &TMainform::AddUnits2Click);
+    on(RemoveUnits2, &TMainform::RemoveUnits2Click);
+    on(ModifyUnits2, &TMainform::ModifyUnits2Click);
+    on(Addheroes1, &TMainform::Addheroes1Click);
+    on(ModifyHeroes1, &TMainform::ModifyHeroes1Click);
+    on(RemoveHeroes1, &TMainform::RemoveHeroes1Click);
+    on(TransferUnitstoHeroes1, &TMainform::TransferUnitstoHeroes1Click);
+    on(TransferUnitsfromHeroes1, &TMainform::TransferUnitsfromHeroes1Click);
+    on(AddUnits1, &TMainform::Addunits1Click);
+    on(RemoveUnits1, &TMainform::RemoveUnits1Click);
+    on(ModifyUnits1, &TMainform::ModifyUnits1Click);
+    on(AddUnits3, &TMainform::Addunits1Click);
+    on(RemoveUnits3, &TMainform::RemoveUnits3Click);
+    on(ModifyUnits3, &TMainform::ModifyUnits3Click);
+    connect(calculate, &QPushButton::clicked, this, [this] { RunGuarded([this] { calculateClick(); }); });
+    connect(Simulation, &QPushButton::clicked, this, [this] { RunGuarded([this] { SimulationClick(); }); });
+}
+
+TMainform::~TMainform() = default;
+
+bool TMainform::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QMainWindow::event(event);
+}
+
+void TMainform::FormActivate() {
+    if (activations_ != 0)
+        return;
+    activations_ = 1;
+    // Shown from the message loop, once the main window is up behind it.
+    QTimer::singleShot(0, Introform, [] { Introform->ShowModal(); });
+}
+
+void TMainform::ShowError(const QStringList& lines) {
+    MemoBoard& board = Errorform->board();
+    board.beginBatch();
+    for (int i = 0; i < lines.size(); ++i)
+        board.setLine(i, lines[i]);
+    board.endBatch();
+    Errorform->ShowModal();
+}
+
+void TMainform::calculateClick() {
+    if (PlayerArmy1.currentSize <= 0) {
+        ShowError({QStringLiteral("Player 1 does not have an army yet. No battle could take place")});
+        return;
+    }
+    if (PlayerArmy2.currentSize <= 0) {
+        ShowError({QStringLiteral("Player 2 does not have an army yet. No battle could take place")});
+        return;
+    }
+    Battle::PrepareLine(PlayerArmy1);
+    Battle::PrepareLine(PlayerArmy2);
+    {
+        // A battle of large armies takes a moment: say so.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ReportBatch batch(Battleform);
+        engine.FightBattle(PlayerArmy1, PlayerArmy2);
+        QApplication::restoreOverrideCursor();
+    }
+    Battleform->show();
+    Battleform->raise();
+    Battleform->activateWindow();
+}
+
+void TMainform::SimulationClick() {
+    if (PlayerArmy1.currentSize <= 0) {
+        ShowError({QStringLiteral("Player 1 does not have an army yet. As a result no simulation can be run.")});
+        return;
+    }
+    if (PlayerArmy2.currentSize <= 0) {
+        ShowError({QStringLiteral("Player 2 does not have an army yet. As a result no simulation can be run.")});
+        return;
+    }
+    Batsim->ShowModal();
+}
+
+void TMainform::preparePopup(QLineEdit* wizardno) {
+    Remform1->tabOrder().SetTabOrder(Remform1->Id, 20);
+    Modform1->tabOrder().SetTabOrder(Modform1->Id, 20);
+    Addform1->tabOrder().SetTabOrder(Addform1->id, 20);
+    Addform1->id->setText(wizardno->text());
+    Modform1->Id->setText(wizardno->text());
+    Remform1->Id->setText(wizardno->text());
+}
+
+void TMainform::Unitmenu1Popup() { preparePopup(wizardno1); }
+void TMainform::Unitmenu2Popup() { preparePopup(wizardno2); }
+
+void TMainform::ModifyGeneralInfo1Click() { Armymodify->ShowModal(); }
+void TMainform::SetGeneralOptions1Click() { notImplemented(); }
+
+void TMainform::AddUnits2Click() {
+    Addform1->tabOrder().SetTabOrder(Addform1->id, 1);
+    Addform1->ShowModal();
+}
+
+void TMainform::RemoveUnits2Click() {
+    Remform1->tabOrder().SetTabOrder(Remform1->Id, 1);
+    Remform1->ShowModal();
+}
+
+void TMainform::ModifyUnits2Click() {
+    Modform1->tabOrder().SetTabOrder(Modform1->Id, 1);
+    Modform1->ShowModal();
+}
+
+void TMainform::Addunits1Click() { Addform1->ShowModal(); }
+void TMainform::RemoveUnits1Click() { Remform1->ShowModal(); }
+void TMainform::ModifyUnits1Click() { Modform1->ShowModal(); }
+void TMainform::RemoveUnits3Click() { Remform1->ShowModal(); }
+void TMainform::ModifyUnits3Click() { Modform1->ShowModal(); }
+
+void TMainform::notImplemented() {
+    ShowError({QStringLiteral("This function has not been implemented in this version of the battle simulator")});
+}
+void TMainform::Addheroes1Click() { notImplemented(); }
+void TMainform::ModifyHeroes1Click() { notImplemented(); }
+void TMainform::RemoveHeroes1Click() { notImplemented(); }
+void TMainform::TransferUnitstoHeroes1Click() { notImplemented(); }
+void TMainform::TransferUnitsfromHeroes1Click() { notImplemented(); }

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "Toolkit.h"
+#include "army/Army.h"
+#include "battle/Battle.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QFrame;
+
+class TMainform;
+class TIntroform;
+class TAddform1;
+class TTestform;
+class TBattleform;
+class TErrorform;
+class TArmymodify;
+class TModform1;
+class TRemform1;
+class TBatsim;
+
+// The process-wide window instances, created once by createWindows().
+extern TMainform* Mainform;
+extern TIntroform* Introform;
+extern TAddform1* Addform1;
+extern TTestform* Testform;
+extern TBattleform* Battleform;
+extern TErrorform* Errorform;
+extern TArmymodify* Armymodify;
+extern TModform1* Modform1;
+extern TRemform1* Remform1;
+extern TBatsim* Batsim;
+
+// Creates the ten windows in order, main window first, without running the
+// message loop, and shows the main window.
+void createWindows();
+
+// The display line of a kind, from one of its soldiers.
+QString KindLine(const Army& army, int unitIndex);
+
+// Number of lines of an army display: the header and one line per kind.
+inline constexpr int ArmyDisplayLines = 1 + Army::maxTypes;
+
+class TMainform : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainform();
+    ~TMainform() override;
+
+    QLabel* title;
+    QFrame* ArmyI;
+    QLabel* army1;
+    QLineEdit* wizardno1;
+    QLabel* wizard1;
+    QLineEdit* name1;
+    QPlainTextEdit* Armydisplay1;
+    QPushButton* Simulation;
+    QPushButton* calculate;
+    QFrame* Panel1;
+    QLabel* army2;
+    QLineEdit* wizardno2;
+    QLabel* wizard2;
+    QLineEdit* name2;
+    QPlainTextEdit* Armydisplay2;
+
+    QMenu* Options1;
+    QAction* ModifyGeneralInfo1;
+    QAction* SetGeneralOptions1;
+    QMenu* ArmyModifications1;
+    QAction* AddUnits2;
+    QAction* RemoveUnits2;
+    QAction* ModifyUnits2;
+    QMenu* HeroModifications1;
+    QAction* Addheroes1;
+    QAction* ModifyHeroes1;
+    QAction* RemoveHeroes1;
+    QAction* TransferUnitstoHeroes1;
+    QAction* TransferUnitsfromHeroes1;
+    QMenu* Unitmenu1;
+    QAction* AddUnits1;
+    QAction* RemoveUnits1;
+    QAction* ModifyUnits1;
+    QMenu* Unitmenu2;
+    QAction* AddUnits3;
+    QAction* RemoveUnits3;
+    QAction* ModifyUnits3;
+
+    Army PlayerArmy1;
+    Army PlayerArmy2;
+    // The battle engine; it writes its reports into the battle results window.
+    Battle engine;
+
+    // The two army displays as line boards.
+    MemoBoard& display(int player) { return player == 1 ? *board1_ : *board2_; }
+
+    void FormActivate();
+    void calculateClick();
+    void SimulationClick();
+    void Unitmenu1Popup();
+    void Unitmenu2Popup();
+    void ModifyGeneralInfo1Click();
+    void SetGeneralOptions1Click();
+    void AddUnits2Click();
+    void RemoveUnits2Click();
+    void ModifyUnits2Click();
+    void Addunits1Click();
+    void RemoveUnits1Click();
+    void ModifyUnits1Click();
+    void RemoveUnits3Click();
+    void ModifyUnits3Click();
+    void Addheroes1Click();
+    void ModifyHeroes1Click();
+    void RemoveHeroes1Click();
+    void TransferUnitstoHeroes1Click();
+    void TransferUnitsfromHeroes1Click();
+
+    // Shows a message of up to three lines in the error window, modally.
+    static void ShowError(const QStringList& lines);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void notImplemented();
+    void preparePopup(QLineEdit* wizardno);
+    std::unique_ptr<MemoBoard> board1_;
+    std::unique_ptr<MemoBoard> board2_;
+    int activations_ = 0;
+};

@@ -1,0 +1,308 @@
+#include "Toolkit.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QValidator>
+#include <cmath>
+#include <limits>
+
+// ---- Conversions -----------------------------------------------------------
+
+QString IntToStr(qint64 value) { return QString::number(value); }
+
+QString FloatToStr(double value) {
+    if (value == 0)
+        return QStringLiteral("0");  // no "-0"
+    return QString::number(value, 'g', 15);
+}
+
+namespace {
+bool parseInt(const QString& text, int* out) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i] == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    if (i == n)
+        return false;
+    qint64 value = 0;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
+        if (value > static_cast<qint64>(std::numeric_limits<int>::max()) + 1)
+            return false;
+    }
+    if (negative)
+        value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return false;
+    *out = static_cast<int>(value);
+    return true;
+}
+}  // namespace
+
+int StrToInt(const QString& text) {
+    int value = 0;
+    if (!parseInt(text, &value))
+        throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+int StrToIntDef(const QString& text, int fallback) {
+    int value = 0;
+    return parseInt(text, &value) ? value : fallback;
+}
+
+double StrToFloat(const QString& text) {
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value) || text.trimmed().isEmpty())
+        throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return value;
+}
+
+QString AnsiUpperCase(const QString& text) { return text.toUpper(); }
+
+int AnsiCompareStr(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseSensitive); }
+
+void ShowException(const std::exception& error) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orb 2.0 Battle Simulator"), QString::fromStdString(error.what()),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("ExceptionDisplay"));
+    box.exec();
+}
+
+void RunGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const ConversionError& error) {
+        ShowException(error);
+    }
+}
+
+// ---- Memo boards -----------------------------------------------------------
+
+MemoBoard::MemoBoard(QPlainTextEdit* widget, int lines, bool grows) : widget_(widget), prepared_(lines), grows_(grows) {
+    for (int i = 0; i < lines; ++i)
+        lines_.append(QString());
+    flush();
+}
+
+void MemoBoard::setLine(int index, const QString& text) {
+    if (index < 0)
+        return;
+    if (index >= lines_.size()) {
+        if (!grows_)
+            return;
+        while (lines_.size() <= index)
+            lines_.append(QString());
+    }
+    lines_[index] = text;
+    dirty_ = true;
+    if (batch_ == 0)
+        flush();
+}
+
+QString MemoBoard::line(int index) const { return index >= 0 && index < lines_.size() ? lines_[index] : QString(); }
+
+void MemoBoard::clear() {
+    lines_.clear();
+    for (int i = 0; i < prepared_; ++i)
+        lines_.append(QString());
+    dirty_ = true;
+    if (batch_ == 0)
+        flush();
+}
+
+void MemoBoard::endBatch() {
+    if (batch_ > 0 && --batch_ == 0 && dirty_)
+        flush();
+}
+
+void MemoBoard::flush() {
+    dirty_ = false;
+    if (widget_)
+        widget_->setPlainText(lines_.join(QLatin1Char('\n')));
+}
+
+// ---- Edits -----------------------------------------------------------------
+
+namespace {
+// Refuses typing that would make the text longer than the limit, but lets a
+// longer text set from code be shortened or replaced.
+class TypingLimitValidator : public QValidator {
+public:
+    explicit TypingLimitValidator(Edit* edit) : QValidator(edit), edit_(edit) {}
+    State validate(QString& text, int&) const override {
+        const int limit = edit_->typingLimit();
+        if (limit > 0 && text.size() > limit && text.size() > edit_->lastLength())
+            return Invalid;
+        return Acceptable;
+    }
+
+private:
+    Edit* edit_;
+};
+}  // namespace
+
+Edit::Edit(const QString& name, const QString& text, QWidget* parent) : QLineEdit(parent) {
+    setObjectName(name);
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& t) { lastLength_ = static_cast<int>(t.size()); });
+    setValidator(new TypingLimitValidator(this));
+    setText(text);
+}
+
+void Edit::mouseReleaseEvent(QMouseEvent* event) {
+    QLineEdit::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void Edit::focusOutEvent(QFocusEvent* event) {
+    const Qt::FocusReason reason = event->reason();
+    QLineEdit::focusOutEvent(event);
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        emit exited();
+}
+
+// ---- Windows ---------------------------------------------------------------
+
+void TabOrder::set(std::vector<QWidget*> order) {
+    order_ = std::move(order);
+    apply();
+}
+
+void TabOrder::SetTabOrder(QWidget* control, int position) {
+    std::erase(order_, control);
+    if (position < 0)
+        position = 0;
+    if (position > static_cast<int>(order_.size()))
+        position = static_cast<int>(order_.size());
+    order_.insert(order_.begin() + position, control);
+    apply();
+}
+
+std::vector<QWidget*> TabOrder::focusChain() const {
+    std::vector<QWidget*> chain;
+    for (QWidget* w : order_)
+        if (w && w->focusPolicy() != Qt::NoFocus)
+            chain.push_back(w);
+    return chain;
+}
+
+QWidget* TabOrder::first() const {
+    for (QWidget* w : focusChain())
+        if (w->isVisibleTo(w->window()) && w->isEnabled())
+            return w;
+    return nullptr;
+}
+
+void TabOrder::apply() const {
+    const auto chain = focusChain();
+    for (size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void SetBackground(QWidget* widget, unsigned rgb) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Window, QColor::fromRgb(rgb));
+    widget->setPalette(p);
+    widget->setAutoFillBackground(true);
+}
+
+Form::Form(const QString& name, const QString& caption, int width, int height, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName(name);
+    setWindowTitle(caption);
+    setFixedSize(width, height);
+    SetBackground(this, Palette::olive);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    setFont(f);
+}
+
+int Form::ShowModal() { return exec(); }
+
+bool Form::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QDialog::event(event);
+}
+
+void Form::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Each opening starts at the first control of the tab order.
+    if (QWidget* first = tabOrder_.first())
+        first->setFocus(Qt::TabFocusReason);
+}
+
+void Form::done(int result) {
+    FormClose();
+    QDialog::done(result);
+}
+
+QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent, bool bold, int pixelSize) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    QFont f = label->font();
+    f.setBold(bold);
+    if (pixelSize > 0)
+        f.setPixelSize(pixelSize);
+    label->setFont(f);
+    return label;
+}
+
+QLabel* MakeTitle(const QString& name, const QString& text, QWidget* parent, int pixelSize) {
+    QLabel* label = MakeLabel(name, text, parent, true, pixelSize);
+    label->setAlignment(Qt::AlignCenter);
+    SetBackground(label, Palette::teal);
+    return label;
+}
+
+QLineEdit* MakeMessageLine(const QString& name, const QString& text, QWidget* parent) {
+    auto* line = new QLineEdit(text, parent);
+    line->setObjectName(name);
+    line->setReadOnly(true);
+    line->setFrame(false);
+    line->setFocusPolicy(Qt::NoFocus);
+    QPalette p = line->palette();
+    p.setColor(QPalette::Base, QColor::fromRgb(Palette::teal));
+    p.setColor(QPalette::Text, Qt::white);
+    line->setPalette(p);
+    return line;
+}
+
+QPlainTextEdit* MakeMemo(const QString& name, const QStringList& lines, QWidget* parent) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setObjectName(name);
+    memo->setReadOnly(true);
+    memo->setFocusPolicy(Qt::NoFocus);
+    memo->setPlainText(lines.join(QLatin1Char('\n')));
+    return memo;
+}
+
+QPushButton* MakeButton(const QString& name, StandardButton kind, QWidget* parent, const QString& caption) {
+    QStyle::StandardPixmap icon = QStyle::SP_DialogOkButton;
+    QString text = QStringLiteral("OK");
+    if (kind == StandardButton::Cancel) {
+        icon = QStyle::SP_DialogCancelButton;
+        text = QStringLiteral("Cancel");
+    } else if (kind == StandardButton::Close) {
+        icon = QStyle::SP_DialogCloseButton;
+        text = QStringLiteral("Close");
+    }
+    auto* button = new QPushButton(parent->style()->standardIcon(icon), caption.isEmpty() ? text : caption, parent);
+    button->setObjectName(name);
+    return button;
+}
