@@ -25,6 +25,12 @@ test: build
 bench: build
 	@$(BUILD)/bench/battle_bench
 
+# Long randomized runs: battles over many army pairs, and user actions across
+# all windows.
+soak: build
+	@ORB_SOAK=$${ORB_SOAK_BATTLES:-100000} $(BUILD)/tests/engine_fuzz_test
+	@if [ -x $(BUILD)/tests/ui_fuzz_test ]; then ORB_SOAK=$${ORB_SOAK_ACTIONS:-100000} QT_QPA_PLATFORM=offscreen $(BUILD)/tests/ui_fuzz_test; fi
+
 asan-test: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DORB_SANITIZE=ON -DORB_BENCH=OFF > /dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
