@@ -15,11 +15,6 @@ void Army::Grow(int32_t n) {
     maxSize += n;
 }
 
-void Army::SwapUnits(int32_t i, int32_t j) {
-    assert(i >= 0 && j >= 0 && i < maxSize && j < maxSize);
-    std::swap(units[i], units[j]);
-}
-
 void Army::Partition(int32_t lo, int32_t hi, std::string_view code) {
     if (hi < lo)
         return;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Units.h"
@@ -34,7 +36,12 @@ public:
     int32_t currentType = 0;
 
     void Grow(int32_t n);
-    void SwapUnits(int32_t i, int32_t j);
+    // Inline: shuffles and every death exchange records, so a call per
+    // exchange would cost more than the exchange itself.
+    void SwapUnits(int32_t i, int32_t j) {
+        assert(i >= 0 && j >= 0 && i < maxSize && j < maxSize);
+        std::swap(units[i], units[j]);
+    }
     void Partition(int32_t lo, int32_t hi, std::string_view code);
     void Rebuild();
 

@@ -41,8 +41,9 @@ void Battle::Shuffle(Army& army, int32_t lo, int32_t hi) {
     if (hi <= lo)
         return;
     const uint32_t span = static_cast<uint32_t>(hi - lo);
+    Divisor d;
     for (int32_t i = lo; i < hi; ++i)
-        army.SwapUnits(i, lo + static_cast<int32_t>(next() % span));
+        army.SwapUnits(i, lo + static_cast<int32_t>(remainder(next(), d, span)));
 }
 
 // ---- Fighting line and deaths ----------------------------------------------
@@ -58,18 +59,18 @@ void Battle::PrepareLine(Army& army) {
 
 void Battle::UnitKilled(Army& army, int32_t i) {
     Unittype& kind = army.unittypes[army.units[i].Typeindex];
-    const std::string& p = kind.Position;
-    if (p == "R")
-        --army.NumberR;
-    else if (p == "G")
-        --army.NumberG;
-    else if (p == "M")
-        --army.NumberM;
-    else if (p == "F")
-        --army.NumberF;
-    else if (p == "B")
-        --army.NumberB;
-    if (kind.Rangedoff > 0 && p != "R")
+    // Position codes are one letter, so one character decides (no string
+    // compares on the path of every death).
+    const Pos p = posCode(kind.Position);
+    switch (p) {
+    case PosR: --army.NumberR; break;
+    case PosG: --army.NumberG; break;
+    case PosM: --army.NumberM; break;
+    case PosF: --army.NumberF; break;
+    case PosB: --army.NumberB; break;
+    default: break;
+    }
+    if (kind.Rangedoff > 0 && p != PosR)
         --army.NumberR;
     --army.Lifecounter;
     ++kind.PhaseCasualties;
@@ -131,40 +132,7 @@ void Battle::CounterStrike(Army& D, int32_t defender, Army& A, int32_t attacker)
     }
 }
 
-// The same strike on the hot path, with the chances read from the tables.
-void Battle::meleeStrike(int s, int32_t attacker, int32_t target) {
-    Army& S = *sides_[s].army;
-    Army& T = *sides_[1 - s].army;
-    Unit& a = S.units[attacker];
-    Unit& t = T.units[target];
-    ++strikeCount;
-    if (hits(meleeChance_[s][a.Typeindex][t.Typeindex])) {
-        --t.Hitpoints;
-    } else if (CounterFlag == 0) {
-        CounterFlag = 1;
-        if (t.Retaliations < sides_[1 - s].attacks[t.Typeindex]) {
-            ++strikeCount;
-            if (hits(meleeChance_[1 - s][t.Typeindex][a.Typeindex]))
-                --a.Hitpoints;
-            ++t.Retaliations;
-        }
-    }
-}
-
 // ---- Phases ----------------------------------------------------------------
-
-Battle::Pos Battle::posCode(std::string_view p) {
-    if (p.size() != 1)
-        return PosOther;
-    switch (p[0]) {
-    case 'F': return PosF;
-    case 'M': return PosM;
-    case 'R': return PosR;
-    case 'G': return PosG;
-    case 'B': return PosB;
-    default: return PosOther;
-    }
-}
 
 void Battle::bind(Army& I, Army& II) {
     sides_[0].army = &I;
@@ -176,6 +144,16 @@ void Battle::bind(Army& I, Army& II) {
             side.pos[k] = posCode(kind.Position);
             side.shoots[k] = kind.Rangedoff > 0;
             side.attacks[k] = kind.Attacks;
+            Army& army = *side.army;
+            switch (side.pos[k]) {
+            case PosF: side.counter[k] = &army.NumberF; break;
+            case PosM: side.counter[k] = &army.NumberM; break;
+            case PosR: side.counter[k] = &army.NumberR; break;
+            case PosG: side.counter[k] = &army.NumberG; break;
+            case PosB: side.counter[k] = &army.NumberB; break;
+            default: side.counter[k] = &side.noCounter; break;
+            }
+            side.extraR[k] = side.shoots[k] && side.pos[k] != PosR;
         }
         side.rangedInLine = 0;
         for (int32_t i = 0; i < a.Lifecounter; ++i)
@@ -194,14 +172,11 @@ void Battle::bind(Army& I, Army& II) {
     }
 }
 
-int32_t Battle::weight(const Army& a, Pos code) const {
-    switch (code) {
-    case PosR: return a.NumberR - a.Acted;
-    case PosG: return a.NumberG - a.Acted;
-    case PosM: return a.NumberM - a.Acted;
-    case PosF: return a.NumberF - a.Acted;
-    default: return a.Lifecounter;
-    }
+// A phase called on its own reads the kinds and the line afresh; within
+// fight() the battle-wide binding is already current.
+void Battle::bindPhase(Army& I, Army& II) {
+    if (!battleBound_ || sides_[0].army != &I || sides_[1].army != &II)
+        bind(I, II);
 }
 
 void Battle::DecideTurn(Army& I, Army& II, std::string_view code) {
@@ -216,7 +191,8 @@ void Battle::DecideTurn(Army& I, Army& II, std::string_view code) {
 // The side that acts next in a ranged or position phase. A side whose units
 // have all moved can keep a positive weight while the other's falls to 0, so
 // once exactly one side is finished the other acts without a draw.
-int Battle::chooseSide(Pos code) {
+template <Battle::Pos C>
+int Battle::chooseSide() {
     Army& I = *sides_[0].army;
     Army& II = *sides_[1].army;
     const bool doneI = I.Actor >= I.Lifecounter;
@@ -225,74 +201,101 @@ int Battle::chooseSide(Pos code) {
         I.Turn = doneI ? 0 : 1;
         II.Turn = 1 - I.Turn;
     } else {
-        const int32_t wI = weight(I, code);
-        const int32_t n = Random(wI + weight(II, code));
+        const int32_t wI = weight(I, C);
+        const int32_t n = Random(wI + weight(II, C));
         I.Turn = n < wI ? 1 : 0;
         II.Turn = 1 - I.Turn;
     }
     return I.Turn == 1 ? 0 : 1;
 }
 
+// UnitKilled, BuryUnit and ExposeBackline on the hot path: the counters to
+// lower come from the tables bind() made, so a death costs no branch on the
+// position.
 void Battle::kill(int s, int32_t i) {
     Side& side = sides_[s];
     Army& a = *side.army;
-    side.rangedInLine -= side.pos[a.units[i].Typeindex] == PosR;
-    UnitKilled(a, i);
-    BuryUnit(a, i);
-    ExposeBackline(a);
+    const int32_t k = a.units[i].Typeindex;
+    side.rangedInLine -= side.pos[k] == PosR;
+    --*side.counter[k];
+    a.NumberR -= side.extraR[k];
+    --a.Lifecounter;
+    Unittype& kind = a.unittypes[k];
+    ++kind.PhaseCasualties;
+    ++kind.BattleCasualties;
+    a.SwapUnits(i, a.Lifecounter);
+    if (a.Lifecounter == 0)
+        ExposeBackline(a);
 }
 
-// Mounted, foot and go-anywhere units pass over the ranged units while other
-// targets stand in the line; a line of ranged units only keeps the first draw.
-int32_t Battle::avoidRanged(int ts, int32_t target) {
-    const Side& side = sides_[ts];
-    const Army& T = *side.army;
-    if (T.Lifecounter - side.rangedInLine <= 0)
-        return target;
-    while (side.pos[T.units[target].Typeindex] == PosR)
-        target = PickTarget(T);
-    return target;
-}
-
+// One action: the strikes of the unit at S's Actor, with their counter-
+// strikes. The generator state lives in a local for the whole action, and a
+// strike's outcome changes data rather than the path taken, because hits
+// and misses are as unpredictable as the draws behind them.
 template <Battle::Mode M>
 void Battle::action(int s) {
-    Army& S = *sides_[s].army;
-    Army& T = *sides_[1 - s].army;
-    const Side& own = sides_[s];
-    ExposeBackline(T);
+    Side& own = sides_[s];
+    Side& foe = sides_[1 - s];
+    Army& S = *own.army;
+    Army& T = *foe.army;
+    if (T.Lifecounter == 0)
+        ExposeBackline(T);
+    const auto& chance = M == Mode::Ranged ? rangedChance_[s] : meleeChance_[s];
+    const auto& back = meleeChance_[1 - s];
+    uint64_t st = state_;
+    uint64_t made = 0;
     int32_t strikes = 0;
     while (T.Lifecounter > 0) {
-        int32_t t = PickTarget(T);
-        if constexpr (M == Mode::Ranged) {
-            Unit& a = S.units[S.Actor];
-            Unit& u = T.units[t];
-            ++strikeCount;
-            if (hits(rangedChance_[s][a.Typeindex][u.Typeindex]))
-                --u.Hitpoints;
-        } else {
-            CounterFlag = 0;
-            if (M == Mode::Position && T.NumberR != T.Lifecounter)
-                t = avoidRanged(1 - s, t);
-            meleeStrike(s, S.Actor, t);
+        const auto line = static_cast<uint32_t>(T.Lifecounter);
+        st = advance(st);
+        auto t = static_cast<int32_t>(remainder(output(st), foe.target, line));
+        if constexpr (M == Mode::Position) {
+            // Pass over ranged units while other targets stand in the line;
+            // a line of ranged units only keeps the first draw.
+            if (T.NumberR != T.Lifecounter && T.Lifecounter > foe.rangedInLine)
+                while (foe.pos[T.units[t].Typeindex] == PosR) {
+                    st = advance(st);
+                    t = static_cast<int32_t>(remainder(output(st), foe.target, line));
+                }
+        }
+        Unit& u = T.units[t];
+        Unit& a = S.units[S.Actor];
+        st = advance(st);
+        const bool hit = output(st) % 100 <= static_cast<uint32_t>(chance[a.Typeindex][u.Typeindex]);
+        u.Hitpoints -= hit;
+        ++made;
+        if constexpr (M != Mode::Ranged) {
+            // A miss provokes one counter-strike while the target has any
+            // left; its draw is taken only then, selected without a branch.
+            const bool counter = !hit & (u.Retaliations < foe.attacks[u.Typeindex]);
+            const uint64_t st2 = advance(st);
+            const bool backHit = output(st2) % 100 <= static_cast<uint32_t>(back[u.Typeindex][a.Typeindex]);
+            st = counter ? st2 : st;
+            a.Hitpoints -= counter & backHit;
+            u.Retaliations += counter;
+            made += counter;
+            CounterFlag = !hit;
         }
         ++strikes;
-        if (T.units[t].Hitpoints <= 0)
+        if (u.Hitpoints <= 0)
             kill(1 - s, t);
         if constexpr (M != Mode::Ranged) {
             if (S.units[S.Actor].Hitpoints <= 0) {
                 kill(s, S.Actor);
-                return;  // a counter-strike killed the actor: its action ends
+                break;  // a counter-strike killed the actor: its action ends
             }
         }
         if (own.attacks[S.units[S.Actor].Typeindex] <= strikes)
-            return;
+            break;
     }
+    state_ = st;
+    strikeCount += made;
 }
 
 void Battle::RangedPhase(Army& I, Army& II) {
-    bind(I, II);
+    bindPhase(I, II);
     for (;;) {
-        const int s = chooseSide(PosR);
+        const int s = chooseSide<PosR>();
         Army& S = *sides_[s].army;
         const Side& own = sides_[s];
         while (S.Actor < S.Lifecounter && !own.shoots[S.units[S.Actor].Typeindex])
@@ -314,16 +317,24 @@ void Battle::RangedPhase(Army& I, Army& II) {
 }
 
 void Battle::PositionPhase(Army& I, Army& II, std::string_view code, std::string_view name) {
-    positionPhase(I, II, posCode(code), name);
+    switch (posCode(code)) {
+    case PosF: positionPhase<PosF>(I, II, name); break;
+    case PosM: positionPhase<PosM>(I, II, name); break;
+    case PosR: positionPhase<PosR>(I, II, name); break;
+    case PosG: positionPhase<PosG>(I, II, name); break;
+    case PosB: positionPhase<PosB>(I, II, name); break;
+    default: positionPhase<PosOther>(I, II, name); break;
+    }
 }
 
-void Battle::positionPhase(Army& I, Army& II, Pos code, std::string_view name) {
-    bind(I, II);
-    auto counter = [code](const Army& a) {
+template <Battle::Pos code>
+void Battle::positionPhase(Army& I, Army& II, std::string_view name) {
+    bindPhase(I, II);
+    auto counter = [](const Army& a) {
         return code == PosG ? a.NumberG : code == PosM ? a.NumberM : code == PosF ? a.NumberF : 0;
     };
     for (;;) {
-        const int s = chooseSide(code);
+        const int s = chooseSide<code>();
         Army& S = *sides_[s].army;
         const Side& own = sides_[s];
         while (S.Actor < S.Lifecounter && own.pos[S.units[S.Actor].Typeindex] != code)
@@ -346,12 +357,12 @@ void Battle::positionPhase(Army& I, Army& II, Pos code, std::string_view name) {
 }
 
 void Battle::MeleePhase(Army& I, Army& II) {
-    bind(I, II);
+    bindPhase(I, II);
     I.Actor = -1;
     II.Actor = -1;
     for (;;) {
         const int32_t wI = I.Lifecounter;
-        const int32_t n = Random(wI + II.Lifecounter);
+        const int32_t n = drawBelow(turn_, wI + II.Lifecounter);
         I.Turn = n < wI ? 1 : 0;
         II.Turn = 1 - I.Turn;
         const int s = I.Turn == 1 ? 0 : 1;
@@ -395,14 +406,18 @@ void Battle::FightRound(Army& I, Army& II) {
     II.Actor = II.Acted = 0;
     if (Roundcounter == 1) {
         RangedPhase(I, II);
-        const std::pair<Pos, const char*> phases[] = {{PosG, "Go Anywhere"}, {PosM, "Mounted"}, {PosF, "Foot"}};
-        for (const auto& [code, name] : phases) {
+        // Each phase runs only while both sides still have a line.
+        auto phase = [&](auto fightPhase) {
             if (I.Lifecounter <= 0 || II.Lifecounter <= 0)
-                break;
-            positionPhase(I, II, code, name);
+                return false;
+            fightPhase();
             ResetCounters(I);
             ResetCounters(II);
-        }
+            return true;
+        };
+        phase([&] { positionPhase<PosG>(I, II, "Go Anywhere"); }) &&
+            phase([&] { positionPhase<PosM>(I, II, "Mounted"); }) &&
+            phase([&] { positionPhase<PosF>(I, II, "Foot"); });
     } else {
         ResetCounters(I);
         ResetCounters(II);
@@ -425,10 +440,13 @@ void Battle::fight(Army& I, Army& II, bool sim) {
     Shuffle(I, I.SizeMinusB, I.currentSize);
     Shuffle(II, 0, II.SizeMinusB);
     Shuffle(II, II.SizeMinusB, II.currentSize);
+    bind(I, II);
+    battleBound_ = true;
     do {
         FightRound(I, II);
         ++Roundcounter;
     } while (I.Lifecounter > 0 && II.Lifecounter > 0);
+    battleBound_ = false;
     for (Army* a : {&I, &II})
         for (int32_t k = 0; k <= a->currentType; ++k) {
             Unittype& kind = a->unittypes[k];

@@ -81,6 +81,15 @@ private:
     enum Pos : uint8_t { PosF, PosM, PosR, PosG, PosB, PosOther };
     enum class Mode { Ranged, Position, Melee };
 
+    // A bound with its precomputed multiplier, so that a draw below it takes
+    // the exact remainder of next() without a division (Lemire's fastmod).
+    // The multiplier is recomputed only when the bound changes; the line
+    // sizes behind the hot draws change only at deaths.
+    struct Divisor {
+        uint32_t n = 0;
+        uint64_t m = 0;
+    };
+
     // What the hot loops need of each side's kinds, read once per phase.
     struct Side {
         Army* army = nullptr;
@@ -88,24 +97,70 @@ private:
         std::array<uint8_t, Army::maxTypes> shoots{};
         std::array<int32_t, Army::maxTypes> attacks{};
         int32_t rangedInLine = 0;  // living position "R" units; they all stand in the line
+        // Per kind, what a death takes off the army's head counters: the
+        // counter of its position (a spare one for other texts), and 1 more
+        // off NumberR for a shooter outside position "R".
+        std::array<int32_t*, Army::maxTypes> counter{};
+        std::array<uint8_t, Army::maxTypes> extraR{};
+        int32_t noCounter = 0;
+        Divisor target;            // for draws over this side's line
     };
 
-    uint32_t next() {
-        state_ ^= state_ >> 12;
-        state_ ^= state_ << 25;
-        state_ ^= state_ >> 27;
-        return static_cast<uint32_t>((state_ * 0x2545F4914F6CDD1DULL) >> 32);
+    // The generator (xorshift64*) split into its step and its output, so
+    // the hot loops can keep the state in a register and take a draw only
+    // when a condition holds, without a branch.
+    static uint64_t advance(uint64_t x) {
+        x ^= x >> 12;
+        x ^= x << 25;
+        x ^= x >> 27;
+        return x;
     }
-    static Pos posCode(std::string_view p);
+    static uint32_t output(uint64_t x) { return static_cast<uint32_t>((x * 0x2545F4914F6CDD1DULL) >> 32); }
+    uint32_t next() {
+        state_ = advance(state_);
+        return output(state_);
+    }
+    // next() % n for n > 0, exactly.
+    static uint32_t remainder(uint32_t x, Divisor& d, uint32_t n) {
+        if (d.n != n) {
+            d.n = n;
+            d.m = UINT64_MAX / n + 1;  // wraps to 0 for n = 1, which gives 0
+        }
+        return static_cast<uint32_t>((static_cast<unsigned __int128>(d.m * x) * n) >> 64);
+    }
+    int32_t drawBelow(Divisor& d, int32_t n) {
+        return n > 0 ? static_cast<int32_t>(remainder(next(), d, static_cast<uint32_t>(n))) : 0;
+    }
+    static Pos posCode(std::string_view p) {
+        if (p.size() != 1)
+            return PosOther;
+        switch (p[0]) {
+        case 'F': return PosF;
+        case 'M': return PosM;
+        case 'R': return PosR;
+        case 'G': return PosG;
+        case 'B': return PosB;
+        default: return PosOther;
+        }
+    }
     void bind(Army& I, Army& II);
-    int chooseSide(Pos code);
-    int32_t weight(const Army& a, Pos code) const;
+    void bindPhase(Army& I, Army& II);
+    template <Pos C> int chooseSide();
+    static int32_t weight(const Army& a, Pos code) {
+        switch (code) {
+        case PosR: return a.NumberR - a.Acted;
+        case PosG: return a.NumberG - a.Acted;
+        case PosM: return a.NumberM - a.Acted;
+        case PosF: return a.NumberF - a.Acted;
+        default: return a.Lifecounter;
+        }
+    }
     bool hits(int chance) { return Random(100) <= chance; }
     template <Mode M> void action(int s);
-    void meleeStrike(int s, int32_t attacker, int32_t target);
     void kill(int s, int32_t i);
-    int32_t avoidRanged(int t, int32_t target);
-    void positionPhase(Army& I, Army& II, Pos code, std::string_view name);
+    // One instance per position code, so the per-action counter reads
+    // and tests need no dispatch on the code.
+    template <Pos C> void positionPhase(Army& I, Army& II, std::string_view name);
     void endPhase(std::string_view name);
     void fight(Army& I, Army& II, bool sim);
     void writeKindList(int column, const Army& a, int32_t first, bool average, int32_t N);
@@ -115,6 +170,10 @@ private:
     std::optional<uint64_t> fixedSeed_;
     uint64_t battlesSeeded_ = 0;
     std::array<Side, 2> sides_;
+    // Set while fight() runs: the kinds' tables stay valid for the whole
+    // battle and rangedInLine is kept at every death, so phases skip bind.
+    bool battleBound_ = false;
+    Divisor turn_;  // for the melee phase's turn draw over both lines
     // Hit chances by attacking side, attacker kind and target kind.
     std::array<std::array<std::array<int16_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
     std::array<std::array<std::array<int16_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};
