@@ -1,0 +1,266 @@
+#include "Simulation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "Battle.h"
+
+// ---- Spread and WinChance ---------------------------------------------------
+
+void Spread::add(int32_t value) {
+    if (count == 0) {
+        min = max = value;
+    } else {
+        min = std::min(min, value);
+        max = std::max(max, value);
+    }
+    ++count;
+    // Welford's update: stable where summing squares would cancel.
+    const double delta = value - mean;
+    mean += delta / static_cast<double>(count);
+    m2 += delta * (value - mean);
+}
+
+void Spread::merge(const Spread& other) {
+    if (other.count == 0)
+        return;
+    if (count == 0) {
+        *this = other;
+        return;
+    }
+    const double n1 = static_cast<double>(count);
+    const double n2 = static_cast<double>(other.count);
+    const double n = n1 + n2;
+    const double delta = other.mean - mean;
+    mean += delta * n2 / n;
+    m2 += other.m2 + delta * delta * n1 * n2 / n;
+    count += other.count;
+    min = std::min(min, other.min);
+    max = std::max(max, other.max);
+}
+
+double Spread::standardDeviation() const { return std::sqrt(variance()); }
+
+Proportion WinChance(int64_t wins, int64_t runs) {
+    if (runs <= 0)
+        return {};
+    wins = std::clamp<int64_t>(wins, 0, runs);
+    constexpr double z = 1.959964;
+    const double n = static_cast<double>(runs);
+    const double p = static_cast<double>(wins) / n;
+    const double z2 = z * z;
+    const double denom = 1 + z2 / n;
+    const double centre = (p + z2 / (2 * n)) / denom;
+    const double half = z * std::sqrt(p * (1 - p) / n + z2 / (4 * n * n)) / denom;
+    // In exact arithmetic an all-or-nothing count reaches 0 or 1 exactly;
+    // rounding would leave it just short.
+    const double low = wins == 0 ? 0.0 : std::max(0.0, centre - half);
+    const double high = wins == runs ? 1.0 : std::min(1.0, centre + half);
+    return {p, low, high};
+}
+
+// ---- Simulate ---------------------------------------------------------------
+
+namespace {
+
+uint64_t splitmix64(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+// A run's seed: neighbouring runs get unrelated streams, and the engine's
+// own "base + battle" step never lands on another run's base in practice.
+uint64_t runSeed(uint64_t seed, int32_t run) {
+    return splitmix64(seed ^ splitmix64(0xA0761D6478BD642FULL + static_cast<uint64_t>(run)));
+}
+
+int32_t unitsLeft(const Army& a) {
+    int32_t left = 0;
+    for (int32_t k = 0; k <= a.currentType; ++k)
+        left += a.unittypes[k].Number - a.unittypes[k].LastCasualties;
+    return left;
+}
+
+// What the workers share while a simulation runs.
+struct Shared {
+    const Army& I;
+    const Army& II;
+    const SimulationOptions& options;
+    int32_t runs;
+    int32_t chunk;
+    std::atomic<int64_t> nextRun{0};  // 64 bits: claims past the end must not wrap
+    std::atomic<int32_t> done{0};
+    std::atomic<bool> stop{false};
+    // Per run, the units left of each side (-1: not fought). Each slot has
+    // one writer, so the array needs no lock and ends up in run order.
+    std::vector<std::array<int32_t, 2>> totals;
+    std::chrono::steady_clock::time_point lastProgress;
+    std::mutex progressLock;  // guards lastProgress and keeps calls apart
+    std::mutex errorLock;
+    std::exception_ptr error;
+
+    Shared(const Army& a, const Army& b, const SimulationOptions& o, int32_t n, int32_t chunkSize)
+        : I(a), II(b), options(o), runs(n), chunk(chunkSize),
+          totals(static_cast<size_t>(n), {-1, -1}), lastProgress(std::chrono::steady_clock::now()) {}
+
+    bool cancelled() const {
+        return stop.load(std::memory_order_relaxed) ||
+               (options.cancel && options.cancel->load(std::memory_order_relaxed));
+    }
+
+    void reportProgress() {
+        if (!options.progress)
+            return;
+        // A worker that finds another one reporting simply skips its turn.
+        std::unique_lock lock(progressLock, std::try_to_lock);
+        if (!lock.owns_lock())
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastProgress < std::chrono::milliseconds(20))
+            return;
+        lastProgress = now;
+        // Read under the lock, so the reported counts never go backwards.
+        options.progress(done.load(std::memory_order_relaxed));
+    }
+
+    void fail(std::exception_ptr e) {
+        {
+            std::lock_guard lock(errorLock);
+            if (!error)
+                error = e;
+        }
+        stop.store(true, std::memory_order_relaxed);
+    }
+};
+
+struct WorkerResult {
+    std::array<SideResult, 2> sides;
+    uint64_t strikes = 0;
+};
+
+void work(Shared& shared, WorkerResult& out) {
+    try {
+        // Own copies: the battle reorders and kills the units it fights.
+        Army I = shared.I;
+        Army II = shared.II;
+        // Every battle after the first starts from the order Rebuild leaves;
+        // starting the first there too makes a run's outcome depend only on
+        // its seed, not on which worker fought it or in which turn.
+        I.Rebuild();
+        II.Rebuild();
+        const std::array<Army*, 2> armies{&I, &II};
+        Battle battle(nullptr);
+        const uint64_t strikesBefore = battle.strikeCount;
+
+        while (!shared.cancelled()) {
+            const int64_t claimed = shared.nextRun.fetch_add(shared.chunk, std::memory_order_relaxed);
+            if (claimed >= shared.runs)
+                break;
+            const auto first = static_cast<int32_t>(claimed);
+            const int32_t last = static_cast<int32_t>(std::min<int64_t>(shared.runs, claimed + shared.chunk));
+            for (int32_t run = first; run < last; ++run) {
+                if (shared.cancelled())
+                    break;
+                if (shared.options.seed)
+                    battle.setFixedSeed(runSeed(*shared.options.seed, run));
+                for (Army* a : armies)
+                    for (int32_t k = 0; k <= a->currentType; ++k)
+                        a->unittypes[k].SimCasualties = 0;  // summed here in 64 bits instead
+                Battle::PrepareLine(I);
+                Battle::PrepareLine(II);
+                battle.FightSimBattle(I, II);
+
+                for (int s = 0; s < 2; ++s) {
+                    const Army& a = *armies[s];
+                    SideResult& side = out.sides[s];
+                    for (int32_t k = 0; k <= a.currentType; ++k) {
+                        const Unittype& kind = a.unittypes[k];
+                        side.casualties[k] += kind.LastCasualties;
+                        side.unitsLeft[k].add(kind.Number - kind.LastCasualties);
+                    }
+                    shared.totals[static_cast<size_t>(run)][s] = unitsLeft(a);
+                }
+                const auto& left = shared.totals[static_cast<size_t>(run)];
+                // A battle ends when one side is gone, so at most one has units left.
+                if (left[0] > 0 && left[1] == 0)
+                    ++out.sides[0].wins;
+                else if (left[1] > 0 && left[0] == 0)
+                    ++out.sides[1].wins;
+
+                shared.done.fetch_add(1, std::memory_order_relaxed);
+                if (shared.options.afterRun)
+                    shared.options.afterRun();
+                shared.reportProgress();
+            }
+        }
+        out.strikes = battle.strikeCount - strikesBefore;
+    } catch (...) {
+        shared.fail(std::current_exception());
+    }
+}
+
+bool hasUnits(const Army& a) { return a.currentSize > 0; }
+
+}  // namespace
+
+SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions& options) {
+    SimulationResult result;
+    const int32_t runs = options.runs;
+    if (runs < 1 || !hasUnits(I) || !hasUnits(II))
+        return result;
+
+    int workers = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
+    workers = std::clamp(workers, 1, static_cast<int>(std::min<int32_t>(runs, 256)));
+    // One run at a time unless there are very many: a large battle takes a
+    // tenth of a second, and a chunk of them would leave the other workers
+    // idle at the end. Only thousands of (then surely tiny) runs share a
+    // chunk, to keep the shared counter out of the way.
+    const int32_t chunk = std::clamp<int32_t>(runs / (workers * 256), 1, 64);
+
+    Shared shared(I, II, options, runs, chunk);
+    std::vector<WorkerResult> partial(static_cast<size_t>(workers));
+    {
+        // The calling thread is worker 0; jthreads join even when unwinding.
+        std::vector<std::jthread> threads;
+        threads.reserve(static_cast<size_t>(workers - 1));
+        for (int w = 1; w < workers; ++w) {
+            try {
+                threads.emplace_back(work, std::ref(shared), std::ref(partial[static_cast<size_t>(w)]));
+            } catch (const std::system_error&) {
+                break;  // fewer threads than asked for still finish the job
+            }
+        }
+        work(shared, partial[0]);
+    }
+    if (shared.error)
+        std::rethrow_exception(shared.error);
+
+    for (const WorkerResult& part : partial) {
+        for (int s = 0; s < 2; ++s) {
+            SideResult& side = result.sides[s];
+            for (int32_t k = 0; k < Army::maxTypes; ++k) {
+                side.casualties[k] += part.sides[s].casualties[k];
+                side.unitsLeft[k].merge(part.sides[s].unitsLeft[k]);
+            }
+            side.wins += part.sides[s].wins;
+        }
+        result.strikes += part.strikes;
+    }
+    for (const auto& left : shared.totals) {
+        if (left[0] < 0)
+            continue;  // claimed by a worker but never fought
+        result.sides[0].totalLeft.push_back(left[0]);
+        result.sides[1].totalLeft.push_back(left[1]);
+    }
+    result.runsDone = shared.done.load();
+    result.cancelled = result.runsDone < runs;
+    return result;
+}

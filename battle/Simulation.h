@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "army/Army.h"
+
+// Fights the same battle many times, on every core, each worker on its own
+// copies of the two armies and with its own generator stream, and gathers
+// the losses and the spread of the outcome.
+struct SimulationOptions {
+    int32_t runs = 10;
+    // Worker threads; 0 means one per core.
+    int threads = 0;
+    // With a seed every run is seeded from it and the run's number, so the
+    // result depends on the seed alone, whatever the thread count.
+    std::optional<uint64_t> seed;
+    // Set from another thread to stop after the battles in flight.
+    const std::atomic<bool>* cancel = nullptr;
+    // Called now and then (about every 20 ms, never two calls at once) from
+    // a worker thread with the runs done so far.
+    std::function<void(int32_t done)> progress;
+    // Called by a worker after each run, from several threads at once;
+    // lets tests pace a simulation.
+    std::function<void()> afterRun;
+};
+
+// Running mean and spread of one quantity over the runs.
+struct Spread {
+    int64_t count = 0;
+    double mean = 0;
+    double m2 = 0;  // sum of squared deviations from the mean
+    int32_t min = 0;
+    int32_t max = 0;
+
+    void add(int32_t value);
+    void merge(const Spread& other);
+    double variance() const { return count > 1 ? m2 / static_cast<double>(count - 1) : 0.0; }
+    double standardDeviation() const;
+};
+
+// A share with its 95% confidence interval (Wilson score interval).
+struct Proportion {
+    double value = 0;
+    double low = 0;
+    double high = 0;
+};
+Proportion WinChance(int64_t wins, int64_t runs);
+
+struct SideResult {
+    // Per kind: the losses summed over the runs, and the units left per run.
+    std::array<int64_t, Army::maxTypes> casualties{};
+    std::array<Spread, Army::maxTypes> unitsLeft{};
+    // Units left of the whole army, one entry per finished run, in run order.
+    std::vector<int32_t> totalLeft;
+    int64_t wins = 0;
+};
+
+struct SimulationResult {
+    int32_t runsDone = 0;
+    bool cancelled = false;
+    std::array<SideResult, 2> sides;
+    // Strikes made in all the runs, counter-strikes included.
+    uint64_t strikes = 0;
+};
+
+// Fights options.runs battles of I against II. The armies are only read.
+// Nothing is fought when runs < 1 or either army has no units. An exception
+// from a callback stops the workers and is rethrown here.
+SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions& options);

@@ -1,0 +1,402 @@
+// orbsim: fights the battle of an army file many times, or once with its
+// full report, and prints the result as the results window would read.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <exception>
+#include <limits>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "battle/Battle.h"
+#include "battle/Report.h"
+#include "battle/Simulation.h"
+#include "files/ArmyFile.h"
+
+namespace {
+
+constexpr const char* Usage = "usage: orbsim ARMIES.json [--runs N] [--seed S] [--threads T] [--report] [--json]";
+// Each run keeps a few words of results until the end; this keeps a typo
+// of a few extra digits from exhausting memory.
+constexpr int64_t MaxRuns = 10'000'000;
+// The report's left column is this wide unless a line needs more.
+constexpr size_t ColumnWidth = 46;
+
+constexpr const char* Help =
+    "Fights the battle of an army file (two players' armies, as saved by the\n"
+    "simulator) many times on all cores and prints the averaged result the way\n"
+    "the results window shows it, then each side's chance to win and the spread\n"
+    "of the units left per kind.\n"
+    "\n"
+    "  --runs N     battles to fight (default 10; 1 to 10000000)\n"
+    "  --seed S     fixed seed (0 to 18446744073709551615); with --threads 1 the\n"
+    "               output is the same every time\n"
+    "  --threads T  worker threads (default: one per core)\n"
+    "  --report     fight one battle and print its full report instead\n"
+    "  --json       print one JSON object instead of text\n"
+    "  --help       print this help\n";
+
+struct Options {
+    QString file;
+    int32_t runs = 10;
+    bool runsGiven = false;
+    int threads = 0;
+    bool threadsGiven = false;
+    std::optional<uint64_t> seed;
+    bool report = false;
+    bool json = false;
+};
+
+enum class Parsed { Run, Help, Error };
+
+// Plain decimal digits only: "1e3", "+5", " 5" or "0x10" are refused rather
+// than read as something the user may not have meant.
+std::optional<uint64_t> parseUnsigned(std::string_view text) {
+    if (text.empty() || text.size() > 20)
+        return std::nullopt;
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > (std::numeric_limits<uint64_t>::max() - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+Parsed parseArguments(int argc, char** argv, Options* options, std::string* error) {
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h")
+            return Parsed::Help;
+        if (arg == "--report") {
+            options->report = true;
+            continue;
+        }
+        if (arg == "--json") {
+            options->json = true;
+            continue;
+        }
+        // Options with a value take it as the next argument or after "=".
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (const size_t eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        if (name != "--runs" && name != "--seed" && name != "--threads") {
+            *error = "unknown option " + name;
+            return Parsed::Error;
+        }
+        if (!value) {
+            if (i + 1 >= argc) {
+                *error = name + " needs a value";
+                return Parsed::Error;
+            }
+            value = argv[++i];
+        }
+        const std::optional<uint64_t> number = parseUnsigned(*value);
+        if (name == "--runs") {
+            if (!number || *number < 1 || *number > static_cast<uint64_t>(MaxRuns)) {
+                *error = "--runs must be a whole number from 1 to " + std::to_string(MaxRuns) + ", not \"" + *value + "\"";
+                return Parsed::Error;
+            }
+            options->runs = static_cast<int32_t>(*number);
+            options->runsGiven = true;
+        } else if (name == "--threads") {
+            if (!number || *number < 1 || *number > static_cast<uint64_t>(std::numeric_limits<int>::max())) {
+                *error = "--threads must be a whole number of 1 or more, not \"" + *value + "\"";
+                return Parsed::Error;
+            }
+            options->threads = static_cast<int>(*number);
+            options->threadsGiven = true;
+        } else {
+            if (!number) {
+                *error = "--seed must be a whole number from 0 to 18446744073709551615, not \"" + *value + "\"";
+                return Parsed::Error;
+            }
+            options->seed = *number;
+        }
+    }
+    if (files.empty()) {
+        *error = "no army file given";
+        return Parsed::Error;
+    }
+    if (files.size() > 1) {
+        *error = "one army file only; also given: \"" + files[1] + "\"";
+        return Parsed::Error;
+    }
+    if (options->report && (options->runsGiven || options->threadsGiven)) {
+        *error = "--report fights a single battle; --runs and --threads do not apply to it";
+        return Parsed::Error;
+    }
+    options->file = QString::fromLocal8Bit(files[0].c_str());
+    return Parsed::Run;
+}
+
+// Columns line up by characters, not bytes: names may hold any letters.
+size_t displayWidth(const std::string& text) {
+    size_t width = 0;
+    for (const char c : text)
+        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return width;
+}
+
+std::string twoColumns(const StringReport& report) {
+    const auto& left = report.columns[0];
+    const auto& right = report.columns[1];
+    size_t width = ColumnWidth;
+    for (const std::string& line : left)
+        width = std::max(width, displayWidth(line) + 2);
+    std::string out;
+    const size_t rows = std::max(left.size(), right.size());
+    for (size_t i = 0; i < rows; ++i) {
+        const std::string& l = report.line(0, static_cast<int>(i));
+        const std::string& r = report.line(1, static_cast<int>(i));
+        std::string row = l;
+        if (!r.empty())
+            row += std::string(width - displayWidth(l), ' ') + r;
+        while (!row.empty() && row.back() == ' ')
+            row.pop_back();
+        out += row + '\n';
+    }
+    return out;
+}
+
+std::string format(const char* pattern, auto... values) {
+    char buffer[512];
+    const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
+    return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
+}
+
+StringReport reportFor(const armyfile::ArmySetup& setup) {
+    StringReport report;
+    for (int s = 0; s < 2; ++s) {
+        report.numbers[s] = setup.players[s].number.toStdString();
+        report.names[s] = setup.players[s].name.toStdString();
+    }
+    return report;
+}
+
+QJsonObject playerJson(const armyfile::PlayerSetup& player, int side) {
+    QJsonObject o;
+    o.insert(QStringLiteral("side"), side == 0 ? QStringLiteral("I") : QStringLiteral("II"));
+    o.insert(QStringLiteral("number"), player.number);
+    o.insert(QStringLiteral("name"), player.name);
+    return o;
+}
+
+std::string jsonText(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString(); }
+
+std::string fightOnce(const armyfile::ArmySetup& setup, std::array<Army, 2>& armies, const Options& options,
+                      uint64_t seed) {
+    StringReport report = reportFor(setup);
+    Battle battle(&report);
+    battle.setFixedSeed(seed);
+    Battle::PrepareLine(armies[0]);
+    Battle::PrepareLine(armies[1]);
+    battle.FightBattle(armies[0], armies[1]);
+
+    if (!options.json)
+        return twoColumns(report);
+    QJsonObject root;
+    QJsonArray players;
+    for (int s = 0; s < 2; ++s) {
+        QJsonObject p = playerJson(setup.players[s], s);
+        QJsonArray lines;
+        for (const std::string& line : report.columns[s])
+            lines.append(QString::fromStdString(line));
+        p.insert(QStringLiteral("report"), lines);
+        players.append(p);
+    }
+    root.insert(QStringLiteral("players"), players);
+    if (options.seed)
+        root.insert(QStringLiteral("seed"), QString::number(*options.seed));
+    return jsonText(root);
+}
+
+std::string percent(double share) { return format("%5.1f%%", share * 100.0); }
+
+std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armies, const Options& options,
+                     uint64_t seed) {
+    SimulationOptions sim;
+    sim.runs = options.runs;
+    sim.threads = options.threads;
+    sim.seed = seed;
+    const SimulationResult result = Simulate(armies[0], armies[1], sim);
+    const int32_t runs = result.runsDone;
+    if (runs < 1)
+        throw std::runtime_error("no battle was fought");
+
+    // The averaged report, through the engine's own writer. Many runs of a
+    // large army can sum more losses than a 32-bit counter holds, so the
+    // average is taken here and handed over as the losses of a single run:
+    // the truncated quotient is the same.
+    StringReport report = reportFor(setup);
+    Battle battle(&report);
+    battle.ReportHeader(armies[0], armies[1]);
+    for (int s = 0; s < 2; ++s)
+        for (int32_t k = 0; k <= armies[s].currentType; ++k)
+            armies[s].unittypes[k].SimCasualties = static_cast<int32_t>(result.sides[s].casualties[k] / runs);
+    battle.ReportAverageLeft(armies[0], armies[1], 1);
+
+    const std::array<Proportion, 2> chance{WinChance(result.sides[0].wins, runs), WinChance(result.sides[1].wins, runs)};
+    const int64_t draws = runs - result.sides[0].wins - result.sides[1].wins;
+
+    auto averageLeft = [&](int s, int32_t k) {
+        const Unittype& kind = armies[s].unittypes[k];
+        return kind.Number - kind.SimCasualties;
+    };
+
+    if (options.json) {
+        QJsonObject root;
+        root.insert(QStringLiteral("runs"), runs);
+        if (options.seed)
+            root.insert(QStringLiteral("seed"), QString::number(*options.seed));
+        root.insert(QStringLiteral("draws"), static_cast<qint64>(draws));
+        QJsonArray players;
+        for (int s = 0; s < 2; ++s) {
+            QJsonObject p = playerJson(setup.players[s], s);
+            p.insert(QStringLiteral("wins"), static_cast<qint64>(result.sides[s].wins));
+            QJsonObject c;
+            c.insert(QStringLiteral("value"), chance[s].value);
+            c.insert(QStringLiteral("low"), chance[s].low);
+            c.insert(QStringLiteral("high"), chance[s].high);
+            p.insert(QStringLiteral("winChance"), c);
+            QJsonArray kinds;
+            for (int32_t k = 0; k <= armies[s].currentType; ++k) {
+                const Unittype& kind = armies[s].unittypes[k];
+                const Spread& left = result.sides[s].unitsLeft[k];
+                QJsonObject o;
+                o.insert(QStringLiteral("name"), QString::fromStdString(kind.Fullname));
+                o.insert(QStringLiteral("abbreviation"), QString::fromStdString(kind.Abbreviation));
+                o.insert(QStringLiteral("number"), kind.Number);
+                o.insert(QStringLiteral("averageLeft"), averageLeft(s, k));
+                o.insert(QStringLiteral("mean"), left.mean);
+                o.insert(QStringLiteral("sd"), left.standardDeviation());
+                o.insert(QStringLiteral("min"), left.min);
+                o.insert(QStringLiteral("max"), left.max);
+                kinds.append(o);
+            }
+            p.insert(QStringLiteral("kinds"), kinds);
+            players.append(p);
+        }
+        root.insert(QStringLiteral("players"), players);
+        return jsonText(root);
+    }
+
+    std::string out = twoColumns(report);
+    out += "\nODDS OVER " + std::to_string(runs) + (runs == 1 ? " RUN:\n" : " RUNS:\n");
+    const char* sideNames[2] = {"Side I ", "Side II"};
+    for (int s = 0; s < 2; ++s)
+        out += std::string(sideNames[s]) + " wins: " + percent(chance[s].value) + "  (95% confidence interval " +
+               percent(chance[s].low) + " to " + percent(chance[s].high) + ")\n";
+    if (draws > 0) {
+        const Proportion none = WinChance(draws, runs);
+        out += "Neither side left: " + percent(none.value) + "\n";
+    }
+
+    size_t nameWidth = 20;
+    for (const Army& a : armies)
+        for (int32_t k = 0; k <= a.currentType; ++k)
+            nameWidth = std::max(nameWidth, displayWidth(a.unittypes[k].Fullname));
+    auto row = [&](const std::string& name, const std::string& rest) {
+        return " " + name + std::string(nameWidth + 2 - displayWidth(name), ' ') + rest + "\n";
+    };
+    out += "\nUNITS LEFT PER BATTLE:\n";
+    out += row("", format("%10s %10s %7s %7s", "mean", "sd", "min", "max"));
+    for (int s = 0; s < 2; ++s) {
+        out += (s == 0 ? "SIDE I" : "SIDE II");
+        out += " (Wizard " + setup.players[s].number.toStdString() + " : " + setup.players[s].name.toStdString() + ")\n";
+        for (int32_t k = 0; k <= armies[s].currentType; ++k) {
+            const Spread& left = result.sides[s].unitsLeft[k];
+            out += row(armies[s].unittypes[k].Fullname,
+                       format("%10.2f %10.2f %7d %7d", left.mean, left.standardDeviation(), left.min, left.max));
+        }
+    }
+    return out;
+}
+
+int run(const Options& options) {
+    armyfile::ArmySetup setup;
+    QString error;
+    if (!armyfile::LoadArmies(options.file, &setup, &error)) {
+        std::fprintf(stderr, "orbsim: %s: %s\n", options.file.toLocal8Bit().constData(), error.toLocal8Bit().constData());
+        return 1;
+    }
+    std::array<Army, 2> armies;
+    for (int s = 0; s < 2; ++s) {
+        if (!armyfile::BuildArmy(setup.players[s], &armies[s])) {
+            std::fprintf(stderr, "orbsim: %s: player %d's army cannot be built\n", options.file.toLocal8Bit().constData(),
+                         s + 1);
+            return 1;
+        }
+    }
+    // As the main window does: a battle needs units on both sides.
+    for (int s = 0; s < 2; ++s) {
+        if (armies[s].currentSize == 0) {
+            std::fprintf(stderr, "orbsim: %s: player %d (%s) has no units; both armies need units for a battle\n",
+                         options.file.toLocal8Bit().constData(), s + 1,
+                         setup.players[s].name.toLocal8Bit().constData());
+            return 1;
+        }
+    }
+    // Without a seed, one is drawn here: the engine's clock seed reads the
+    // processor time, which is nearly the same at the start of every run.
+    const uint64_t seed = options.seed ? *options.seed : (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
+
+    std::string out;
+    try {
+        out = options.report ? fightOnce(setup, armies, options, seed) : simulate(setup, armies, options, seed);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orbsim: the battle could not be fought: %s\n", e.what());
+        return 1;
+    }
+    // Everything is ready before anything is printed: a failure never
+    // leaves half a result on stdout.
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "orbsim: cannot write the result\n");
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    switch (parseArguments(argc, argv, &options, &error)) {
+    case Parsed::Help:
+        std::printf("%s\n\n%s", Usage, Help);
+        return 0;
+    case Parsed::Error:
+        std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), Usage);
+        return 2;
+    case Parsed::Run:
+        break;
+    }
+    return run(options);
+}

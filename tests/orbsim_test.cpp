@@ -1,0 +1,246 @@
+// The built orbsim, run as a user runs it: repeatable with a seed, its text
+// and JSON telling the same result, and every bad call refused on stderr
+// with nothing on stdout.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#ifndef ORBSIM_PATH
+#error "ORBSIM_PATH must name the built orbsim"
+#endif
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Outcome runOrbsim(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(ORBSIM_PATH), arguments);
+    Outcome o;
+    if (!process.waitForStarted(10000)) {
+        ADD_FAILURE() << "orbsim did not start";
+        return o;
+    }
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "orbsim did not finish: " << arguments.join(' ').toStdString();
+        return o;
+    }
+    o.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    o.out = QString::fromUtf8(process.readAllStandardOutput());
+    o.err = QString::fromUtf8(process.readAllStandardError());
+    return o;
+}
+
+const char* const Armies = R"({"format": "orb-battle-armies", "version": 1,
+ "players": [
+   {"number": "1", "name": "Nameless 1", "kinds": [
+     {"abbreviation": "arc", "name": "Archers", "position": "R", "type": "O",
+      "offense": 1, "defense": 0, "rangedoff": 2, "attacks": 1, "hitpoints": 1, "number": 20},
+     {"abbreviation": "KNI", "name": "Knights", "position": "M", "type": "O",
+      "offense": 4, "defense": 4, "rangedoff": 0, "attacks": 1, "hitpoints": 2, "number": 15}]},
+   {"number": "07", "name": "The Grey", "kinds": [
+     {"abbreviation": "WRI", "name": "Wolf Riders", "position": "M", "type": "O",
+      "offense": 4, "defense": 2, "rangedoff": 0, "attacks": 1, "hitpoints": 1, "number": 30},
+     {"abbreviation": "SPE", "name": "Spearmen", "position": "F", "type": "O",
+      "offense": 1, "defense": 3, "rangedoff": 0, "attacks": 1, "hitpoints": 1, "number": 12},
+     {"abbreviation": "JES", "name": "Jesters", "position": "B", "type": "O",
+      "offense": 0, "defense": 1, "rangedoff": 0, "attacks": 1, "hitpoints": 1, "number": 3}]}]})";
+
+class Orbsim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        armies_ = write("armies.json", Armies);
+    }
+    QString write(const QString& name, const QByteArray& content) {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return path;
+    }
+    QTemporaryDir dir_;
+    QString armies_;
+};
+
+// A kind's line of the averaged list: "Name    :     count".
+int unitsLeftIn(const QString& text, const QString& name) {
+    const QRegularExpression line(QRegularExpression::escape(name) + QStringLiteral("    :     (-?\\d+)"));
+    const QRegularExpressionMatch m = line.match(text);
+    return m.hasMatch() ? m.captured(1).toInt() : -999;
+}
+
+}  // namespace
+
+TEST_F(Orbsim, SeededSingleThreadRunsRepeatExactly) {
+    const QStringList args{armies_, "--runs", "200", "--seed", "42", "--threads", "1"};
+    const Outcome first = runOrbsim(args);
+    const Outcome second = runOrbsim(args);
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    EXPECT_EQ(first.err, "");
+    EXPECT_EQ(first.out, second.out);
+
+    for (const char* piece : {"BATLLE:   SIDE I", "BATLLE:   SIDE II", "Wizard 07 : The Grey", "UNITS LEFT:",
+                              "ODDS OVER 200 RUNS:", "Side I  wins:", "Side II wins:", "95% confidence interval"})
+        EXPECT_TRUE(first.out.contains(piece)) << piece << "\n" << first.out.toStdString();
+    // Two columns side by side: both titles on the first line.
+    const QString firstLine = first.out.section('\n', 0, 0);
+    EXPECT_TRUE(firstLine.startsWith("BATLLE:   SIDE I "));
+    EXPECT_TRUE(firstLine.endsWith("BATLLE:   SIDE II"));
+
+    // Another seed fights other battles.
+    const Outcome other = runOrbsim({armies_, "--runs", "200", "--seed", "43", "--threads", "1"});
+    EXPECT_NE(other.out, first.out);
+}
+
+TEST_F(Orbsim, TextAndJsonTellTheSameResult) {
+    const Outcome text = runOrbsim({armies_, "--runs", "300", "--seed", "7", "--threads", "1"});
+    const Outcome json = runOrbsim({armies_, "--runs", "300", "--seed", "7", "--threads", "1", "--json"});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    EXPECT_EQ(json.err, "");
+
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json.out.toUtf8(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    const QJsonObject root = doc.object();
+    EXPECT_EQ(root["runs"].toInt(), 300);
+    EXPECT_EQ(root["seed"].toString(), "7");
+    const QJsonArray players = root["players"].toArray();
+    ASSERT_EQ(players.size(), 2);
+
+    qint64 wins = 0;
+    for (int s = 0; s < 2; ++s) {
+        const QJsonObject p = players[s].toObject();
+        for (const char* key : {"side", "number", "name", "wins", "winChance", "kinds"})
+            EXPECT_TRUE(p.contains(key)) << key;
+        const QJsonObject chance = p["winChance"].toObject();
+        EXPECT_LE(chance["low"].toDouble(), chance["value"].toDouble());
+        EXPECT_LE(chance["value"].toDouble(), chance["high"].toDouble());
+        EXPECT_DOUBLE_EQ(chance["value"].toDouble(), p["wins"].toDouble() / 300.0);
+        wins += p["wins"].toInteger();
+        for (const QJsonValue& kv : p["kinds"].toArray()) {
+            const QJsonObject k = kv.toObject();
+            for (const char* key : {"name", "number", "averageLeft", "mean", "sd", "min", "max"})
+                EXPECT_TRUE(k.contains(key)) << key;
+            const QString name = k["name"].toString();
+            SCOPED_TRACE(name.toStdString());
+            // The report rounds the average loss down, so the units left up.
+            EXPECT_EQ(unitsLeftIn(text.out, name), k["averageLeft"].toInt());
+            EXPECT_GE(k["averageLeft"].toDouble() + 1e-9, k["mean"].toDouble());
+            EXPECT_LT(k["averageLeft"].toDouble() - 1, k["mean"].toDouble());
+            EXPECT_LE(k["min"].toInt(), k["mean"].toDouble());
+            EXPECT_LE(k["mean"].toDouble(), k["max"].toInt());
+            EXPECT_LE(k["max"].toInt(), k["number"].toInt());
+            EXPECT_GE(k["sd"].toDouble(), 0.0);
+        }
+    }
+    EXPECT_EQ(wins + root["draws"].toInteger(), 300);
+    EXPECT_EQ(players[1].toObject()["number"].toString(), "07");
+}
+
+TEST_F(Orbsim, OneRunIsOneBattleAveraged) {
+    const Outcome json = runOrbsim({armies_, "--runs", "1", "--seed", "3", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    for (const QJsonValue& pv : root["players"].toArray())
+        for (const QJsonValue& kv : pv.toObject()["kinds"].toArray()) {
+            const QJsonObject k = kv.toObject();
+            EXPECT_EQ(k["averageLeft"].toInt(), k["min"].toInt());
+            EXPECT_EQ(k["min"].toInt(), k["max"].toInt());
+            EXPECT_EQ(k["sd"].toDouble(), 0.0);
+        }
+}
+
+TEST_F(Orbsim, ReportFightsOneBattleInFull) {
+    const Outcome first = runOrbsim({armies_, "--report", "--seed", "11"});
+    const Outcome second = runOrbsim({armies_, "--report", "--seed", "11"});
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    EXPECT_EQ(first.out, second.out);
+    for (const char* piece : {"BATLLE:   SIDE I", "ARMY:", "Round 1 Ranged Combat - Casualties:",
+                              "Round 1 Mounted Combat - Casualties:", "UNITS LEFT:"})
+        EXPECT_TRUE(first.out.contains(piece)) << piece;
+    EXPECT_FALSE(first.out.contains("ODDS"));
+
+    const Outcome json = runOrbsim({armies_, "--report", "--seed", "11", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonArray players = QJsonDocument::fromJson(json.out.toUtf8()).object()["players"].toArray();
+    ASSERT_EQ(players.size(), 2);
+    EXPECT_EQ(players[0].toObject()["report"].toArray()[0].toString(), "BATLLE:   SIDE I");
+    EXPECT_EQ(players[1].toObject()["report"].toArray()[0].toString(), "BATLLE:   SIDE II");
+}
+
+TEST_F(Orbsim, BadArgumentsAreRefusedWithUsage) {
+    const std::vector<QStringList> calls = {
+        {},
+        {armies_, "--runs", "0"},
+        {armies_, "--runs", "-3"},
+        {armies_, "--runs", "ten"},
+        {armies_, "--runs", "99999999999"},
+        {armies_, "--runs"},
+        {armies_, "--threads", "0"},
+        {armies_, "--threads=x"},
+        {armies_, "--seed", "-1"},
+        {armies_, "--bogus"},
+        {armies_, armies_},
+        {armies_, "--report", "--runs", "5"},
+    };
+    for (const QStringList& call : calls) {
+        SCOPED_TRACE(call.join(' ').toStdString());
+        const Outcome o = runOrbsim(call);
+        EXPECT_EQ(o.exitCode, 2);
+        EXPECT_EQ(o.out, "");
+        EXPECT_TRUE(o.err.startsWith("orbsim: ")) << o.err.toStdString();
+        EXPECT_TRUE(o.err.contains("usage: orbsim ARMIES.json")) << o.err.toStdString();
+    }
+
+    const Outcome help = runOrbsim({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("usage: orbsim ARMIES.json"));
+    EXPECT_EQ(help.err, "");
+}
+
+TEST_F(Orbsim, BadFilesAreRefusedWithTheReason) {
+    const QString broken = write("broken.json", QByteArray(Armies).left(200));
+    QByteArray noUnits = Armies;
+    noUnits.replace(noUnits.indexOf("\"kinds\": ["), noUnits.indexOf("]},") - noUnits.indexOf("\"kinds\": [") + 1,
+                    "\"kinds\": []");
+    const QString empty = write("empty.json", noUnits);
+    QByteArray twoAttacks0 = Armies;
+    twoAttacks0.replace("\"attacks\": 1, \"hitpoints\": 1, \"number\": 12", "\"attacks\": 0, \"hitpoints\": 1, \"number\": 12");
+    const QString badKind = write("badkind.json", twoAttacks0);
+
+    struct Case {
+        QString path;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {dir_.filePath("absent.json"), "cannot open the file"},
+        {broken, "not JSON: "},
+        {empty, "player 1 (Nameless 1) has no units"},
+        {badKind, "player 2, kind 2 (\"Spearmen\"): \"attacks\" must be a whole number from 1 to 999"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        for (const QStringList& extra : {QStringList{}, QStringList{"--report"}, QStringList{"--json"}}) {
+            const Outcome o = runOrbsim(QStringList{c.path} + extra);
+            EXPECT_EQ(o.exitCode, 1);
+            EXPECT_EQ(o.out, "");
+            EXPECT_TRUE(o.err.contains(c.message)) << o.err.toStdString();
+            EXPECT_FALSE(o.err.contains("usage:"));
+        }
+    }
+}
