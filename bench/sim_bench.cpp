@@ -90,7 +90,7 @@ void BM_Simulate(benchmark::State& state) {
     options.threads = static_cast<int>(state.range(1));
     const int workers = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
     // Enough runs per simulation that every worker has several.
-    options.runs = (size == Medium ? 16 : 2) * std::max(workers, 1);
+    options.runs = (size == Medium ? 16 : size == Large ? 4 : 2) * std::max(workers, 1);
     int64_t runs = 0;
     uint64_t strikes = 0;
     for (auto _ : state) {
