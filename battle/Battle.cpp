@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <ctime>
 
@@ -40,10 +41,19 @@ void Battle::Randomize() {
 void Battle::Shuffle(Army& army, int32_t lo, int32_t hi) {
     if (hi <= lo)
         return;
-    const uint32_t span = static_cast<uint32_t>(hi - lo);
-    Divisor d;
-    for (int32_t i = lo; i < hi; ++i)
-        army.SwapUnits(i, lo + static_cast<int32_t>(remainder(next(), d, span)));
+    const auto span = static_cast<uint32_t>(hi - lo);
+    const uint64_t m = reciprocal(span);
+    uint64_t st = state_;
+    for (int32_t i = lo; i < hi; ++i) {
+        st = advance(st);
+        army.SwapUnits(i, lo + static_cast<int32_t>(fastmod(output(st), m, span)));
+    }
+    state_ = st;
+}
+
+void Battle::reserveReciprocals(size_t n) {
+    for (size_t i = recip_.size(); i < n; ++i)
+        recip_.push_back(reciprocal(static_cast<uint32_t>(i)));
 }
 
 // ---- Fighting line and deaths ----------------------------------------------
@@ -57,24 +67,22 @@ void Battle::PrepareLine(Army& army) {
     }
 }
 
+int32_t* Battle::positionCounter(Army& army, Pos p, int32_t* none) {
+    switch (p) {
+    case PosF: return &army.NumberF;
+    case PosM: return &army.NumberM;
+    case PosR: return &army.NumberR;
+    case PosG: return &army.NumberG;
+    case PosB: return &army.NumberB;
+    default: return none;
+    }
+}
+
 void Battle::UnitKilled(Army& army, int32_t i) {
     Unittype& kind = army.unittypes[army.units[i].Typeindex];
-    // Position codes are one letter, so one character decides (no string
-    // compares on the path of every death).
     const Pos p = posCode(kind.Position);
-    switch (p) {
-    case PosR: --army.NumberR; break;
-    case PosG: --army.NumberG; break;
-    case PosM: --army.NumberM; break;
-    case PosF: --army.NumberF; break;
-    case PosB: --army.NumberB; break;
-    default: break;
-    }
-    if (kind.Rangedoff > 0 && p != PosR)
-        --army.NumberR;
-    --army.Lifecounter;
-    ++kind.PhaseCasualties;
-    ++kind.BattleCasualties;
+    int32_t none = 0;
+    bookDeath(army, kind, positionCounter(army, p, &none), kind.Rangedoff > 0 && p != PosR, 1);
 }
 
 void Battle::ExposeBackline(Army& army) {
@@ -144,21 +152,16 @@ void Battle::bind(Army& I, Army& II) {
             side.pos[k] = posCode(kind.Position);
             side.shoots[k] = kind.Rangedoff > 0;
             side.attacks[k] = kind.Attacks;
-            Army& army = *side.army;
-            switch (side.pos[k]) {
-            case PosF: side.counter[k] = &army.NumberF; break;
-            case PosM: side.counter[k] = &army.NumberM; break;
-            case PosR: side.counter[k] = &army.NumberR; break;
-            case PosG: side.counter[k] = &army.NumberG; break;
-            case PosB: side.counter[k] = &army.NumberB; break;
-            default: side.counter[k] = &side.noCounter; break;
-            }
+            side.counter[k] = positionCounter(*side.army, static_cast<Pos>(side.pos[k]), &side.noCounter);
             side.extraR[k] = side.shoots[k] && side.pos[k] != PosR;
         }
+        side.actors.assign(static_cast<size_t>(a.maxSize) / 64 + 1, 0);
         side.rangedInLine = 0;
         for (int32_t i = 0; i < a.Lifecounter; ++i)
             side.rangedInLine += side.pos[a.units[i].Typeindex] == PosR;
     }
+    // Draws go below one line's size or, for the melee turn, both lines'.
+    reserveReciprocals(static_cast<size_t>(I.currentSize) + static_cast<size_t>(II.currentSize) + 1);
     for (int s = 0; s < 2; ++s) {
         const Army& S = *sides_[s].army;
         const Army& T = *sides_[1 - s].army;
@@ -202,30 +205,76 @@ int Battle::chooseSide() {
         II.Turn = 1 - I.Turn;
     } else {
         const int32_t wI = weight(I, C);
-        const int32_t n = Random(wI + weight(II, C));
+        const int32_t n = drawBelow(wI + weight(II, C));
         I.Turn = n < wI ? 1 : 0;
         II.Turn = 1 - I.Turn;
     }
     return I.Turn == 1 ? 0 : 1;
 }
 
-// UnitKilled, BuryUnit and ExposeBackline on the hot path: the counters to
-// lower come from the tables bind() made, so a death costs no branch on the
-// position.
-void Battle::kill(int s, int32_t i) {
+// UnitKilled, BuryUnit and ExposeBackline on the hot path. The counters
+// to lower come from the tables bind() made, and a strike kills about every
+// other time, so the death is booked as data (d = 0 or 1) rather than
+// behind a branch that would be mispredicted that often.
+[[gnu::always_inline]] inline void Battle::kill(int s, int32_t i, bool dead) {
     Side& side = sides_[s];
     Army& a = *side.army;
     const int32_t k = a.units[i].Typeindex;
-    side.rangedInLine -= side.pos[k] == PosR;
-    --*side.counter[k];
-    a.NumberR -= side.extraR[k];
-    --a.Lifecounter;
-    Unittype& kind = a.unittypes[k];
-    ++kind.PhaseCasualties;
-    ++kind.BattleCasualties;
-    a.SwapUnits(i, a.Lifecounter);
+    const int32_t d = dead;
+    side.rangedInLine -= (side.pos[k] == PosR) & dead;
+    bookDeath(a, a.unittypes[k], side.counter[k], side.extraR[k], d);
+    // BuryUnit; without a death the unit is exchanged with itself. Masked
+    // arithmetic, since compilers turn a conditional choice into a branch.
+    const int32_t j = i + ((a.Lifecounter - i) & -d);
+    a.SwapUnits(i, j);
+    uint64_t* w = side.actors.data();
+    const uint64_t bit = (w[j >> 6] >> (j & 63)) & 1;
+    w[i >> 6] = (w[i >> 6] & ~(uint64_t{1} << (i & 63))) | (bit << (i & 63));
     if (a.Lifecounter == 0)
-        ExposeBackline(a);
+        exposeBackline(s);
+}
+
+void Battle::exposeBackline(int s) {
+    Army& a = *sides_[s].army;
+    const int32_t before = a.Lifecounter;
+    ExposeBackline(a);
+    if (a.Lifecounter != before)
+        markActors(s);
+}
+
+void Battle::markActors(int s) {
+    Side& side = sides_[s];
+    const Army& a = *side.army;
+    const int32_t n = a.Lifecounter;
+    for (int32_t base = 0; base < n; base += 64) {
+        const int32_t end = std::min(n - base, 64);
+        uint64_t word = 0;
+        for (int32_t b = 0; b < end; ++b)
+            word |= uint64_t{side.acts[a.units[base + b].Typeindex]} << b;
+        side.actors[static_cast<size_t>(base) >> 6] = word;
+    }
+}
+
+void Battle::setActing(int s, const uint8_t* acts) {
+    std::copy(acts, acts + Army::maxTypes, sides_[s].acts.begin());
+    markActors(s);
+}
+
+// Moves side s's Actor forward to the next unit that acts in the phase,
+// stopping at Lifecounter.
+void Battle::nextActor(int s) {
+    Army& a = *sides_[s].army;
+    const int32_t n = a.Lifecounter;
+    const int32_t i = a.Actor;
+    if (i >= n)
+        return;
+    const uint64_t* w = sides_[s].actors.data();
+    auto k = static_cast<size_t>(i) >> 6;
+    const auto lastWord = static_cast<size_t>(n - 1) >> 6;
+    uint64_t bits = w[k] & (~uint64_t{0} << (i & 63));
+    while (bits == 0 && k < lastWord)
+        bits = w[++k];
+    a.Actor = bits == 0 ? n : std::min(static_cast<int32_t>(k * 64) + std::countr_zero(bits), n);
 }
 
 // One action: the strikes of the unit at S's Actor, with their counter-
@@ -239,27 +288,33 @@ void Battle::action(int s) {
     Army& S = *own.army;
     Army& T = *foe.army;
     if (T.Lifecounter == 0)
-        ExposeBackline(T);
+        exposeBackline(1 - s);
     const auto& chance = M == Mode::Ranged ? rangedChance_[s] : meleeChance_[s];
     const auto& back = meleeChance_[1 - s];
+    // Records never move out of their arrays during an action and only a
+    // death moves the actor, which ends the action: locals spare the reloads
+    // that every store into the unit records would otherwise force.
+    Unit* const foes = T.units.data();
+    Unit* const owns = S.units.data();
+    const int32_t actor = S.Actor;
     uint64_t st = state_;
     uint64_t made = 0;
     int32_t strikes = 0;
     while (T.Lifecounter > 0) {
-        const auto line = static_cast<uint32_t>(T.Lifecounter);
+        const int32_t line = T.Lifecounter;
         st = advance(st);
-        auto t = static_cast<int32_t>(remainder(output(st), foe.target, line));
+        auto t = static_cast<int32_t>(below(output(st), line));
         if constexpr (M == Mode::Position) {
             // Pass over ranged units while other targets stand in the line;
             // a line of ranged units only keeps the first draw.
             if (T.NumberR != T.Lifecounter && T.Lifecounter > foe.rangedInLine)
-                while (foe.pos[T.units[t].Typeindex] == PosR) {
+                while (foe.pos[foes[t].Typeindex] == PosR) {
                     st = advance(st);
-                    t = static_cast<int32_t>(remainder(output(st), foe.target, line));
+                    t = static_cast<int32_t>(below(output(st), line));
                 }
         }
-        Unit& u = T.units[t];
-        Unit& a = S.units[S.Actor];
+        Unit& u = foes[t];
+        Unit& a = owns[actor];
         st = advance(st);
         const bool hit = output(st) % 100 <= static_cast<uint32_t>(chance[a.Typeindex][u.Typeindex]);
         u.Hitpoints -= hit;
@@ -277,15 +332,14 @@ void Battle::action(int s) {
             CounterFlag = !hit;
         }
         ++strikes;
-        if (u.Hitpoints <= 0)
-            kill(1 - s, t);
+        kill(1 - s, t, u.Hitpoints <= 0);
         if constexpr (M != Mode::Ranged) {
-            if (S.units[S.Actor].Hitpoints <= 0) {
-                kill(s, S.Actor);
+            if (owns[actor].Hitpoints <= 0) {
+                kill(s, actor, true);
                 break;  // a counter-strike killed the actor: its action ends
             }
         }
-        if (own.attacks[S.units[S.Actor].Typeindex] <= strikes)
+        if (own.attacks[owns[actor].Typeindex] <= strikes)
             break;
     }
     state_ = st;
@@ -294,12 +348,12 @@ void Battle::action(int s) {
 
 void Battle::RangedPhase(Army& I, Army& II) {
     bindPhase(I, II);
+    for (int s = 0; s < 2; ++s)
+        setActing(s, sides_[s].shoots.data());
     for (;;) {
         const int s = chooseSide<PosR>();
         Army& S = *sides_[s].army;
-        const Side& own = sides_[s];
-        while (S.Actor < S.Lifecounter && !own.shoots[S.units[S.Actor].Typeindex])
-            ++S.Actor;
+        nextActor(s);
         if (S.Actor < S.Lifecounter) {
             action<Mode::Ranged>(s);
             ++S.Acted;
@@ -333,12 +387,16 @@ void Battle::positionPhase(Army& I, Army& II, std::string_view name) {
     auto counter = [](const Army& a) {
         return code == PosG ? a.NumberG : code == PosM ? a.NumberM : code == PosF ? a.NumberF : 0;
     };
+    for (int s = 0; s < 2; ++s) {
+        std::array<uint8_t, Army::maxTypes> acts{};
+        for (size_t k = 0; k < acts.size(); ++k)
+            acts[k] = sides_[s].pos[k] == code;
+        setActing(s, acts.data());
+    }
     for (;;) {
         const int s = chooseSide<code>();
         Army& S = *sides_[s].army;
-        const Side& own = sides_[s];
-        while (S.Actor < S.Lifecounter && own.pos[S.units[S.Actor].Typeindex] != code)
-            ++S.Actor;
+        nextActor(s);
         if (S.Actor < S.Lifecounter) {
             action<Mode::Position>(s);
             ++S.Acted;
@@ -362,7 +420,7 @@ void Battle::MeleePhase(Army& I, Army& II) {
     II.Actor = -1;
     for (;;) {
         const int32_t wI = I.Lifecounter;
-        const int32_t n = drawBelow(turn_, wI + II.Lifecounter);
+        const int32_t n = drawBelow(wI + II.Lifecounter);
         I.Turn = n < wI ? 1 : 0;
         II.Turn = 1 - I.Turn;
         const int s = I.Turn == 1 ? 0 : 1;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "army/Army.h"
 #include "Report.h"
@@ -81,15 +82,6 @@ private:
     enum Pos : uint8_t { PosF, PosM, PosR, PosG, PosB, PosOther };
     enum class Mode { Ranged, Position, Melee };
 
-    // A bound with its precomputed multiplier, so that a draw below it takes
-    // the exact remainder of next() without a division (Lemire's fastmod).
-    // The multiplier is recomputed only when the bound changes; the line
-    // sizes behind the hot draws change only at deaths.
-    struct Divisor {
-        uint32_t n = 0;
-        uint64_t m = 0;
-    };
-
     // What the hot loops need of each side's kinds, read once per phase.
     struct Side {
         Army* army = nullptr;
@@ -103,7 +95,12 @@ private:
         std::array<int32_t*, Army::maxTypes> counter{};
         std::array<uint8_t, Army::maxTypes> extraR{};
         int32_t noCounter = 0;
-        Divisor target;            // for draws over this side's line
+        // Kinds that act in the current phase, and one bit per slot of the
+        // line telling whether its unit does: the next actor is found a word
+        // at a time instead of by a test per unit whose outcome is random.
+        // Bits at and past Lifecounter are stale.
+        std::array<uint8_t, Army::maxTypes> acts{};
+        std::vector<uint64_t> actors;
     };
 
     // The generator (xorshift64*) split into its step and its output, so
@@ -120,16 +117,17 @@ private:
         state_ = advance(state_);
         return output(state_);
     }
-    // next() % n for n > 0, exactly.
-    static uint32_t remainder(uint32_t x, Divisor& d, uint32_t n) {
-        if (d.n != n) {
-            d.n = n;
-            d.m = UINT64_MAX / n + 1;  // wraps to 0 for n = 1, which gives 0
-        }
-        return static_cast<uint32_t>((static_cast<unsigned __int128>(d.m * x) * n) >> 64);
+    // x % n for 0 < n < 2^32, exactly, with m = reciprocal(n): Lemire's
+    // fastmod, two multiplications instead of a division.
+    static uint64_t reciprocal(uint32_t n) { return UINT64_MAX / n + 1; }  // wraps to 0 for n = 1, giving 0
+    static uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) {
+        return static_cast<uint32_t>((static_cast<unsigned __int128>(m * x) * n) >> 64);
     }
-    int32_t drawBelow(Divisor& d, int32_t n) {
-        return n > 0 ? static_cast<int32_t>(remainder(next(), d, static_cast<uint32_t>(n))) : 0;
+    // Line sizes change at nearly every other strike, so the multipliers of
+    // every size a battle can meet are kept rather than divided out anew.
+    void reserveReciprocals(size_t n);
+    uint32_t below(uint32_t x, int32_t n) const {
+        return fastmod(x, recip_[static_cast<size_t>(n)], static_cast<uint32_t>(n));
     }
     static Pos posCode(std::string_view p) {
         if (p.size() != 1)
@@ -142,6 +140,23 @@ private:
         case 'B': return PosB;
         default: return PosOther;
         }
+    }
+    // Random(n) for the turn draws; their weights come from head counters a
+    // caller may have set past the sizes the table was made for.
+    int32_t drawBelow(int32_t n) {
+        if (n <= 0)
+            return 0;
+        const uint32_t x = next();
+        return static_cast<int32_t>(static_cast<size_t>(n) < recip_.size() ? below(x, n) : x % static_cast<uint32_t>(n));
+    }
+    static int32_t* positionCounter(Army& army, Pos p, int32_t* none);
+    // What one death (d = 1; none for d = 0) takes off the army's counters.
+    static void bookDeath(Army& a, Unittype& kind, int32_t* positionCount, int32_t extraR, int32_t d) {
+        *positionCount -= d;
+        a.NumberR -= extraR & d;
+        a.Lifecounter -= d;
+        kind.PhaseCasualties += d;
+        kind.BattleCasualties += d;
     }
     void bind(Army& I, Army& II);
     void bindPhase(Army& I, Army& II);
@@ -157,7 +172,13 @@ private:
     }
     bool hits(int chance) { return Random(100) <= chance; }
     template <Mode M> void action(int s);
-    void kill(int s, int32_t i);
+    // Books the death of the unit at i of side s when dead is true and
+    // changes nothing otherwise, without a branch on dead.
+    void kill(int s, int32_t i, bool dead);
+    void exposeBackline(int s);
+    void markActors(int s);
+    void setActing(int s, const uint8_t* acts);
+    void nextActor(int s);
     // One instance per position code, so the per-action counter reads
     // and tests need no dispatch on the code.
     template <Pos C> void positionPhase(Army& I, Army& II, std::string_view name);
@@ -173,7 +194,7 @@ private:
     // Set while fight() runs: the kinds' tables stay valid for the whole
     // battle and rangedInLine is kept at every death, so phases skip bind.
     bool battleBound_ = false;
-    Divisor turn_;  // for the melee phase's turn draw over both lines
+    std::vector<uint64_t> recip_{0};  // recip_[n] = reciprocal(n) for n >= 1
     // Hit chances by attacking side, attacker kind and target kind.
     std::array<std::array<std::array<int16_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
     std::array<std::array<std::array<int16_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};

@@ -410,6 +410,29 @@ TEST(BattlePhase, SideWithoutUnitsOfThePhaseNeverActs) {
     d.expectPhaseEnded();
 }
 
+// Actors are found among a few units scattered over lines of several
+// hundred slots, with long stretches of others between them: each unit of the phase acts exactly once and no other unit does.
+// Every strike hits and no target can die, so strikes count the actions.
+TEST(BattlePhase, EveryUnitOfThePhaseActsOnceAcrossLongLines) {
+    for (uint64_t seed : {1u, 2u, 3u}) {
+        Duel d(seed);
+        add(d.I, kind("Footmen", "F", 0, 0, 0, 1, 100000), 300);
+        add(d.I, kind("Riders", "M", 1e9, 0, 0, 1, 100000), 7);
+        add(d.I, kind("Slingers", "G", 0, 0, 1e9, 1, 100000), 5);
+        add(d.II, kind("Pikes", "F", 0, 0, 0, 1, 100000), 400);
+        add(d.II, kind("Lancers", "M", 1e9, 0, 0, 1, 100000), 4);
+        add(d.II, kind("Bowmen", "F", 0, 0, 1e9, 1, 100000), 3);
+        d.prepare();
+        d.b.Shuffle(d.I, 0, d.I.Lifecounter);
+        d.b.Shuffle(d.II, 0, d.II.Lifecounter);
+        d.b.RangedPhase(d.I, d.II);
+        EXPECT_EQ(d.b.strikeCount, 5u + 3u) << seed;
+        d.b.PositionPhase(d.I, d.II, "M", "Mounted");
+        EXPECT_EQ(d.b.strikeCount, 5u + 3u + 7u + 4u) << seed;
+        d.expectPhaseEnded();
+    }
+}
+
 // Mounted, go-anywhere and foot attackers pass over ranged units while other
 // targets stand in the line.
 TEST(BattlePhase, PositionPhaseTargetRule) {
