@@ -4,6 +4,11 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    createWindows();
-    return app.exec();
+    try {
+        createWindows();
+        app.exec();
+    } catch (const ConversionError& error) {
+        ShowException(error);
+    }
+    return 0;
 }

@@ -1,13 +1,395 @@
 #include "Addform.h"
 
-TAddform1::TAddform1(QWidget* parent) : Form(QStringLiteral("Addform1"), QStringLiteral("Unit Addition Form"), 405, 420, parent) {
-    id = new Edit(QStringLiteral("id"), QStringLiteral("Number"), this);
-    id->setGeometry(20, 60, 100, 24);
-    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Ok, this);
-    BitBtn1->setGeometry(100, 300, 90, 32);
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), StandardButton::Cancel, this);
-    BitBtn2->setGeometry(210, 300, 90, 32);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
-    tabOrder().set({id, BitBtn1, BitBtn2});
+#include <QLabel>
+
+#include "Simulator.h"
+#include "army/Army.h"
+#include "army/Catalogue.h"
+
+namespace {
+const QStringList helpLines = {
+    QStringLiteral("Please fill in the \"abb\" field and the rest of the data "),
+    QStringLiteral("will be automatically generated. Note: Don't use RACE "),
+    QStringLiteral("codes.  The \"ID\" field is the wizard number of the "),
+    QStringLiteral("wizard owning these units. The \"number\" field is the "),
+    QStringLiteral("number of these units present in the army."),
+    QString(),
+};
+
+const QStringList refusedLines = {
+    QStringLiteral("Not all data have been inserted corretly."),
+    QStringLiteral("As a result, no units have been added to"),
+    QStringLiteral("your army."),
+};
+
+const QStringList fullLines = {
+    QStringLiteral("An army can hold no more than 40 unit kinds."),
+    QStringLiteral("As a result, no units have been added to"),
+    QStringLiteral("your army."),
+};
+
+QFont fixedFont(int pixelSize) {
+    QFont f(QStringLiteral("Courier New"));
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
+// Any soldier of kind k shows the kind's line. The newest soldier need not be
+// one: the reordering after an add moves ranged and back-line soldiers last.
+int unitOfKind(const Army& army, int k) {
+    for (int i = army.currentSize - 1; i >= 0; --i)
+        if (army.units[i].Typeindex == k)
+            return i;
+    return -1;
+}
+}  // namespace
+
+TAddform1::TAddform1(QWidget* parent)
+    : Form(QStringLiteral("Addform1"), QStringLiteral("Unit Addition Form"), 405, 420, parent) {
+    addtitle1 = MakeTitle(QStringLiteral("addtitle1"), QStringLiteral("Unit Addition"), this, 30);
+    addtitle1->setGeometry(0, 0, 405, 48);
+
+    auto field = [this](const QString& name, const QString& text, int limit, int x, int y, int width) {
+        auto* edit = new Edit(name, text, this);
+        edit->setTypingLimit(limit);
+        edit->setGeometry(x, y, width, 24);
+        return edit;
+    };
+    auto label = [this](const QString& name, const QString& text, int x, int y, int width) {
+        QLabel* l = MakeLabel(name, text, this, true);
+        l->setGeometry(x, y, width, 18);
+        return l;
+    };
+
+    // First row: what the kind is.
+    abbs = label(QStringLiteral("abbs"), QStringLiteral("Abb:"), 10, 58, 50);
+    Abbreviation = field(QStringLiteral("Abbreviation"), QStringLiteral("Abb"), 3, 10, 78, 50);
+    poss = label(QStringLiteral("poss"), QStringLiteral("Position:"), 66, 58, 104);
+    Position = field(QStringLiteral("Position"), QStringLiteral("Position"), 1, 66, 78, 104);
+    types = label(QStringLiteral("types"), QStringLiteral("Type:"), 176, 58, 50);
+    Type = field(QStringLiteral("Type"), QStringLiteral("Type"), 1, 176, 78, 50);
+    fullnames = label(QStringLiteral("fullnames"), QStringLiteral("Full Unit Name:"), 232, 58, 163);
+    Fullname = field(QStringLiteral("Fullname"), QStringLiteral("Full Unit Name"), 28, 232, 78, 163);
+
+    // Second row: whose and how many, then the five values.
+    ids = label(QStringLiteral("ids"), QStringLiteral("#ID:"), 10, 114, 44);
+    id = field(QStringLiteral("id"), QStringLiteral("ID"), 2, 10, 134, 44);
+    nums = label(QStringLiteral("nums"), QStringLiteral("Number:"), 60, 114, 64);
+    Number = field(QStringLiteral("Number"), QStringLiteral("Number"), 4, 60, 134, 64);
+    offs = label(QStringLiteral("offs"), QStringLiteral("Off:"), 130, 114, 48);
+    Offense = field(QStringLiteral("Offense"), QStringLiteral("OFF"), 3, 130, 134, 48);
+    defs = label(QStringLiteral("defs"), QStringLiteral("Def:"), 184, 114, 48);
+    Defense = field(QStringLiteral("Defense"), QStringLiteral("DEF"), 3, 184, 134, 48);
+    rofs = label(QStringLiteral("rofs"), QStringLiteral("Rof:"), 238, 114, 48);
+    Rangedoff = field(QStringLiteral("Rangedoff"), QStringLiteral("ROF"), 3, 238, 134, 48);
+    atts = label(QStringLiteral("atts"), QStringLiteral("Att:"), 292, 114, 48);
+    Attacks = field(QStringLiteral("Attacks"), QStringLiteral("ATT"), 3, 292, 134, 48);
+    hits = label(QStringLiteral("hits"), QStringLiteral("Hit:"), 346, 114, 48);
+    Hitpoints = field(QStringLiteral("Hitpoints"), QStringLiteral("HIT"), 3, 346, 134, 48);
+    for (Edit* e : {Offense, Defense, Rangedoff, Attacks, Hitpoints})
+        e->setFont(fixedFont(14));
+
+    Addmes1 = MakeMessageLine(QStringLiteral("Addmes1"), QStringLiteral("Errors and messages appear here"), this);
+    Addmes1->setGeometry(10, 172, 385, 24);
+
+    okbutton = MakeButton(QStringLiteral("okbutton"), StandardButton::Ok, this);
+    okbutton->setGeometry(100, 206, 90, 32);
+    okbutton->setDefault(true);
+    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Cancel, this);
+    BitBtn1->setGeometry(215, 206, 90, 32);
+
+    Addmessage1 = MakeMemo(QStringLiteral("Addmessage1"), helpLines, this);
+    Addmessage1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Addmessage1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Addmessage1->setFont(fixedFont(11));
+    Addmessage1->setGeometry(6, 248, 393, 164);
+
+    connect(Abbreviation, &QLineEdit::textChanged, this, &TAddform1::AbbreviationChange);
+    struct Handlers {
+        Edit* edit;
+        void (TAddform1::*change)();
+        void (TAddform1::*click)();
+        void (TAddform1::*exit)();
+    };
+    const Handlers handlers[] = {
+        {Position, &TAddform1::PositionChange, &TAddform1::PositionClick, &TAddform1::PositionExit},
+        {Type, &TAddform1::TypeChange, &TAddform1::TypeClick, &TAddform1::TypeExit},
+        {Fullname, &TAddform1::FullnameChange, &TAddform1::FullnameClick, &TAddform1::FullnameExit},
+        {id, &TAddform1::idChange, &TAddform1::idClick, &TAddform1::idExit},
+        {Number, &TAddform1::NumberChange, &TAddform1::NumberClick, &TAddform1::NumberExit},
+        {Offense, &TAddform1::OffenseChange, &TAddform1::OffenseClick, &TAddform1::OffenseExit},
+        {Defense, &TAddform1::DefenseChange, &TAddform1::DefenseClick, &TAddform1::DefenseExit},
+        {Rangedoff, &TAddform1::RangedoffChange, &TAddform1::RangedoffClick, &TAddform1::RangedoffExit},
+        {Attacks, &TAddform1::AttacksChange, &TAddform1::AttacksClick, &TAddform1::AttacksExit},
+        {Hitpoints, &TAddform1::HitpointsChange, &TAddform1::HitpointsClick, &TAddform1::HitpointsExit},
+    };
+    for (const Handlers& h : handlers) {
+        connect(h.edit, &QLineEdit::textChanged, this, h.change);
+        connect(h.edit, &Edit::clicked, this, h.click);
+        connect(h.edit, &Edit::exited, this, h.exit);
+    }
+    connect(okbutton, &QPushButton::clicked, this, [this] {
+        RunGuarded([this] { okbuttonClick(); });
+        accept();
+    });
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The full tab order, positions without a tab stop included, so that the
+    // main window's moves of `id` to 1 or 20 land where they should.
+    std::vector<QWidget*> order(26, nullptr);
+    order[0] = Abbreviation;
+    order[1] = Number;
+    order[2] = okbutton;
+    order[3] = BitBtn1;
+    order[4] = id;
+    order[5] = Position;
+    order[6] = Fullname;
+    order[7] = Offense;
+    order[8] = Defense;
+    order[9] = Rangedoff;
+    order[10] = Attacks;
+    order[12] = Hitpoints;
+    order[25] = Type;
+    tabOrder().set(std::move(order));
+}
+
+// ---- Field checks ------------------------------------------------------------
+
+void TAddform1::check(bool* flag, bool ok, const char* validMessage, const char* invalidMessage) {
+    if (ok && validMessage)
+        Addmes1->setText(QString::fromLatin1(validMessage));
+    else if (!ok)
+        Addmes1->setText(QString::fromLatin1(invalidMessage));
+    *flag = ok;
+}
+
+void TAddform1::leave(Edit* field, bool flag, const char* replacement) {
+    if (!flag)
+        field->setText(QString::fromLatin1(replacement));
+    Addmes1->setText(QString());
+}
+
+void TAddform1::PositionChange() {
+    check(&valid_.position, isPositionCode(Position->text().toStdString()), "Battle Position altered",
+          "Invalid Entry. The only options are: F, B, R, M and G");
+}
+
+void TAddform1::TypeChange() {
+    check(&valid_.type, isTypeCode(Type->text().toStdString()), "You have entered a legal unit type",
+          "Illegal type entered. (Legal are: O, S and U)");
+}
+
+void TAddform1::FullnameChange() {
+    check(&valid_.fullname, !Fullname->text().isEmpty(), nullptr, "That is no legal unit name");
+}
+
+void TAddform1::idChange() {
+    const QString text = id->text();
+    const bool known = AnsiCompareStr(text, Mainform->wizardno1->text()) == 0 ||
+                       AnsiCompareStr(text, Mainform->wizardno2->text()) == 0;
+    check(&valid_.id, known, "You have entered a legal number", "This wizard number is not found, please change");
+}
+
+void TAddform1::NumberChange() {
+    check(&valid_.number, StrToIntDef(Number->text(), -1) >= 1, "Number Changed", "Illegal Number of units");
+}
+
+void TAddform1::OffenseChange() {
+    check(&valid_.offense, StrToIntDef(Offense->text(), -1) >= 0, "Offense changed",
+          "Invalid Entry. Please enter a positive number or 0");
+}
+
+void TAddform1::DefenseChange() {
+    check(&valid_.defense, StrToIntDef(Defense->text(), -1) >= 0, "Defense changed",
+          "Invalid Entry. Please enter a positive number or 0");
+}
+
+void TAddform1::RangedoffChange() {
+    check(&valid_.rangedoff, StrToIntDef(Rangedoff->text(), -1) >= 0, "Ranged Offense changed",
+          "Invalid Entry. Please enter a positive number or 0");
+}
+
+void TAddform1::AttacksChange() {
+    check(&valid_.attacks, StrToIntDef(Attacks->text(), -1) >= 1, "Attacks changed",
+          "Invalid Entry. Please enter a positive number");
+}
+
+void TAddform1::HitpointsChange() {
+    check(&valid_.hitpoints, StrToIntDef(Hitpoints->text(), -1) >= 1, "Hitpoints changed",
+          "Invalid Entry. Please enter a positive number");
+}
+
+void TAddform1::PositionClick() {
+    Addmes1->setText(QStringLiteral("Please change the battle position"));
+}
+void TAddform1::TypeClick() {
+    Addmes1->setText(QStringLiteral("Please set the Unit Type of this unit (O, S or U)"));
+}
+void TAddform1::FullnameClick() {
+    Addmes1->setText(QStringLiteral("Please change the name of this unit"));
+}
+void TAddform1::idClick() {
+    Addmes1->setText(QStringLiteral("Please fill in the wizard number"));
+}
+void TAddform1::NumberClick() {
+    Addmes1->setText(QStringLiteral("How many units do you have of this type?"));
+}
+void TAddform1::OffenseClick() {
+    Addmes1->setText(QStringLiteral("Please type the value for the offense"));
+}
+void TAddform1::DefenseClick() {
+    Addmes1->setText(QStringLiteral("Please type the value for the defense"));
+}
+void TAddform1::RangedoffClick() {
+    Addmes1->setText(QStringLiteral("Please type the value for the ranged offense"));
+}
+void TAddform1::AttacksClick() {
+    Addmes1->setText(QStringLiteral("Please type the value for the attacks"));
+}
+void TAddform1::HitpointsClick() {
+    Addmes1->setText(QStringLiteral("Please type the value for the hit points"));
+}
+
+void TAddform1::PositionExit() {
+    leave(Position, valid_.position, "F");
+}
+void TAddform1::TypeExit() {
+    leave(Type, valid_.type, "O");
+}
+void TAddform1::FullnameExit() {
+    leave(Fullname, valid_.fullname, "Nameless Unit");
+}
+void TAddform1::idExit() {
+    leave(id, valid_.id, "ID");
+}
+void TAddform1::NumberExit() {
+    leave(Number, valid_.number, "0");
+}
+void TAddform1::OffenseExit() {
+    leave(Offense, valid_.offense, "0");
+}
+void TAddform1::DefenseExit() {
+    leave(Defense, valid_.defense, "0");
+}
+void TAddform1::RangedoffExit() {
+    leave(Rangedoff, valid_.rangedoff, "0");
+}
+void TAddform1::AttacksExit() {
+    leave(Attacks, valid_.attacks, "0");
+}
+void TAddform1::HitpointsExit() {
+    leave(Hitpoints, valid_.hitpoints, "0");
+}
+
+// ---- Catalogue fill ----------------------------------------------------------
+
+void TAddform1::AbbreviationChange() {
+    // Each text set below runs its field's own check; the flags and the
+    // message that follow decide.
+    const CatalogueRow* row = Unitcatalogue::find(Abbreviation->text().toStdString());
+    if (row) {
+        auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
+        Position->setText(text(row->Position));
+        Fullname->setText(text(row->Fullname));
+        Offense->setText(IntToStr(row->Offense));
+        Defense->setText(IntToStr(row->Defense));
+        Rangedoff->setText(IntToStr(row->Rangedoff));
+        Attacks->setText(IntToStr(row->Attacks));
+        Hitpoints->setText(IntToStr(row->Hitpoints));
+        Type->setText(text(row->Type));
+        valid_.position = valid_.fullname = valid_.offense = valid_.defense = valid_.rangedoff = true;
+        valid_.attacks = valid_.hitpoints = valid_.type = true;
+        Addmes1->setText(QStringLiteral("Abbreviation recognized: Unit info altered"));
+    } else {
+        Position->setText(QStringLiteral("F"));
+        Type->setText(QStringLiteral("O"));
+        Fullname->setText(QString());
+        for (Edit* e : {Offense, Defense, Rangedoff, Attacks, Hitpoints})
+            e->setText(QStringLiteral("0"));
+        valid_.position = valid_.type = valid_.fullname = true;
+        valid_.offense = valid_.defense = valid_.rangedoff = valid_.attacks = valid_.hitpoints = false;
+        Addmes1->setText(QStringLiteral("Abbreviation not recognized"));
+    }
+}
+
+// ---- Add -----------------------------------------------------------------------
+
+// Converts every value of the kind; false if one does not convert. Run before
+// the army changes, so that a bad text cannot leave it half-changed.
+bool TAddform1::readValues(KindValues* v) const {
+    try {
+        v->Offense = StrToFloat(Offense->text());
+        v->Defense = StrToFloat(Defense->text());
+        v->Rangedoff = StrToInt(Rangedoff->text());
+        v->Attacks = StrToInt(Attacks->text());
+        v->Hitpoints = StrToInt(Hitpoints->text());
+    } catch (const ConversionError&) {
+        return false;
+    }
+    v->Fullname = Fullname->text().toStdString();
+    v->Abbreviation = Abbreviation->text().toStdString();
+    v->Position = Position->text().toStdString();
+    v->Type = Type->text().toStdString();
+    return true;
+}
+
+void TAddform1::okbuttonClick() {
+    if (!valid_.number || !valid_.attacks || !valid_.hitpoints) {
+        TMainform::ShowError(refusedLines);
+        return;
+    }
+    const int n = StrToInt(Number->text());
+    int player = 0;
+    if (StrToInt(id->text()) == StrToInt(Mainform->wizardno1->text()))
+        player = 1;
+    else if (StrToInt(id->text()) == StrToInt(Mainform->wizardno2->text()))
+        player = 2;
+    else
+        return;  // a number that belongs to nobody adds nothing
+    Army& army = player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+
+    KindValues values;
+    if (!readValues(&values)) {
+        TMainform::ShowError(refusedLines);
+        return;
+    }
+    int k = 0;
+    switch (army.AddKind(values, n, &k)) {
+        case Army::AddResult::Added:
+            Mainform->display(player).setLine(k + 1, KindLine(army, unitOfKind(army, k)));
+            break;
+        case Army::AddResult::ArmyFull:
+            TMainform::ShowError(fullLines);
+            break;
+        case Army::AddResult::BadValues:
+            TMainform::ShowError(refusedLines);
+            break;
+    }
+}
+
+// ---- Opening and closing -------------------------------------------------------
+
+void TAddform1::FormActivate() {
+    Addmes1->setText(QStringLiteral("Errors and Messages appear here"));
+    valid_ = Validity{};
+}
+
+void TAddform1::FormClose() {
+    id->setText(QStringLiteral("ID"));
+    Abbreviation->setText(QStringLiteral("Abb"));
+    Position->setText(QStringLiteral("Battle Position"));
+    Fullname->setText(QStringLiteral("Full Unit Name"));
+    Type->setText(QStringLiteral("Type"));
+    Number->setText(QStringLiteral("Number"));
+    Offense->setText(QStringLiteral("OFF"));
+    Defense->setText(QStringLiteral("DEF"));
+    Rangedoff->setText(QStringLiteral("ROF"));
+    Attacks->setText(QStringLiteral("ATT"));
+    Hitpoints->setText(QStringLiteral("HIT"));
+    Addmes1->setText(QStringLiteral("Errors and messages appear here"));
+    // The full name's flag is not among those cleared; activation clears it.
+    valid_.hitpoints = valid_.defense = valid_.offense = valid_.number = valid_.type = false;
+    valid_.position = valid_.id = valid_.rangedoff = valid_.attacks = false;
 }

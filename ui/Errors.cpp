@@ -1,6 +1,7 @@
 #include "Errors.h"
 
-TErrorform::TErrorform(QWidget* parent) : Form(QStringLiteral("Errorform"), QStringLiteral("Error Dialog Box"), 258, 176, parent) {
+TErrorform::TErrorform(QWidget* parent)
+    : Form(QStringLiteral("Errorform"), QStringLiteral("Error Dialog Box"), 258, 176, parent) {
     Erroroutput = new QPlainTextEdit(this);
     Erroroutput->setObjectName(QStringLiteral("Erroroutput"));
     Erroroutput->setReadOnly(true);

@@ -1,10 +1,10 @@
 #include "Introduction.h"
 
 #include <QLabel>
-#include <QTextBlock>
-#include <QTextCursor>
+#include <QTextOption>
 
-TIntroform::TIntroform(QWidget* parent) : Form(QStringLiteral("Introform"), QStringLiteral("Welcome!"), 340, 333, parent) {
+TIntroform::TIntroform(QWidget* parent)
+    : Form(QStringLiteral("Introform"), QStringLiteral("Welcome!"), 340, 333, parent) {
     welcome = MakeTitle(QStringLiteral("welcome"), QStringLiteral("** Welcome **"), this, 40);
     QFont f = welcome->font();
     f.setFamily(QStringLiteral("MS Serif"));
@@ -31,14 +31,11 @@ TIntroform::TIntroform(QWidget* parent) : Form(QStringLiteral("Introform"), QStr
     QPalette p = Extrainfo->palette();
     p.setColor(QPalette::Base, QColor::fromRgb(Palette::olive));
     Extrainfo->setPalette(p);
-    // Centre every line.
-    QTextCursor cursor(Extrainfo->document());
-    for (QTextBlock b = Extrainfo->document()->begin(); b.isValid(); b = b.next()) {
-        QTextBlockFormat format = b.blockFormat();
-        format.setAlignment(Qt::AlignHCenter);
-        cursor.setPosition(b.position());
-        cursor.setBlockFormat(format);
-    }
+    // Centre every line (a plain-text memo lays its lines out by the
+    // document's default option, not by block formats).
+    QTextOption centred = Extrainfo->document()->defaultTextOption();
+    centred.setAlignment(Qt::AlignHCenter);
+    Extrainfo->document()->setDefaultTextOption(centred);
     Extrainfo->setGeometry(10, 66, 320, 210);
 
     okbtn = MakeButton(QStringLiteral("okbtn"), StandardButton::Ok, this);

@@ -1,13 +1,594 @@
 #include "Modform.h"
 
-TModform1::TModform1(QWidget* parent) : Form(QStringLiteral("Modform1"), QStringLiteral("Unit Modification Form"), 405, 418, parent) {
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <algorithm>
+
+#include "Simulator.h"
+#include "army/Army.h"
+
+namespace {
+const QString restingMessage = QStringLiteral("Errors and messages appear here");
+// The list shows at least this many entries, empty ones after the kinds.
+constexpr int listEntries = 30;
+
+bool isInteger(const QString& text, int minimum) {
+    return StrToIntDef(text, -1) >= minimum;
+}
+
+bool legalTypeText(const QString& t) {
+    return isTypeCode(t.toStdString());
+}
+bool legalPositionText(const QString& t) {
+    return isPositionCode(t.toStdString());
+}
+// A name of up to three blanks would show as nothing on the display.
+bool legalFullnameText(const QString& t) {
+    return t != QString() && t != QStringLiteral(" ") && t != QStringLiteral("  ") && t != QStringLiteral("   ");
+}
+bool atLeastOne(const QString& t) {
+    return isInteger(t, 1);
+}
+bool atLeastZero(const QString& t) {
+    return isInteger(t, 0);
+}
+
+// Player numbers compared as numbers: a text that is not one equals nothing.
+bool sameNumber(const QString& a, const QString& b) {
+    try {
+        return StrToInt(a) == StrToInt(b);
+    } catch (const ConversionError&) {
+        return false;
+    }
+}
+}  // namespace
+
+TModform1::TModform1(QWidget* parent)
+    : Form(QStringLiteral("Modform1"), QStringLiteral("Unit Modification Form"), 405, 418, parent) {
+    modtitle1 = MakeTitle(QStringLiteral("modtitle1"), QStringLiteral("Unit Modification"), this, 40);
+    modtitle1->setGeometry(0, 0, 405, 50);
+
+    id1s = MakeLabel(QStringLiteral("id1s"), QStringLiteral("Wizard Number:"), this, true);
+    id1s->setGeometry(10, 60, 125, 24);
     Id = new Edit(QStringLiteral("Id"), QStringLiteral("Number"), this);
-    Id->setGeometry(20, 60, 100, 24);
+    Id->setTypingLimit(2);
+    Id->setGeometry(140, 60, 70, 24);
+
+    abbs = MakeLabel(QStringLiteral("abbs"), QStringLiteral("Unit Abbreviation:"), this, true);
+    abbs->setGeometry(10, 92, 125, 24);
+    Abblist = new QComboBox(this);
+    Abblist->setObjectName(QStringLiteral("Abblist"));
+    Abblist->setEditable(false);
+    Abblist->setPlaceholderText(QStringLiteral("Abbreviation"));
+    Abblist->setGeometry(140, 92, 110, 24);
+
+    search = new QPushButton(QStringLiteral("Load Data"), this);
+    search->setObjectName(QStringLiteral("search"));
+    QFont bold = search->font();
+    bold.setBold(true);
+    search->setFont(bold);
+    search->setGeometry(270, 74, 120, 30);
+
+    line = new QFrame(this);
+    line->setObjectName(QStringLiteral("line"));
+    line->setFrameShape(QFrame::NoFrame);
+    SetBackground(line, Palette::teal);
+    line->setGeometry(0, 126, 405, 9);
+
+    types = MakeLabel(QStringLiteral("types"), QStringLiteral("Unit Type:"), this, true);
+    types->setGeometry(10, 145, 80, 24);
+    Type = makeUnitField(QStringLiteral("Type"), QStringLiteral("Unit Type"), 1, false);
+    Type->setGeometry(95, 145, 80, 24);
+    poss = MakeLabel(QStringLiteral("poss"), QStringLiteral("Battle Position:"), this, true);
+    poss->setGeometry(190, 145, 115, 24);
+    Position = makeUnitField(QStringLiteral("Position"), QStringLiteral("Position"), 1, false);
+    Position->setGeometry(310, 145, 80, 24);
+
+    fulls = MakeLabel(QStringLiteral("fulls"), QStringLiteral("Full Unit Name:"), this, true);
+    fulls->setGeometry(10, 177, 110, 24);
+    Fullname = makeUnitField(QStringLiteral("Fullname"), QStringLiteral("Full Unit Name"), 30, false);
+    Fullname->setGeometry(125, 177, 265, 24);
+
+    nums = MakeLabel(QStringLiteral("nums"), QStringLiteral("Number:"), this, true);
+    nums->setGeometry(10, 209, 60, 24);
+    Number = makeUnitField(QStringLiteral("Number"), QStringLiteral("Number"), 4, false);
+    Number->setGeometry(75, 209, 80, 24);
+
+    const QString valueLabels[] = {QStringLiteral("OFF:"), QStringLiteral("DEF:"), QStringLiteral("ROF:"),
+                                   QStringLiteral("ATT:"), QStringLiteral("HIT:")};
+    const QString labelNames[] = {QStringLiteral("offs"), QStringLiteral("defs"), QStringLiteral("rofs"),
+                                  QStringLiteral("atts"), QStringLiteral("hits")};
+    const QString fieldNames[] = {QStringLiteral("Offense"), QStringLiteral("Defense"), QStringLiteral("Rangedoff"),
+                                  QStringLiteral("Attacks"), QStringLiteral("Hitpoints")};
+    const QString fieldTexts[] = {QStringLiteral("OFF"), QStringLiteral("DEF"), QStringLiteral("ROF"),
+                                  QStringLiteral("ATT"), QStringLiteral("HIT")};
+    QLabel* valueLabel[5];
+    Edit* valueField[5];
+    for (int j = 0; j < 5; ++j) {
+        const int x = 10 + j * 78;
+        valueLabel[j] = MakeLabel(labelNames[j], valueLabels[j], this, true);
+        valueLabel[j]->setGeometry(x, 241, 34, 24);
+        valueField[j] = makeUnitField(fieldNames[j], fieldTexts[j], 3, true);
+        valueField[j]->setGeometry(x + 35, 241, 40, 24);
+    }
+    offs = valueLabel[0];
+    defs = valueLabel[1];
+    rofs = valueLabel[2];
+    atts = valueLabel[3];
+    hits = valueLabel[4];
+    Offense = valueField[0];
+    Defense = valueField[1];
+    Rangedoff = valueField[2];
+    Attacks = valueField[3];
+    Hitpoints = valueField[4];
+
+    Modmes1 = MakeMessageLine(QStringLiteral("Modmes1"), restingMessage, this);
+    QFont serif(QStringLiteral("MS Serif"));
+    serif.setStyleHint(QFont::Serif);
+    serif.setPixelSize(17);
+    Modmes1->setFont(serif);
+    Modmes1->setGeometry(10, 275, 385, 26);
+
     BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Ok, this);
-    BitBtn1->setGeometry(100, 300, 90, 32);
+    BitBtn1->setGeometry(100, 308, 90, 32);
+    BitBtn1->setDefault(true);
     BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), StandardButton::Cancel, this);
-    BitBtn2->setGeometry(210, 300, 90, 32);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    BitBtn2->setGeometry(215, 308, 90, 32);
+
+    modhelp = MakeMemo(QStringLiteral("modhelp"),
+                       {QStringLiteral("You can change unit data with this form. Please type the "),
+                        QStringLiteral("abbreviation of the unit you wish to change and then change"),
+                        QStringLiteral("its data, and press \"ok\". ")},
+                       this);
+    modhelp->setGeometry(0, 348, 405, 70);
+
+    fields_[FFullname] = {Fullname,
+                          QStringLiteral("Full Unit Name"),
+                          &savedFullname,
+                          &legalFullname,
+                          legalFullnameText,
+                          QStringLiteral("Please type the new unit name"),
+                          QStringLiteral("Legal Unit name entered"),
+                          QStringLiteral("Illegal Unit name entered")};
+    fields_[FPosition] = {Position,
+                          QStringLiteral("Position"),
+                          &savedPosition,
+                          &legalPosition,
+                          legalPositionText,
+                          QStringLiteral("Please type the new battle position (B, M, R, G, F)"),
+                          QStringLiteral("Legal Battle Position entered"),
+                          QStringLiteral("Illegal Battle Position entered")};
+    fields_[FType] = {Type,
+                      QStringLiteral("Type"),
+                      &savedType,
+                      &legalType,
+                      legalTypeText,
+                      QStringLiteral("Please type the new Unit type (O, S or U)"),
+                      QStringLiteral("Legal Unit type entered"),
+                      QStringLiteral("Illegal Unit type entered")};
+    fields_[FNumber] = {Number,
+                        QStringLiteral("Number"),
+                        &savedNumber,
+                        &legalNumber,
+                        atLeastOne,
+                        QStringLiteral("Please type the new number"),
+                        QStringLiteral("Legal Number entered"),
+                        QStringLiteral("Illegal Number entered")};
+    fields_[FOffense] = {Offense,
+                         QStringLiteral("OFF"),
+                         &savedOffense,
+                         &legalOffense,
+                         atLeastZero,
+                         QStringLiteral("Please type the new Offense value here"),
+                         QStringLiteral("Legal Offense value entered"),
+                         QStringLiteral("Illegal Offense value entered")};
+    fields_[FDefense] = {Defense,
+                         QStringLiteral("DEF"),
+                         &savedDefense,
+                         &legalDefense,
+                         atLeastZero,
+                         QStringLiteral("Please type the new Defense value here"),
+                         QStringLiteral("Legal Defense value entered"),
+                         QStringLiteral("Illegal Defense value entered")};
+    fields_[FRangedoff] = {Rangedoff,
+                           QStringLiteral("ROF"),
+                           &savedRangedoff,
+                           &legalRangedoff,
+                           atLeastZero,
+                           QStringLiteral("Please type the new Ranged Offense value here"),
+                           QStringLiteral("Legal Ranged Offense value entered"),
+                           QStringLiteral("Illegal Ranged Offense value entered")};
+    fields_[FAttacks] = {Attacks,
+                         QStringLiteral("ATT"),
+                         &savedAttacks,
+                         &legalAttacks,
+                         atLeastOne,
+                         QStringLiteral("Please type the new Attacks value here"),
+                         QStringLiteral("Legal Attacks value entered"),
+                         QStringLiteral("Illegal Attacks value entered")};
+    fields_[FHitpoints] = {Hitpoints,
+                           QStringLiteral("HIT"),
+                           &savedHitpoints,
+                           &legalHitpoints,
+                           atLeastOne,
+                           QStringLiteral("Please type the new Hitpoints value here"),
+                           QStringLiteral("Legal Hitpoints value entered"),
+                           QStringLiteral("Illegal Hitpoints value entered")};
+
+    connect(Id, &QLineEdit::textChanged, this, &TModform1::IdChange);
+    connect(Id, &Edit::clicked, this, &TModform1::IdClick);
+    connect(Id, &Edit::exited, this, &TModform1::IdExit);
+    connect(Abblist, &QComboBox::activated, this, &TModform1::AbblistClick);
+    connect(search, &QPushButton::clicked, this, &TModform1::searchClick);
+
+    connect(Type, &QLineEdit::textChanged, this, &TModform1::TypeChange);
+    connect(Type, &Edit::clicked, this, &TModform1::TypeClick);
+    connect(Type, &Edit::exited, this, &TModform1::TypeExit);
+    connect(Position, &QLineEdit::textChanged, this, &TModform1::PositionChange);
+    connect(Position, &Edit::clicked, this, &TModform1::PositionClick);
+    connect(Position, &Edit::exited, this, &TModform1::PositionExit);
+    connect(Fullname, &QLineEdit::textChanged, this, &TModform1::FullnameChange);
+    connect(Fullname, &Edit::clicked, this, &TModform1::FullnameClick);
+    connect(Fullname, &Edit::exited, this, &TModform1::FullnameExit);
+    connect(Number, &QLineEdit::textChanged, this, &TModform1::NumberChange);
+    connect(Number, &Edit::clicked, this, &TModform1::NumberClick);
+    connect(Number, &Edit::exited, this, &TModform1::NumberExit);
+    connect(Offense, &QLineEdit::textChanged, this, &TModform1::OffenseChange);
+    connect(Offense, &Edit::clicked, this, &TModform1::OffenseClick);
+    connect(Offense, &Edit::exited, this, &TModform1::OffenseExit);
+    connect(Defense, &QLineEdit::textChanged, this, &TModform1::DefenseChange);
+    connect(Defense, &Edit::clicked, this, &TModform1::DefenseClick);
+    connect(Defense, &Edit::exited, this, &TModform1::DefenseExit);
+    connect(Rangedoff, &QLineEdit::textChanged, this, &TModform1::RangedoffChange);
+    connect(Rangedoff, &Edit::clicked, this, &TModform1::RangedoffClick);
+    connect(Rangedoff, &Edit::exited, this, &TModform1::RangedoffExit);
+    connect(Attacks, &QLineEdit::textChanged, this, &TModform1::AttacksChange);
+    connect(Attacks, &Edit::clicked, this, &TModform1::AttacksClick);
+    connect(Attacks, &Edit::exited, this, &TModform1::AttacksExit);
+    connect(Hitpoints, &QLineEdit::textChanged, this, &TModform1::HitpointsChange);
+    connect(Hitpoints, &Edit::clicked, this, &TModform1::HitpointsClick);
+    connect(Hitpoints, &Edit::exited, this, &TModform1::HitpointsExit);
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] {
+        RunGuarded([this] { BitBtn1Click(); });
+        accept();
+    });
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
-    tabOrder().set({Id, BitBtn1, BitBtn2});
+
+    // Positions 0 and 14 to 27 belong to controls without a tab stop; the
+    // player-number field is moved to 1 or 20 among these.
+    std::vector<QWidget*> order = {nullptr, Id,      search,    Type,    Position,  Fullname, Number,
+                                   Offense, Defense, Rangedoff, Attacks, Hitpoints, BitBtn1,  BitBtn2};
+    order.resize(28, nullptr);
+    order.push_back(Abblist);
+    tabOrder().set(order);
+}
+
+Edit* TModform1::makeUnitField(const QString& name, const QString& text, int limit, bool courier) {
+    auto* field = new Edit(name, text, this);
+    field->setTypingLimit(limit);
+    field->setReadOnly(true);
+    if (courier) {
+        QFont f(QStringLiteral("Courier New"));
+        f.setStyleHint(QFont::Monospace);
+        field->setFont(f);
+    }
+    return field;
+}
+
+// ---- Choosing the army and filling the list ---------------------------------
+
+Army* TModform1::armyByText(int* player) const {
+    if (AnsiCompareStr(Id->text(), Mainform->wizardno1->text()) == 0) {
+        *player = 1;
+        return &Mainform->PlayerArmy1;
+    }
+    if (AnsiCompareStr(Id->text(), Mainform->wizardno2->text()) == 0) {
+        *player = 2;
+        return &Mainform->PlayerArmy2;
+    }
+    *player = 0;
+    return nullptr;
+}
+
+Army* TModform1::armyByNumber(int* player) const {
+    if (sameNumber(Id->text(), Mainform->wizardno1->text())) {
+        *player = 1;
+        return &Mainform->PlayerArmy1;
+    }
+    if (sameNumber(Id->text(), Mainform->wizardno2->text())) {
+        *player = 2;
+        return &Mainform->PlayerArmy2;
+    }
+    *player = 0;
+    return nullptr;
+}
+
+void TModform1::fillList(const Army* army) {
+    const int kinds = army ? army->currentType + 1 : 0;
+    const int wanted = std::max(listEntries, kinds);
+    // Entries past the wanted ones would still show another army's kinds.
+    while (Abblist->count() > wanted)
+        Abblist->removeItem(Abblist->count() - 1);
+    for (int i = 0; i < wanted; ++i) {
+        const QString text = i < kinds ? QString::fromStdString(army->unittypes[i].Abbreviation) : QString();
+        if (i < Abblist->count())
+            Abblist->setItemText(i, text);
+        else
+            Abblist->addItem(text);
+    }
+    // Show the entry "Load Data" would use, if it still holds the chosen kind.
+    const bool stillChosen = !chosenAbbreviation.isEmpty() && chosenIndex >= 0 && chosenIndex < Abblist->count() &&
+                             AnsiUpperCase(Abblist->itemText(chosenIndex)) == chosenAbbreviation;
+    Abblist->setCurrentIndex(stillChosen ? chosenIndex : -1);
+}
+
+// ---- Unit fields -------------------------------------------------------------
+
+void TModform1::setUnitFieldsReadOnly(bool readOnly) {
+    for (const UnitField& f : fields_)
+        f.edit->setReadOnly(readOnly);
+}
+
+void TModform1::resetUnitFields() {
+    // The checks run by the resets must not replace the message shown.
+    const QString message = Modmes1->text();
+    for (const UnitField& f : fields_) {
+        f.edit->setText(f.placeholder);
+        *f.saved = f.placeholder;
+    }
+    dataLoaded = false;
+    setUnitFieldsReadOnly(true);
+    Modmes1->setText(message);
+}
+
+bool TModform1::anyFieldIllegal() const {
+    for (const UnitField& f : fields_)
+        if (!*f.legal)
+            return true;
+    return false;
+}
+
+void TModform1::fieldChange(FieldId id) {
+    const UnitField& f = fields_[id];
+    const bool legal = f.rule(f.edit->text());
+    *f.legal = legal;
+    Modmes1->setText(legal ? f.legalMessage : f.illegalMessage);
+    if (id == FNumber && legal) {
+        int player = 0;
+        if (const Army* army = armyByNumber(&player); army && foundIndex >= 0 && foundIndex < army->currentSize)
+            numberChange = StrToIntDef(f.edit->text(), -1) - army->kindOf(foundIndex).Number;
+    }
+}
+
+void TModform1::fieldClick(FieldId id) {
+    const UnitField& f = fields_[id];
+    if (!f.edit->isReadOnly())
+        Modmes1->setText(f.prompt);
+}
+
+void TModform1::fieldExit(FieldId id) {
+    const UnitField& f = fields_[id];
+    if (!*f.legal)
+        f.edit->setText(*f.saved);
+    Modmes1->setText(QString());
+}
+
+void TModform1::TypeChange() {
+    fieldChange(FType);
+}
+void TModform1::TypeClick() {
+    fieldClick(FType);
+}
+void TModform1::TypeExit() {
+    fieldExit(FType);
+}
+void TModform1::PositionChange() {
+    fieldChange(FPosition);
+}
+void TModform1::PositionClick() {
+    fieldClick(FPosition);
+}
+void TModform1::PositionExit() {
+    fieldExit(FPosition);
+}
+void TModform1::FullnameChange() {
+    fieldChange(FFullname);
+}
+void TModform1::FullnameClick() {
+    fieldClick(FFullname);
+}
+void TModform1::FullnameExit() {
+    fieldExit(FFullname);
+}
+void TModform1::NumberChange() {
+    fieldChange(FNumber);
+}
+void TModform1::NumberClick() {
+    fieldClick(FNumber);
+}
+void TModform1::NumberExit() {
+    fieldExit(FNumber);
+}
+void TModform1::OffenseChange() {
+    fieldChange(FOffense);
+}
+void TModform1::OffenseClick() {
+    fieldClick(FOffense);
+}
+void TModform1::OffenseExit() {
+    fieldExit(FOffense);
+}
+void TModform1::DefenseChange() {
+    fieldChange(FDefense);
+}
+void TModform1::DefenseClick() {
+    fieldClick(FDefense);
+}
+void TModform1::DefenseExit() {
+    fieldExit(FDefense);
+}
+void TModform1::RangedoffChange() {
+    fieldChange(FRangedoff);
+}
+void TModform1::RangedoffClick() {
+    fieldClick(FRangedoff);
+}
+void TModform1::RangedoffExit() {
+    fieldExit(FRangedoff);
+}
+void TModform1::AttacksChange() {
+    fieldChange(FAttacks);
+}
+void TModform1::AttacksClick() {
+    fieldClick(FAttacks);
+}
+void TModform1::AttacksExit() {
+    fieldExit(FAttacks);
+}
+void TModform1::HitpointsChange() {
+    fieldChange(FHitpoints);
+}
+void TModform1::HitpointsClick() {
+    fieldClick(FHitpoints);
+}
+void TModform1::HitpointsExit() {
+    fieldExit(FHitpoints);
+}
+
+// ---- Player number, list and loading ----------------------------------------
+
+void TModform1::IdChange() {
+    int player = 0;
+    const Army* army = armyByText(&player);
+    legalId = army != nullptr;
+    Modmes1->setText(legalId ? QStringLiteral("Legal wizard number entered")
+                             : QStringLiteral("Illegal wizard number entered"));
+    fillList(army);
+    resetUnitFields();
+}
+
+void TModform1::IdClick() {
+    Modmes1->setText(QStringLiteral("Please change the wizard number"));
+}
+
+void TModform1::IdExit() {
+    if (!legalId)
+        Id->setText(QStringLiteral("0"));
+    Modmes1->setText(QString());
+}
+
+void TModform1::AbblistClick() {
+    chosenIndex = Abblist->currentIndex();
+    chosenAbbreviation = AnsiUpperCase(Abblist->itemText(chosenIndex));
+}
+
+void TModform1::searchClick() {
+    if (!legalId) {
+        Modmes1->setText(QStringLiteral("No legal player number entered yet"));
+        return;
+    }
+    numberChange = 0;
+    int player = 0;
+    const Army* army = armyByText(&player);
+    if (!army)
+        return;
+
+    bool found = false;
+    for (int i = 0; i < army->currentSize && !found; ++i) {
+        if (AnsiUpperCase(QString::fromStdString(army->kindOf(i).Abbreviation)) == chosenAbbreviation &&
+            army->units[i].Typeindex == chosenIndex) {
+            foundIndex = i;
+            found = true;
+        }
+    }
+    if (!found) {
+        resetUnitFields();
+        Modmes1->setText(QStringLiteral("Unit not found"));
+        return;
+    }
+
+    const Unittype& kind = army->kindOf(foundIndex);
+    Fullname->setText(QString::fromStdString(kind.Fullname));
+    Type->setText(QString::fromStdString(kind.Type));
+    Position->setText(QString::fromStdString(kind.Position));
+    Number->setText(IntToStr(kind.Number));
+    Offense->setText(FloatToStr(kind.Offense));
+    Defense->setText(FloatToStr(kind.Defense));
+    Rangedoff->setText(FloatToStr(kind.Rangedoff));
+    Attacks->setText(IntToStr(kind.Attacks));
+    Hitpoints->setText(IntToStr(kind.Hitpoints));
+    Modmes1->setText(QStringLiteral("Unit found"));
+    for (const UnitField& f : fields_)
+        *f.saved = f.edit->text();
+    setUnitFieldsReadOnly(false);
+    dataLoaded = true;
+}
+
+// ---- OK, activation and close ------------------------------------------------
+
+void TModform1::showNoChanges() const {
+    TMainform::ShowError({QStringLiteral("No valid data entered. As a result"),
+                          QStringLiteral("no changes have been made to your army")});
+}
+
+void TModform1::BitBtn1Click() {
+    // Enter presses OK without leaving the field being typed, so a refused
+    // text can still stand in a field: then nothing at all is applied.
+    if (!dataLoaded || anyFieldIllegal()) {
+        showNoChanges();
+        return;
+    }
+    int player = 0;
+    Army* army = armyByNumber(&player);
+    if (!army || foundIndex < 0 || foundIndex >= army->currentSize)
+        return;
+    const int k = army->units[foundIndex].Typeindex;
+
+    // Every text is converted before the kind is touched, so a conversion
+    // error leaves the kind as it was.
+    const int number = StrToInt(Number->text());
+    KindValues values;
+    values.Position = Position->text().toStdString();
+    values.Offense = StrToFloat(Offense->text());
+    values.Defense = StrToFloat(Defense->text());
+    values.Rangedoff = StrToFloat(Rangedoff->text());
+    values.Attacks = StrToInt(Attacks->text());
+    values.Hitpoints = StrToInt(Hitpoints->text());
+    values.Type = Type->text().toStdString();
+    values.Fullname = Fullname->text().toStdString();
+    if (!army->ApplyKind(k, values, number)) {
+        showNoChanges();
+        return;
+    }
+
+    for (int i = 0; i < army->currentSize; ++i) {
+        if (army->units[i].Typeindex == k) {
+            Mainform->display(player).setLine(k + 1, KindLine(*army, i));
+            break;
+        }
+    }
+}
+
+void TModform1::FormActivate() {
+    Modmes1->setText(restingMessage);
+    int player = 0;
+    const Army* army = armyByText(&player);
+    if (army)
+        legalId = true;
+    fillList(army);
+    dataLoaded = false;
+}
+
+void TModform1::FormClose() {
+    Modmes1->setText(QStringLiteral("Errors and Messages appear here"));
+    foundIndex = 0;
+    legalId = false;
+    Id->setText(QStringLiteral("Number"));
+    for (const UnitField& f : fields_)
+        *f.legal = false;
+    resetUnitFields();
+    dataLoaded = false;
+    numberChange = 0;
 }

@@ -1,13 +1,138 @@
 #pragma once
 
+#include <array>
+
 #include "Toolkit.h"
 
+class Army;
+class QComboBox;
+class QFrame;
+class QLabel;
+
+// The modify-units dialog: loads one kind of a player's army into its fields,
+// checks every field while it is typed and applies the fields to the kind on OK.
 class TModform1 : public Form {
     Q_OBJECT
 public:
     explicit TModform1(QWidget* parent);
 
+    QLabel* modtitle1;
+    QLabel* id1s;
     Edit* Id;
+    QLabel* abbs;
+    QComboBox* Abblist;
+    QPushButton* search;
+    QFrame* line;
+    QLabel* types;
+    QLabel* poss;
+    QLabel* fulls;
+    Edit* Type;
+    Edit* Position;
+    Edit* Fullname;
+    QLabel* nums;
+    QLabel* offs;
+    QLabel* defs;
+    QLabel* rofs;
+    QLabel* atts;
+    QLabel* hits;
+    Edit* Number;
+    Edit* Offense;
+    Edit* Defense;
+    Edit* Rangedoff;
+    Edit* Attacks;
+    Edit* Hitpoints;
+    QLineEdit* Modmes1;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
+    QPlainTextEdit* modhelp;
+
+    // Dialog state, kept across openings except what a close resets.
+    bool legalId = false;
+    int chosenIndex = 0;
+    QString chosenAbbreviation;
+    bool dataLoaded = false;
+    int foundIndex = 0;
+    int numberChange = 0;
+    QString savedType, savedPosition, savedFullname, savedNumber, savedOffense, savedDefense, savedRangedoff,
+        savedAttacks, savedHitpoints;
+    bool legalType = false, legalPosition = false, legalFullname = false, legalNumber = false, legalOffense = false,
+         legalDefense = false, legalRangedoff = false, legalAttacks = false, legalHitpoints = false;
+
+    void IdChange();
+    void IdClick();
+    void IdExit();
+    void AbblistClick();
+    void searchClick();
+    void TypeChange();
+    void TypeClick();
+    void TypeExit();
+    void PositionChange();
+    void PositionClick();
+    void PositionExit();
+    void FullnameChange();
+    void FullnameClick();
+    void FullnameExit();
+    void NumberChange();
+    void NumberClick();
+    void NumberExit();
+    void OffenseChange();
+    void OffenseClick();
+    void OffenseExit();
+    void DefenseChange();
+    void DefenseClick();
+    void DefenseExit();
+    void RangedoffChange();
+    void RangedoffClick();
+    void RangedoffExit();
+    void AttacksChange();
+    void AttacksClick();
+    void AttacksExit();
+    void HitpointsChange();
+    void HitpointsClick();
+    void HitpointsExit();
+    void BitBtn1Click();
+
+protected:
+    void FormActivate() override;
+    void FormClose() override;
+
+private:
+    // The nine unit fields, in the order a reset walks them.
+    enum FieldId {
+        FFullname,
+        FPosition,
+        FType,
+        FNumber,
+        FOffense,
+        FDefense,
+        FRangedoff,
+        FAttacks,
+        FHitpoints,
+        FieldCount
+    };
+    struct UnitField {
+        Edit* edit;
+        QString placeholder;
+        QString* saved;
+        bool* legal;
+        bool (*rule)(const QString&);
+        QString prompt;
+        QString legalMessage;
+        QString illegalMessage;
+    };
+    std::array<UnitField, FieldCount> fields_;
+
+    Edit* makeUnitField(const QString& name, const QString& text, int limit, bool courier);
+    void fieldChange(FieldId f);
+    void fieldClick(FieldId f);
+    void fieldExit(FieldId f);
+    void resetUnitFields();
+    void setUnitFieldsReadOnly(bool readOnly);
+    void fillList(const Army* army);
+    // The army whose player-number text equals Id's, or nullptr.
+    Army* armyByText(int* player) const;
+    // The army whose player number equals Id's as a number, or nullptr.
+    Army* armyByNumber(int* player) const;
+    bool anyFieldIllegal() const;
+    void showNoChanges() const;
 };

@@ -1,13 +1,279 @@
 #include "Remform.h"
 
-TRemform1::TRemform1(QWidget* parent) : Form(QStringLiteral("Remform1"), QStringLiteral("Unit Removal Form"), 404, 419, parent) {
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <algorithm>
+
+#include "Simulator.h"
+
+namespace {
+// The dialog's list holds at least this many entries; emptying it blanks them all.
+constexpr int listEntries = 30;
+
+QLineEdit* makeDisplayField(const QString& name, QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    QPalette p = field->palette();
+    p.setColor(QPalette::Base, QColor::fromRgb(Palette::olive));
+    field->setPalette(p);
+    return field;
+}
+
+QLineEdit* playerNumberField(int player) {
+    return player == 1 ? Mainform->wizardno1 : Mainform->wizardno2;
+}
+Army& playerArmy(int player) {
+    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+}
+
+// Replaces entry i, appending it when the list holds exactly i entries.
+void setEntry(QComboBox* list, int i, const QString& text) {
+    if (i < list->count())
+        list->setItemText(i, text);
+    else
+        list->addItem(text);
+}
+}  // namespace
+
+TRemform1::TRemform1(QWidget* parent)
+    : Form(QStringLiteral("Remform1"), QStringLiteral("Unit Removal Form"), 404, 419, parent) {
+    // Smaller than the 40 px of the original look: the fall-back font is wider
+    // and the title must fit the window.
+    title1 = MakeTitle(QStringLiteral("title1"), QStringLiteral("Unit Removal Form"), this, 34);
+    title1->setGeometry(0, 0, 404, 50);
+
+    ids = MakeLabel(QStringLiteral("ids"), QStringLiteral("Wizard Number:"), this, true);
+    ids->setGeometry(12, 60, 130, 22);
     Id = new Edit(QStringLiteral("Id"), QStringLiteral("Number"), this);
-    Id->setGeometry(20, 60, 100, 24);
-    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Ok, this);
-    BitBtn1->setGeometry(100, 300, 90, 32);
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), StandardButton::Cancel, this);
-    BitBtn2->setGeometry(210, 300, 90, 32);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
-    tabOrder().set({Id, BitBtn1, BitBtn2});
+    Id->setGeometry(150, 59, 90, 24);
+    abbs = MakeLabel(QStringLiteral("abbs"), QStringLiteral("Unit Abbreviation:"), this, true);
+    abbs->setGeometry(12, 90, 130, 22);
+    Abblist = new QComboBox(this);
+    Abblist->setObjectName(QStringLiteral("Abblist"));
+    Abblist->setEditable(false);
+    Abblist->setPlaceholderText(QStringLiteral("Abbreviation"));
+    Abblist->setGeometry(150, 89, 120, 24);
+
+    line = new QFrame(this);
+    line->setObjectName(QStringLiteral("line"));
+    line->setFrameShape(QFrame::NoFrame);
+    SetBackground(line, Palette::teal);
+    line->setGeometry(0, 122, 404, 8);
+
+    names = MakeLabel(QStringLiteral("names"), QStringLiteral("Full Unit Name:"), this, true);
+    names->setGeometry(12, 140, 130, 22);
+    Fullname = makeDisplayField(QStringLiteral("Fullname"), this);
+    Fullname->setGeometry(150, 139, 240, 24);
+    types = MakeLabel(QStringLiteral("types"), QStringLiteral("Unit Type:"), this, true);
+    types->setGeometry(12, 170, 80, 22);
+    Type = makeDisplayField(QStringLiteral("Type"), this);
+    Type->setGeometry(100, 169, 40, 24);
+    poss = MakeLabel(QStringLiteral("poss"), QStringLiteral("Battle Position:"), this, true);
+    poss->setGeometry(170, 170, 120, 22);
+    Position = makeDisplayField(QStringLiteral("Position"), this);
+    Position->setGeometry(300, 169, 40, 24);
+    nums = MakeLabel(QStringLiteral("nums"), QStringLiteral("Number:"), this, true);
+    nums->setGeometry(12, 200, 80, 22);
+    Number = makeDisplayField(QStringLiteral("Number"), this);
+    Number->setGeometry(100, 199, 70, 24);
+
+    offs = MakeLabel(QStringLiteral("offs"), QStringLiteral("OFF:"), this, true);
+    offs->setGeometry(12, 230, 40, 22);
+    Offense = makeDisplayField(QStringLiteral("Offense"), this);
+    Offense->setGeometry(55, 229, 70, 24);
+    defs = MakeLabel(QStringLiteral("defs"), QStringLiteral("DEF:"), this, true);
+    defs->setGeometry(140, 230, 40, 22);
+    Defense = makeDisplayField(QStringLiteral("Defense"), this);
+    Defense->setGeometry(183, 229, 70, 24);
+    rofs = MakeLabel(QStringLiteral("rofs"), QStringLiteral("ROF:"), this, true);
+    rofs->setGeometry(268, 230, 40, 22);
+    Rangedoff = makeDisplayField(QStringLiteral("Rangedoff"), this);
+    Rangedoff->setGeometry(311, 229, 70, 24);
+    atts = MakeLabel(QStringLiteral("atts"), QStringLiteral("ATT:"), this, true);
+    atts->setGeometry(12, 260, 40, 22);
+    Attacks = makeDisplayField(QStringLiteral("Attacks"), this);
+    Attacks->setGeometry(55, 259, 70, 24);
+    hits = MakeLabel(QStringLiteral("hits"), QStringLiteral("HIT:"), this, true);
+    hits->setGeometry(140, 260, 40, 22);
+    Hitpoints = makeDisplayField(QStringLiteral("Hitpoints"), this);
+    Hitpoints->setGeometry(183, 259, 70, 24);
+
+    Remmes1 = MakeMessageLine(QStringLiteral("Remmes1"), QStringLiteral("Errors and Messages appear here"), this);
+    QFont messageFont(QStringLiteral("MS Serif"));
+    messageFont.setStyleHint(QFont::Serif);
+    messageFont.setPixelSize(17);
+    Remmes1->setFont(messageFont);
+    Remmes1->setGeometry(12, 292, 380, 24);
+
+    Remove = MakeButton(QStringLiteral("Remove"), StandardButton::Ok, this, QStringLiteral("Remove"));
+    Remove->setGeometry(90, 322, 100, 30);
+    Remove->setDefault(true);
+    Remove->hide();
+    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Cancel, this);
+    BitBtn1->setGeometry(214, 322, 100, 30);
+
+    Reminfo = MakeMemo(QStringLiteral("Reminfo"),
+                       {QStringLiteral("With this form you can remove units from an army.  Enter the "),
+                        QStringLiteral("wizard number and click an abbreviation, and the data of this "),
+                        QStringLiteral("unit will be shown. Press \"Remove\" to remove these units.")},
+                       this);
+    Reminfo->setGeometry(8, 358, 388, 56);
+    QFont helpFont = Reminfo->font();
+    helpFont.setPixelSize(11);
+    Reminfo->setFont(helpFont);
+    Reminfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Reminfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    connect(Id, &Edit::clicked, this, &TRemform1::IdClick);
+    connect(Id, &QLineEdit::textChanged, this, &TRemform1::IdChange);
+    connect(Id, &Edit::exited, this, &TRemform1::IdExit);
+    connect(Abblist, &QComboBox::activated, this, &TRemform1::AbblistClick);
+    connect(Remove, &QPushButton::clicked, this, [this] {
+        RemoveClick();
+        accept();
+    });
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Every control keeps a tab position, those without a tab stop as
+    // nullptr, so that the main window's move of Id to position 20 lands it
+    // among the others as in the full order of 28 positions.
+    std::vector<QWidget*> order{nullptr, Id, Abblist, Remove, BitBtn1};
+    order.resize(28, nullptr);
+    tabOrder().set(order);
+}
+
+bool TRemform1::namesPlayer(int player) const {
+    return AnsiCompareStr(Id->text(), playerNumberField(player)->text()) == 0;
+}
+
+void TRemform1::fillList(const Army& army) {
+    emptyList();
+    for (int i = 0; i <= army.currentType; ++i)
+        setEntry(Abblist, i, QString::fromStdString(army.unittypes[i].Abbreviation));
+}
+
+void TRemform1::emptyList() {
+    // Entries beyond the first 30 (from an army with more kinds) are blanked
+    // too, so no abbreviation of an earlier player stays in the list.
+    const int n = std::max(listEntries, Abblist->count());
+    for (int i = 0; i < n; ++i)
+        setEntry(Abblist, i, QString());
+    Abblist->setCurrentIndex(-1);
+}
+
+void TRemform1::clearDisplay() {
+    for (QLineEdit* field : {Fullname, Position, Number, Type, Offense, Defense, Rangedoff, Attacks, Hitpoints})
+        field->setText(QString());
+}
+
+void TRemform1::showKind(const Army& army, int k) {
+    const Unittype& kind = army.unittypes[k];
+    Fullname->setText(QString::fromStdString(kind.Fullname));
+    Type->setText(QString::fromStdString(kind.Type));
+    Position->setText(QString::fromStdString(kind.Position));
+    Number->setText(IntToStr(kind.Number));
+    Offense->setText(FloatToStr(kind.Offense));
+    Defense->setText(FloatToStr(kind.Defense));
+    Rangedoff->setText(FloatToStr(kind.Rangedoff));
+    Attacks->setText(IntToStr(kind.Attacks));
+    Hitpoints->setText(IntToStr(kind.Hitpoints));
+}
+
+void TRemform1::FormActivate() {
+    chosenIndex = 0;
+    dataLoaded = false;
+    Remove->hide();
+    const bool player1 = namesPlayer(1);
+    if (player1)
+        fillList(Mainform->PlayerArmy1);
+    const bool player2 = namesPlayer(2);
+    if (player2)
+        fillList(Mainform->PlayerArmy2);
+    legalId = player1 || player2;
+    Remmes1->setText(QStringLiteral("Errors and messages appear here"));
+}
+
+void TRemform1::IdClick() {
+    Remmes1->setText(QStringLiteral("Please enter the wizard number"));
+}
+
+void TRemform1::IdChange() {
+    const int number = StrToIntDef(Id->text(), -1);
+    if (number <= 0) {
+        Remmes1->setText(QStringLiteral("No legal wizard number entered"));
+        legalId = false;
+        emptyList();
+    } else {
+        legalId = number == StrToIntDef(Mainform->wizardno1->text(), -1) ||
+                  number == StrToIntDef(Mainform->wizardno2->text(), -1);
+        Remmes1->setText(legalId ? QStringLiteral("Wizard number found") : QStringLiteral("Wizard number not found"));
+        if (namesPlayer(1))
+            fillList(Mainform->PlayerArmy1);
+        if (namesPlayer(2))
+            fillList(Mainform->PlayerArmy2);
+    }
+    Remove->hide();
+    Abblist->setCurrentIndex(-1);
+    clearDisplay();
+}
+
+void TRemform1::IdExit() {
+    if (!legalId)
+        Id->setText(QStringLiteral("Number"));
+    Remmes1->setText(QString());
+}
+
+void TRemform1::AbblistClick() {
+    chosenIndex = Abblist->currentIndex();
+    const auto hasUnits = [this](int player) {
+        const Army& army = playerArmy(player);
+        return chosenIndex >= 0 && chosenIndex < Army::maxTypes && namesPlayer(player) &&
+               army.unittypes[chosenIndex].Number != 0;
+    };
+    int shown = 0;
+    if (hasUnits(1))
+        shown = 1;
+    else if (hasUnits(2))
+        shown = 2;
+    if (shown != 0) {
+        showKind(playerArmy(shown), chosenIndex);
+        Remove->show();
+        dataLoaded = true;
+        Remmes1->setText(QStringLiteral("Unit found - click 'Remove' to remove them"));
+    } else {
+        dataLoaded = false;
+        Remmes1->setText(QStringLiteral("Unit not found"));
+        Remove->hide();
+        clearDisplay();
+    }
+}
+
+void TRemform1::RemoveClick() {
+    if (!dataLoaded)
+        return;
+    if (namesPlayer(1))
+        removeKind(1, chosenIndex);
+    else if (namesPlayer(2))
+        removeKind(2, chosenIndex);
+}
+
+void TRemform1::removeKind(int player, int k) {
+    Army& army = playerArmy(player);
+    const int last = army.currentType;
+    if (k < 0 || k > last)
+        return;
+    // The display closes up first, while line k + 1 still belongs to kind k.
+    MemoBoard& board = Mainform->display(player);
+    board.beginBatch();
+    for (int i = k + 1; i <= last + 1; ++i)
+        board.setLine(i, board.line(i + 1));
+    board.endBatch();
+    army.RemoveKind(k);
+}
+
+void TRemform1::FormClose() {
+    Id->setText(QStringLiteral("Number"));
 }

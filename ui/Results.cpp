@@ -8,7 +8,8 @@ namespace {
 constexpr int PreparedLines = 300;
 }
 
-TBattleform::TBattleform(QWidget* parent) : Form(QStringLiteral("Battleform"), QStringLiteral("Battle Results"), 755, 554, parent) {
+TBattleform::TBattleform(QWidget* parent)
+    : Form(QStringLiteral("Battleform"), QStringLiteral("Battle Results"), 755, 554, parent) {
     title = MakeTitle(QStringLiteral("title"), QStringLiteral("*** Battle Results ***"), this, 40);
     title->setGeometry(0, 0, 755, 56);
     auto makeColumn = [this](const QString& name, int x) {

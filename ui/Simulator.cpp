@@ -41,14 +41,15 @@ void createWindows() {
     Batsim = new TBatsim(Mainform);
     Mainform->engine.setReport(Battleform);
     Mainform->show();
+    Mainform->activateWindow();
 }
 
 QString KindLine(const Army& army, int unitIndex) {
     const Unittype& kind = army.kindOf(unitIndex);
-    return QString::fromStdString(kind.Fullname) + QStringLiteral(" : ") + IntToStr(kind.Number) + QStringLiteral("  (O:") +
-           FloatToStr(kind.Offense) + QStringLiteral(" D:") + FloatToStr(kind.Defense) + QStringLiteral(" R:") +
-           FloatToStr(kind.Rangedoff) + QStringLiteral(" A:") + IntToStr(kind.Attacks) + QStringLiteral(" H:") +
-           IntToStr(kind.Hitpoints) + QStringLiteral(")");
+    return QString::fromStdString(kind.Fullname) + QStringLiteral(" : ") + IntToStr(kind.Number) +
+           QStringLiteral("  (O:") + FloatToStr(kind.Offense) + QStringLiteral(" D:") + FloatToStr(kind.Defense) +
+           QStringLiteral(" R:") + FloatToStr(kind.Rangedoff) + QStringLiteral(" A:") + IntToStr(kind.Attacks) +
+           QStringLiteral(" H:") + IntToStr(kind.Hitpoints) + QStringLiteral(")");
 }
 
 namespace {
@@ -96,7 +97,7 @@ TMainform::TMainform() : engine(nullptr) {
     titleFont.setStyleHint(QFont::Serif);
     title->setFont(titleFont);
     title->setAlignment(Qt::AlignCenter);
-    title->setGeometry(0, 4, 729, 44);
+    title->setGeometry(0, 8, 729, 44);
 
     struct PanelControls {
         QFrame* panel;
@@ -121,13 +122,16 @@ TMainform::TMainform() : engine(nullptr) {
         serif.setUnderline(true);
         serif.setPixelSize(15);
         c.army->setFont(serif);
-        c.army->setGeometry(10, 6, 110, 22);
+        // The labels take the width their text needs in the font at hand.
+        const int armyWidth = c.army->sizeHint().width() + 4;
+        c.army->setGeometry(10, 6, armyWidth, 22);
         c.wizardno = makeField(QStringLiteral("wizardno") + n, n, c.panel, false);
-        c.wizardno->setGeometry(122, 6, 40, 22);
+        c.wizardno->setGeometry(12 + armyWidth, 6, 60, 22);
         c.wizard = MakeLabel(QStringLiteral("wizard") + n, QStringLiteral("Wizard Name:"), c.panel, true);
-        c.wizard->setGeometry(200, 6, 100, 22);
+        const int wizardWidth = c.wizard->sizeHint().width() + 4;
+        c.wizard->setGeometry(230, 6, wizardWidth, 22);
         c.name = makeField(QStringLiteral("name") + n, QStringLiteral("Nameless ") + n, c.panel, true);
-        c.name->setGeometry(300, 6, 300, 22);
+        c.name->setGeometry(232 + wizardWidth, 6, 713 - (232 + wizardWidth), 22);
         c.display = new QPlainTextEdit(c.panel);
         c.display->setObjectName(QStringLiteral("Armydisplay") + n);
         c.display->setReadOnly(true);
@@ -137,12 +141,12 @@ TMainform::TMainform() : engine(nullptr) {
         c.display->setContextMenuPolicy(Qt::CustomContextMenu);
         QFont displayFont(QStringLiteral("MS Sans Serif"));
         displayFont.setStyleHint(QFont::SansSerif);
-        displayFont.setPixelSize(15);
+        displayFont.setPixelSize(17);
         c.display->setFont(displayFont);
         c.display->setGeometry(8, 32, 713, 136);
         return c;
     };
-    const PanelControls upper = makePanel(QStringLiteral("ArmyI"), 1, 52);
+    const PanelControls upper = makePanel(QStringLiteral("ArmyI"), 1, 60);
     ArmyI = upper.panel;
     army1 = upper.army;
     wizardno1 = upper.wizardno;
@@ -157,13 +161,13 @@ TMainform::TMainform() : engine(nullptr) {
         f.setBold(true);
         f.setPixelSize(20);
         button->setFont(f);
-        button->setGeometry(x, 236, 260, 44);
+        button->setGeometry(x, 246, 260, 44);
         return button;
     };
     Simulation = makeBattleButton(QStringLiteral("Simulation"), QStringLiteral("Simulate Battle"), 40);
     calculate = makeBattleButton(QStringLiteral("calculate"), QStringLiteral("Create Battle Report"), 429);
 
-    const PanelControls lower = makePanel(QStringLiteral("Panel1"), 2, 292);
+    const PanelControls lower = makePanel(QStringLiteral("Panel1"), 2, 302);
     Panel1 = lower.panel;
     army2 = lower.army;
     wizardno2 = lower.wizardno;
@@ -182,7 +186,8 @@ TMainform::TMainform() : engine(nullptr) {
     Options1 = bar->addMenu(QStringLiteral("General Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
     ModifyGeneralInfo1 = addItem(Options1, QStringLiteral("ModifyGeneralInfo1"), QStringLiteral("Modify Army Info"));
-    SetGeneralOptions1 = addItem(Options1, QStringLiteral("SetGeneralOptions1"), QStringLiteral("Change General Options"));
+    SetGeneralOptions1 =
+        addItem(Options1, QStringLiteral("SetGeneralOptions1"), QStringLiteral("Change General Options"));
     ArmyModifications1 = bar->addMenu(QStringLiteral("Unit Options"));
     ArmyModifications1->setObjectName(QStringLiteral("ArmyModifications1"));
     AddUnits2 = addItem(ArmyModifications1, QStringLiteral("AddUnits2"), QStringLiteral("Add Units"));
@@ -193,8 +198,8 @@ TMainform::TMainform() : engine(nullptr) {
     Addheroes1 = addItem(HeroModifications1, QStringLiteral("Addheroes1"), QStringLiteral("Add Heroes"));
     ModifyHeroes1 = addItem(HeroModifications1, QStringLiteral("ModifyHeroes1"), QStringLiteral("Modify Heroes"));
     RemoveHeroes1 = addItem(HeroModifications1, QStringLiteral("RemoveHeroes1"), QStringLiteral("Remove Heroes"));
-    TransferUnitstoHeroes1 =
-        addItem(HeroModifications1, QStringLiteral("TransferUnitstoHeroes1"), QStringLiteral("Transfer Units to Heroes"));
+    TransferUnitstoHeroes1 = addItem(HeroModifications1, QStringLiteral("TransferUnitstoHeroes1"),
+                                     QStringLiteral("Transfer Units to Heroes"));
     TransferUnitsfromHeroes1 = addItem(HeroModifications1, QStringLiteral("TransferUnitsfromHeroes1"),
                                        QStringLiteral("Transfer Units from Heroes"));
 
@@ -217,7 +222,8 @@ TMainform::TMainform() : engine(nullptr) {
             [this](const QPoint& pos) { Unitmenu2->popup(Armydisplay2->viewport()->mapToGlobal(pos)); });
 
     auto on = [this](QAction* action, void (TMainform::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
     };
     on(ModifyGeneralInfo1, &TMainform::ModifyGeneralInfo1Click);
     on(SetGeneralOptions1, &TMainform::SetGeneralOptions1Click);
@@ -277,10 +283,9 @@ void TMainform::calculateClick() {
     Battle::PrepareLine(PlayerArmy2);
     {
         // A battle of large armies takes a moment: say so.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        WaitCursor busy;
         ReportBatch batch(Battleform);
         engine.FightBattle(PlayerArmy1, PlayerArmy2);
-        QApplication::restoreOverrideCursor();
     }
     Battleform->show();
     Battleform->raise();
@@ -308,11 +313,19 @@ void TMainform::preparePopup(QLineEdit* wizardno) {
     Remform1->Id->setText(wizardno->text());
 }
 
-void TMainform::Unitmenu1Popup() { preparePopup(wizardno1); }
-void TMainform::Unitmenu2Popup() { preparePopup(wizardno2); }
+void TMainform::Unitmenu1Popup() {
+    preparePopup(wizardno1);
+}
+void TMainform::Unitmenu2Popup() {
+    preparePopup(wizardno2);
+}
 
-void TMainform::ModifyGeneralInfo1Click() { Armymodify->ShowModal(); }
-void TMainform::SetGeneralOptions1Click() { notImplemented(); }
+void TMainform::ModifyGeneralInfo1Click() {
+    Armymodify->ShowModal();
+}
+void TMainform::SetGeneralOptions1Click() {
+    notImplemented();
+}
 
 void TMainform::AddUnits2Click() {
     Addform1->tabOrder().SetTabOrder(Addform1->id, 1);
@@ -329,17 +342,37 @@ void TMainform::ModifyUnits2Click() {
     Modform1->ShowModal();
 }
 
-void TMainform::Addunits1Click() { Addform1->ShowModal(); }
-void TMainform::RemoveUnits1Click() { Remform1->ShowModal(); }
-void TMainform::ModifyUnits1Click() { Modform1->ShowModal(); }
-void TMainform::RemoveUnits3Click() { Remform1->ShowModal(); }
-void TMainform::ModifyUnits3Click() { Modform1->ShowModal(); }
+void TMainform::Addunits1Click() {
+    Addform1->ShowModal();
+}
+void TMainform::RemoveUnits1Click() {
+    Remform1->ShowModal();
+}
+void TMainform::ModifyUnits1Click() {
+    Modform1->ShowModal();
+}
+void TMainform::RemoveUnits3Click() {
+    Remform1->ShowModal();
+}
+void TMainform::ModifyUnits3Click() {
+    Modform1->ShowModal();
+}
 
 void TMainform::notImplemented() {
     ShowError({QStringLiteral("This function has not been implemented in this version of the battle simulator")});
 }
-void TMainform::Addheroes1Click() { notImplemented(); }
-void TMainform::ModifyHeroes1Click() { notImplemented(); }
-void TMainform::RemoveHeroes1Click() { notImplemented(); }
-void TMainform::TransferUnitstoHeroes1Click() { notImplemented(); }
-void TMainform::TransferUnitsfromHeroes1Click() { notImplemented(); }
+void TMainform::Addheroes1Click() {
+    notImplemented();
+}
+void TMainform::ModifyHeroes1Click() {
+    notImplemented();
+}
+void TMainform::RemoveHeroes1Click() {
+    notImplemented();
+}
+void TMainform::TransferUnitstoHeroes1Click() {
+    notImplemented();
+}
+void TMainform::TransferUnitsfromHeroes1Click() {
+    notImplemented();
+}

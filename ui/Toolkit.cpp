@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QStyle>
 #include <QValidator>
 #include <cmath>
@@ -13,12 +14,27 @@
 
 // ---- Conversions -----------------------------------------------------------
 
-QString IntToStr(qint64 value) { return QString::number(value); }
+QString IntToStr(qint64 value) {
+    return QString::number(value);
+}
 
 QString FloatToStr(double value) {
+    if (std::isnan(value))
+        return QStringLiteral("NAN");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
     if (value == 0)
         return QStringLiteral("0");  // no "-0"
-    return QString::number(value, 'g', 15);
+    // The 'g' rule of 15 digits already picks fixed or scientific form as the
+    // general format does; only the exponent is written the toolkit's way:
+    // a capital E, a sign only when negative, no leading zeros ("1E20").
+    QString text = QString::number(value, 'g', 15);
+    const qsizetype e = text.indexOf(QLatin1Char('e'));
+    if (e < 0)
+        return text;
+    const QString mantissa = text.left(e);
+    const int exponent = text.mid(e + 1).toInt();
+    return mantissa + QLatin1Char('E') + QString::number(exponent);
 }
 
 namespace {
@@ -65,30 +81,57 @@ int StrToIntDef(const QString& text, int fallback) {
 }
 
 double StrToFloat(const QString& text) {
+    // The point is the only separator: "1,5" and "1,000" are not numbers.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    const double value = c.toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value) || text.trimmed().isEmpty())
         throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
     return value;
 }
 
-QString AnsiUpperCase(const QString& text) { return text.toUpper(); }
+QString AnsiUpperCase(const QString& text) {
+    return text.toUpper();
+}
 
-int AnsiCompareStr(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseSensitive); }
+int AnsiCompareStr(const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseSensitive);
+}
+
+namespace {
+// Gives the activation back to the window a modal one was shown over, as
+// desktop window managers do; some platforms leave it with no window, and
+// the windows rely on the activation event of that return.
+void Reactivate(const QPointer<QWidget>& previous, const QWidget* modal) {
+    if (previous && previous != modal && previous->isVisible() && !previous->isActiveWindow())
+        previous->activateWindow();
+}
+}  // namespace
 
 void ShowException(const std::exception& error) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orb 2.0 Battle Simulator"), QString::fromStdString(error.what()),
-                    QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orb 2.0 Battle Simulator"),
+                    QString::fromStdString(error.what()), QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("ExceptionDisplay"));
+    const QPointer<QWidget> previous = QApplication::activeWindow();
     box.exec();
+    Reactivate(previous, &box);
 }
 
 void RunGuarded(const std::function<void()>& handler) {
     try {
         handler();
-    } catch (const ConversionError& error) {
+    } catch (const std::exception& error) {
+        // Whatever reaches the message loop is shown, and the program goes on.
         ShowException(error);
     }
+}
+
+WaitCursor::WaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+WaitCursor::~WaitCursor() {
+    QApplication::restoreOverrideCursor();
 }
 
 // ---- Memo boards -----------------------------------------------------------
@@ -114,7 +157,9 @@ void MemoBoard::setLine(int index, const QString& text) {
         flush();
 }
 
-QString MemoBoard::line(int index) const { return index >= 0 && index < lines_.size() ? lines_[index] : QString(); }
+QString MemoBoard::line(int index) const {
+    return index >= 0 && index < lines_.size() ? lines_[index] : QString();
+}
 
 void MemoBoard::clear() {
     lines_.clear();
@@ -158,7 +203,8 @@ private:
 
 Edit::Edit(const QString& name, const QString& text, QWidget* parent) : QLineEdit(parent) {
     setObjectName(name);
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& t) { lastLength_ = static_cast<int>(t.size()); });
+    connect(this, &QLineEdit::textChanged, this,
+            [this](const QString& t) { lastLength_ = static_cast<int>(t.size()); });
     setValidator(new TypingLimitValidator(this));
     setText(text);
 }
@@ -191,6 +237,13 @@ void TabOrder::SetTabOrder(QWidget* control, int position) {
         position = static_cast<int>(order_.size());
     order_.insert(order_.begin() + position, control);
     apply();
+}
+
+int TabOrder::position(const QWidget* control) const {
+    for (size_t i = 0; i < order_.size(); ++i)
+        if (order_[i] == control)
+            return static_cast<int>(i);
+    return -1;
 }
 
 std::vector<QWidget*> TabOrder::focusChain() const {
@@ -232,7 +285,12 @@ Form::Form(const QString& name, const QString& caption, int width, int height, Q
     setFont(f);
 }
 
-int Form::ShowModal() { return exec(); }
+int Form::ShowModal() {
+    const QPointer<QWidget> previous = QApplication::activeWindow();
+    const int result = exec();
+    Reactivate(previous, this);
+    return result;
+}
 
 bool Form::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)

@@ -44,8 +44,18 @@ int AnsiCompareStr(const QString& a, const QString& b);
 // Shows the error in the application's standard exception display, a modal
 // message box (objectName "ExceptionDisplay"), and returns when it is closed.
 void ShowException(const std::exception& error);
-// Runs a handler; a conversion error it raises is shown and the program goes on.
+// Runs a handler; an error it raises (a conversion error above all) is shown
+// and the program goes on.
 void RunGuarded(const std::function<void()>& handler);
+
+// The busy cursor, for as long as the object lives.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
 
 // ---- Memo boards -----------------------------------------------------------
 
@@ -115,6 +125,9 @@ public:
     // Controls in tab order; nullptr stands for a position without a tab stop.
     void set(std::vector<QWidget*> order);
     void SetTabOrder(QWidget* control, int position);
+    // The control's position counted from 0, -1 when it has none.
+    int position(const QWidget* control) const;
+    int size() const { return static_cast<int>(order_.size()); }
     QWidget* first() const;
     std::vector<QWidget*> focusChain() const;
 
