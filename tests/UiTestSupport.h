@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "ui/Addform.h"
 #include "ui/Battlesim.h"
@@ -32,8 +33,9 @@ inline QWidget* activeModal() { return QApplication::activeModalWidget(); }
 // queued call, since the modal loop blocks whoever opened it). The action
 // gets the window; afterwards the window is expected to close.
 inline void whenModal(const QString& name, std::function<void(QWidget*)> action, int timeoutMs = 10000) {
-    auto* timer = new QTimer;
-    auto* clock = new QElapsedTimer;
+    // Owned by the application, so a watch that never fires is still freed.
+    auto* timer = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [=] {
@@ -41,12 +43,10 @@ inline void whenModal(const QString& name, std::function<void(QWidget*)> action,
         if (modal && modal->objectName() == name && modal->isVisible()) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
             action(modal);
         } else if (clock->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
             qWarning("modal window %s never showed", qPrintable(name));
         }
     });
