@@ -38,9 +38,17 @@ inline void whenModal(const QString& name, std::function<void(QWidget*)> action,
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(5);
+    auto seen = std::make_shared<QElapsedTimer>();
     QObject::connect(timer, &QTimer::timeout, [=] {
         QWidget* modal = activeModal();
-        if (modal && modal->objectName() == name && modal->isVisible()) {
+        const bool shown = modal && modal->objectName() == name && modal->isVisible();
+        if (shown && !seen->isValid())
+            seen->start();
+        // Act once the window is active with the focus inside it, as a user
+        // would find it; a slow build can take a while to get there.
+        QWidget* focus = QApplication::focusWidget();
+        const bool ready = shown && modal->isActiveWindow() && focus && modal->isAncestorOf(focus);
+        if (ready || (shown && seen->elapsed() > 3000)) {
             timer->stop();
             timer->deleteLater();
             action(modal);
