@@ -1,5 +1,6 @@
 #include "Army.h"
 
+#include <algorithm>
 #include <cassert>
 
 Army::Army() : units(static_cast<size_t>(maxSize)) {}
@@ -52,10 +53,17 @@ void Army::Rebuild() {
     for (int32_t k = 0; k <= currentType; ++k) {
         Unittype& kind = unittypes[k];
         const bool isB = kind.Position == "B";
-        for (int32_t n = 0; n < kind.Number; ++n) {
-            assert(front <= back);
-            fillUnit(isB ? back-- : front++, k);
-        }
+        // The records of one kind are alike, so filling "B" kinds from the
+        // back is filling one stretch ending at back.
+        const int32_t n = std::max(kind.Number, 0);
+        assert(n <= back - front + 1);
+        const int32_t first = isB ? back - n + 1 : front;
+        for (int32_t i = first; i < first + n; ++i)
+            fillUnit(i, k);
+        if (isB)
+            back -= n;
+        else
+            front += n;
         kind.PhaseCasualties = 0;
         kind.BattleCasualties = 0;
         if (kind.Position == "R")
@@ -71,7 +79,9 @@ void Army::Rebuild() {
         if (kind.Rangedoff > 0 && kind.Position != "R")
             NumberR += kind.Number;
     }
-    for (int32_t i = 0; i < currentSize; ++i)
+    // Filling cleared every record of a kind; only records no kind filled
+    // (when the counts fall short of currentSize) still need it.
+    for (int32_t i = front; i <= back; ++i)
         units[i].Retaliations = 0;
     SizeMinusB = currentSize - NumberB;
 }

@@ -24,9 +24,8 @@ Battle::Battle(ReportColumns* report) : report_(report) {}
 // ---- Random draws ----------------------------------------------------------
 
 void Battle::Seed(uint64_t seed) {
+    // Mixed, so that neighbouring seeds start far apart on the counter.
     state_ = splitmix64(seed);
-    if (state_ == 0)
-        state_ = 0x9E3779B97F4A7C15ULL;
 }
 
 void Battle::Randomize() {
@@ -44,10 +43,8 @@ void Battle::Shuffle(Army& army, int32_t lo, int32_t hi) {
     const auto span = static_cast<uint32_t>(hi - lo);
     const uint64_t m = reciprocal(span);
     uint64_t st = state_;
-    for (int32_t i = lo; i < hi; ++i) {
-        st = advance(st);
-        army.SwapUnits(i, lo + static_cast<int32_t>(fastmod(output(st), m, span)));
-    }
+    for (int32_t i = lo; i < hi; ++i)
+        army.SwapUnits(i, lo + static_cast<int32_t>(fastmod(output(st = advance(st)), m, span)));
     state_ = st;
 }
 
@@ -82,7 +79,7 @@ void Battle::UnitKilled(Army& army, int32_t i) {
     Unittype& kind = army.unittypes[army.units[i].Typeindex];
     const Pos p = posCode(kind.Position);
     int32_t none = 0;
-    bookDeath(army, kind, positionCounter(army, p, &none), kind.Rangedoff > 0 && p != PosR, 1);
+    bookDeath(army, kind, positionCounter(army, p, &none), kind.Rangedoff > 0 && p != PosR, 1, army.Lifecounter);
 }
 
 void Battle::ExposeBackline(Army& army) {
@@ -97,8 +94,11 @@ void Battle::ExposeBackline(Army& army) {
 }
 
 void Battle::ResetCounters(Army& army) {
+    // Unrolled: four clears of a whole army per battle, one store per unit.
+    Unit* const units = army.units.data();
+#pragma GCC unroll 8
     for (int32_t i = 0; i < army.currentSize; ++i)
-        army.units[i].Retaliations = 0;
+        units[i].Retaliations = 0;
     CounterFlag = 0;
 }
 
@@ -169,8 +169,8 @@ void Battle::bind(Army& I, Army& II) {
             for (int32_t t = 0; t <= T.currentType; ++t) {
                 const Unittype& ka = S.unittypes[a];
                 const double def = T.unittypes[t].Defense;
-                rangedChance_[s][a][t] = static_cast<int16_t>(HitChance(ka.Rangedoff, def));
-                meleeChance_[s][a][t] = static_cast<int16_t>(HitChance(ka.Offense, def));
+                rangedChance_[s][a][t] = hitThreshold(HitChance(ka.Rangedoff, def));
+                meleeChance_[s][a][t] = hitThreshold(HitChance(ka.Offense, def));
             }
     }
 }
@@ -212,26 +212,38 @@ int Battle::chooseSide() {
     return I.Turn == 1 ? 0 : 1;
 }
 
-// UnitKilled, BuryUnit and ExposeBackline on the hot path. The counters
-// to lower come from the tables bind() made, and a strike kills about every
-// other time, so the death is booked as data (d = 0 or 1) rather than
-// behind a branch that would be mispredicted that often.
-[[gnu::always_inline]] inline void Battle::kill(int s, int32_t i, bool dead) {
+// UnitKilled, BuryUnit and ExposeBackline on the hot path, for the unit at
+// i, of kind k, in side s's records (units). The counters to lower come
+// from the tables bind() made, and a strike kills about every other time,
+// so the death is booked as data (d = 0 or 1) rather than behind a branch
+// that would be mispredicted that often. The caller passes the line's size
+// and gets the new one back in a register: each strike waits on the last
+// one's death, and a round trip through memory would lengthen that wait.
+// Only round 1's phases read the actor bits and rangedInLine; the melee
+// phases of the later rounds leave them stale (bind() makes them afresh).
+template <bool RoundOne>
+[[gnu::always_inline]] inline int32_t Battle::kill(int s, Unit* units, int32_t i, int32_t k, bool dead,
+                                                    int32_t line) {
     Side& side = sides_[s];
     Army& a = *side.army;
-    const int32_t k = a.units[i].Typeindex;
     const int32_t d = dead;
-    side.rangedInLine -= (side.pos[k] == PosR) & dead;
-    bookDeath(a, a.unittypes[k], side.counter[k], side.extraR[k], d);
+    if constexpr (RoundOne)
+        side.rangedInLine -= (side.pos[k] == PosR) & dead;
+    line = bookDeath(a, a.unittypes[k], side.counter[k], side.extraR[k], d, line);
     // BuryUnit; without a death the unit is exchanged with itself. Masked
     // arithmetic, since compilers turn a conditional choice into a branch.
-    const int32_t j = i + ((a.Lifecounter - i) & -d);
-    a.SwapUnits(i, j);
-    uint64_t* w = side.actors.data();
-    const uint64_t bit = (w[j >> 6] >> (j & 63)) & 1;
-    w[i >> 6] = (w[i >> 6] & ~(uint64_t{1} << (i & 63))) | (bit << (i & 63));
-    if (a.Lifecounter == 0)
+    const int32_t j = i + ((line - i) & -d);
+    std::swap(units[i], units[j]);
+    if constexpr (RoundOne) {
+        uint64_t* w = side.actors.data();
+        const uint64_t bit = (w[j >> 6] >> (j & 63)) & 1;
+        w[i >> 6] = (w[i >> 6] & ~(uint64_t{1} << (i & 63))) | (bit << (i & 63));
+    }
+    if (line == 0) {
         exposeBackline(s);
+        return a.Lifecounter;
+    }
+    return line;
 }
 
 void Battle::exposeBackline(int s) {
@@ -246,12 +258,16 @@ void Battle::markActors(int s) {
     Side& side = sides_[s];
     const Army& a = *side.army;
     const int32_t n = a.Lifecounter;
+    const Unit* const units = a.units.data();
     for (int32_t base = 0; base < n; base += 64) {
         const int32_t end = std::min(n - base, 64);
+        // Each unit's bit enters at the top and moves down one place per
+        // later unit: constant shifts, cheaper than shifting by b.
         uint64_t word = 0;
+#pragma GCC unroll 8
         for (int32_t b = 0; b < end; ++b)
-            word |= uint64_t{side.acts[a.units[base + b].Typeindex]} << b;
-        side.actors[static_cast<size_t>(base) >> 6] = word;
+            word = (word >> 1) | (uint64_t{side.acts[units[base + b].Typeindex]} << 63);
+        side.actors[static_cast<size_t>(base) >> 6] = end == 64 ? word : word >> (64 - end);
     }
 }
 
@@ -278,72 +294,86 @@ void Battle::nextActor(int s) {
 }
 
 // One action: the strikes of the unit at S's Actor, with their counter-
-// strikes. The generator state lives in a local for the whole action, and a
-// strike's outcome changes data rather than the path taken, because hits
-// and misses are as unpredictable as the draws behind them.
+// strikes. A strike's outcome changes data rather than the path taken,
+// because hits and misses are as unpredictable as the draws behind them.
 template <Battle::Mode M>
 void Battle::action(int s) {
+    constexpr bool roundOne = M != Mode::Melee;
     Side& own = sides_[s];
     Side& foe = sides_[1 - s];
     Army& S = *own.army;
     Army& T = *foe.army;
     if (T.Lifecounter == 0)
         exposeBackline(1 - s);
-    const auto& chance = M == Mode::Ranged ? rangedChance_[s] : meleeChance_[s];
-    const auto& back = meleeChance_[1 - s];
     // Records never move out of their arrays during an action and only a
     // death moves the actor, which ends the action: locals spare the reloads
     // that every store into the unit records would otherwise force.
     Unit* const foes = T.units.data();
     Unit* const owns = S.units.data();
     const int32_t actor = S.Actor;
+    const int32_t kind = owns[actor].Typeindex;
+    const int32_t attacks = own.attacks[kind];
+    const auto& chance = (M == Mode::Ranged ? rangedChance_ : meleeChance_)[s][kind];
+    const auto& back = meleeChance_[1 - s];
     uint64_t st = state_;
     uint64_t made = 0;
     int32_t strikes = 0;
-    while (T.Lifecounter > 0) {
-        const int32_t line = T.Lifecounter;
-        st = advance(st);
-        auto t = static_cast<int32_t>(below(output(st), line));
+    int32_t flag = CounterFlag;  // set before each melee strike, kept in a register
+    int32_t line = T.Lifecounter;
+    // The multipliers for the line's size and for one less, so that a death
+    // selects the next one instead of waiting for a load.
+    const uint64_t* const recip = recip_.data();
+    uint64_t m = recip[line];
+    while (line > 0) {
+        const uint64_t mShorter = recip[line - 1];
+        auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), m, static_cast<uint32_t>(line)));
         if constexpr (M == Mode::Position) {
             // Pass over ranged units while other targets stand in the line;
             // a line of ranged units only keeps the first draw.
-            if (T.NumberR != T.Lifecounter && T.Lifecounter > foe.rangedInLine)
-                while (foe.pos[foes[t].Typeindex] == PosR) {
-                    st = advance(st);
-                    t = static_cast<int32_t>(below(output(st), line));
-                }
+            if (T.NumberR != line && line > foe.rangedInLine)
+                while (foe.pos[foes[t].Typeindex] == PosR)
+                    t = static_cast<int32_t>(fastmod(output(st = advance(st)), m, static_cast<uint32_t>(line)));
         }
         Unit& u = foes[t];
-        Unit& a = owns[actor];
-        st = advance(st);
-        const bool hit = output(st) % 100 <= static_cast<uint32_t>(chance[a.Typeindex][u.Typeindex]);
-        u.Hitpoints -= hit;
+        const int32_t target = u.Typeindex;
+        const bool hit = hitDraw(output(st = advance(st)), chance[target]);
+        const int32_t hp = u.Hitpoints - hit;
+        u.Hitpoints = hp;
         ++made;
+        bool actorDead = false;
         if constexpr (M != Mode::Ranged) {
             // A miss provokes one counter-strike while the target has any
-            // left; its draw is taken only then, selected without a branch.
-            const bool counter = !hit & (u.Retaliations < foe.attacks[u.Typeindex]);
+            // left; its draw is taken only then, without a branch.
+            const bool counter = !hit & (u.Retaliations < foe.attacks[target]);
             const uint64_t st2 = advance(st);
-            const bool backHit = output(st2) % 100 <= static_cast<uint32_t>(back[u.Typeindex][a.Typeindex]);
-            st = counter ? st2 : st;
-            a.Hitpoints -= counter & backHit;
+            const bool backHit = hitDraw(output(st2), back[target][kind]);
+            st ^= (st ^ st2) & (uint64_t{0} - counter);
+            const int32_t actorHp = owns[actor].Hitpoints - (counter & backHit);
+            owns[actor].Hitpoints = actorHp;
+            actorDead = actorHp <= 0;
             u.Retaliations += counter;
             made += counter;
-            CounterFlag = !hit;
+            flag = !hit;
         }
         ++strikes;
-        kill(1 - s, t, u.Hitpoints <= 0);
+        const bool dead = hp <= 0;
+        const int32_t expected = line - dead;
+        line = kill<roundOne>(1 - s, foes, t, target, dead, line);
+        m ^= (m ^ mShorter) & (uint64_t{0} - dead);  // masked: deaths are a coin toss
+        if (line != expected)
+            m = recip[line];  // the back line joined
         if constexpr (M != Mode::Ranged) {
-            if (owns[actor].Hitpoints <= 0) {
-                kill(s, actor, true);
+            if (actorDead) {
+                kill<roundOne>(s, owns, actor, kind, true, S.Lifecounter);
                 break;  // a counter-strike killed the actor: its action ends
             }
         }
-        if (own.attacks[owns[actor].Typeindex] <= strikes)
+        if (attacks <= strikes)
             break;
     }
     state_ = st;
     strikeCount += made;
+    CounterFlag = flag;
 }
 
 void Battle::RangedPhase(Army& I, Army& II) {

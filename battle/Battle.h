@@ -103,16 +103,16 @@ private:
         std::vector<uint64_t> actors;
     };
 
-    // The generator (xorshift64*) split into its step and its output, so
-    // the hot loops can keep the state in a register and take a draw only
-    // when a condition holds, without a branch.
-    static uint64_t advance(uint64_t x) {
-        x ^= x >> 12;
-        x ^= x << 25;
-        x ^= x >> 27;
-        return x;
+    // The generator: wyrand, split into its step and its output so the hot
+    // loops keep the state in a register and take a draw only when a
+    // condition holds, without a branch. The step is one addition, so a
+    // draw waits on nothing but that; the output mixes the state with one
+    // 64x64->128-bit multiplication, and a draw is its upper half.
+    static uint64_t advance(uint64_t x) { return x + 0xA0761D6478BD642FULL; }
+    static uint32_t output(uint64_t x) {
+        const auto p = static_cast<unsigned __int128>(x) * (x ^ 0xE7037ED1A0B428DBULL);
+        return static_cast<uint32_t>((static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64)) >> 32);
     }
-    static uint32_t output(uint64_t x) { return static_cast<uint32_t>((x * 0x2545F4914F6CDD1DULL) >> 32); }
     uint32_t next() {
         state_ = advance(state_);
         return output(state_);
@@ -150,13 +150,16 @@ private:
         return static_cast<int32_t>(static_cast<size_t>(n) < recip_.size() ? below(x, n) : x % static_cast<uint32_t>(n));
     }
     static int32_t* positionCounter(Army& army, Pos p, int32_t* none);
-    // What one death (d = 1; none for d = 0) takes off the army's counters.
-    static void bookDeath(Army& a, Unittype& kind, int32_t* positionCount, int32_t extraR, int32_t d) {
+    // What one death (d = 1; none for d = 0) takes off the army's counters;
+    // line is its Lifecounter, and the new one is returned.
+    static int32_t bookDeath(Army& a, Unittype& kind, int32_t* positionCount, int32_t extraR, int32_t d,
+                             int32_t line) {
         *positionCount -= d;
         a.NumberR -= extraR & d;
-        a.Lifecounter -= d;
         kind.PhaseCasualties += d;
         kind.BattleCasualties += d;
+        a.Lifecounter = line - d;
+        return line - d;
     }
     void bind(Army& I, Army& II);
     void bindPhase(Army& I, Army& II);
@@ -170,11 +173,19 @@ private:
         default: return a.Lifecounter;
         }
     }
-    bool hits(int chance) { return Random(100) <= chance; }
+    // The hit test, draw % 100 <= chance, as one multiplication and one
+    // comparison: with m = reciprocal(100), m * x (mod 2^64) lies in
+    // [(x % 100) * m, (x % 100) * m + 2^32), and those ranges do not meet.
+    static constexpr uint64_t kHundredth = UINT64_MAX / 100 + 1;
+    static uint64_t hitThreshold(int chance) {
+        return chance < 0 ? 0 : chance >= 99 ? UINT64_MAX : static_cast<uint64_t>(chance + 1) * kHundredth;
+    }
+    static bool hitDraw(uint32_t x, uint64_t threshold) { return kHundredth * x < threshold; }
+    bool hits(int chance) { return hitDraw(next(), hitThreshold(chance)); }
     template <Mode M> void action(int s);
     // Books the death of the unit at i of side s when dead is true and
     // changes nothing otherwise, without a branch on dead.
-    void kill(int s, int32_t i, bool dead);
+    template <bool RoundOne> int32_t kill(int s, Unit* units, int32_t i, int32_t k, bool dead, int32_t line);
     void exposeBackline(int s);
     void markActors(int s);
     void setActing(int s, const uint8_t* acts);
@@ -187,15 +198,17 @@ private:
     void writeKindList(int column, const Army& a, int32_t first, bool average, int32_t N);
 
     ReportColumns* report_;
-    uint64_t state_ = 0x9E3779B97F4A7C15ULL;
+    uint64_t state_ = 0;
     std::optional<uint64_t> fixedSeed_;
     uint64_t battlesSeeded_ = 0;
     std::array<Side, 2> sides_;
     // Set while fight() runs: the kinds' tables stay valid for the whole
-    // battle and rangedInLine is kept at every death, so phases skip bind.
+    // battle and rangedInLine is kept at every death of round 1, the only
+    // round that reads it, so phases skip bind.
     bool battleBound_ = false;
     std::vector<uint64_t> recip_{0};  // recip_[n] = reciprocal(n) for n >= 1
-    // Hit chances by attacking side, attacker kind and target kind.
-    std::array<std::array<std::array<int16_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
-    std::array<std::array<std::array<int16_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};
+    // Hit thresholds (hitThreshold) by attacking side, attacker kind and
+    // target kind.
+    std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
+    std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};
 };

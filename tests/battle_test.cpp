@@ -4,6 +4,7 @@
 #include <functional>
 #include <numeric>
 #include <set>
+#include <utility>
 
 #include "EngineTestSupport.h"
 
@@ -236,6 +237,28 @@ TEST(BattleStrike, MeasuredHitRateMatchesTheChance) {
             const double sd = std::sqrt(strikes * c.rate * (1 - c.rate));
             EXPECT_NEAR(hits, strikes * c.rate, std::max(4 * sd, 0.5))
                 << (ranged ? "ranged " : "melee ") << c.strength << " vs " << c.defense;
+        }
+    }
+}
+
+// Strike by strike, a hit is exactly a draw of Random(100) at or below the
+// chance, at the edges of the range too.
+TEST(BattleStrike, HitIsExactlyADrawAtOrBelowTheChance) {
+    const std::pair<double, double> values[] = {{0, 1}, {1, 99}, {1, 1}, {5, 3}, {98, 2}, {99, 1}, {4, 0}};
+    for (const auto& [strength, defense] : values) {
+        const int chance = Battle::HitChance(strength, defense);
+        Army S, T;
+        add(S, kind("Attacker", "F", strength, 1, strength, 1, 1), 1);
+        add(T, kind("Target", "F", 0, defense, 0, 1, 1), 1);
+        T.units[0].Hitpoints = 1000000;
+        Battle b, probe;
+        b.Seed(31);
+        probe.Seed(31);
+        for (int i = 0; i < 3000; ++i) {
+            const int32_t before = T.units[0].Hitpoints;
+            b.RangedStrike(S, 0, T, 0);
+            ASSERT_EQ(before - T.units[0].Hitpoints, probe.Random(100) <= chance ? 1 : 0)
+                << "chance " << chance << ", strike " << i;
         }
     }
 }

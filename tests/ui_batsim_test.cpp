@@ -1,5 +1,10 @@
 #include <QLabel>
+#include <QProgressBar>
 #include <QRegularExpression>
+#include <QTableWidget>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "UiTestSupport.h"
 
@@ -31,15 +36,65 @@ void buildArmies() {
     QCOMPARE(Mainform->PlayerArmy2.AddKind(kind("Trolls", "F", 5, 3, 0, 2, 3), 5), Army::AddResult::Added);
 }
 
-// "Name    :     left" for every kind of an army, from its last battle.
-QStringList lastBattleLeft(const Army& a) {
-    QStringList lines;
+// Two armies of 40 kinds of 9,999 units each: one battle takes a while.
+void buildLargeArmies() {
+    for (Army* a : {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2})
+        *a = Army();
+    const char* positions[] = {"F", "M", "R", "G", "B"};
+    for (int k = 0; k < Army::maxTypes; ++k) {
+        const std::string name = "Kind " + std::to_string(k);
+        const std::string position = positions[k % 5];
+        QCOMPARE(Mainform->PlayerArmy1.AddKind(kind(name, position, 3, 3, k % 5 == 2 ? 3 : 0, 1, 2), 9999),
+                 Army::AddResult::Added);
+        QCOMPARE(Mainform->PlayerArmy2.AddKind(kind(name, position, 3, 3, k % 5 == 2 ? 3 : 0, 1, 2), 9999),
+                 Army::AddResult::Added);
+    }
+}
+
+// Everything of an army a simulation could disturb, as text.
+QString armyState(const Army& a) {
+    QStringList s;
+    s << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9")
+             .arg(a.currentSize)
+             .arg(a.maxSize)
+             .arg(a.currentType)
+             .arg(a.SizeMinusB)
+             .arg(a.NumberF)
+             .arg(a.NumberM)
+             .arg(a.NumberR)
+             .arg(a.NumberG)
+             .arg(a.NumberB);
     for (int k = 0; k <= a.currentType; ++k) {
         const Unittype& t = a.unittypes[k];
-        lines << QString::fromStdString(t.Fullname) + QStringLiteral("    :     ") +
-                     IntToStr(t.Number - t.LastCasualties);
+        s << QStringLiteral("%1 %2 %3 %4 %5")
+                 .arg(QString::fromStdString(t.Fullname))
+                 .arg(t.Number)
+                 .arg(t.LastCasualties)
+                 .arg(t.BattleCasualties)
+                 .arg(t.SimCasualties);
     }
-    return lines;
+    for (int i = 0; i < a.currentSize; ++i)
+        s << QStringLiteral("%1/%2/%3").arg(a.units[i].Hitpoints).arg(a.units[i].Typeindex).arg(a.units[i].Retaliations);
+    return s.join(QLatin1Char('\n'));
+}
+
+// The statistics panel's row of a kind of side 0 or 1: mean, sd, min, max.
+QStringList oddsOfKind(int side, const QString& name) {
+    int currentSide = -1;
+    for (int row = 0; row < Battleform->Odds->rowCount(); ++row) {
+        const QString first = Battleform->Odds->item(row, 0) ? Battleform->Odds->item(row, 0)->text() : QString();
+        if (first.startsWith(QStringLiteral("Side I:")))
+            currentSide = 0;
+        else if (first.startsWith(QStringLiteral("Side II:")))
+            currentSide = 1;
+        else if (currentSide == side && first == name) {
+            QStringList cells;
+            for (int c = 1; c < 5; ++c)
+                cells << Battleform->Odds->item(row, c)->text();
+            return cells;
+        }
+    }
+    return {};
 }
 
 bool simCasualtiesCleared() {
@@ -53,6 +108,9 @@ bool simCasualtiesCleared() {
 struct Result {
     bool modal = false;
     QStringList column[2];
+    bool statistics = false;
+    bool clearedWhileShown = false;
+    QStringList odds[2][2];  // per side, per kind of buildArmies
 };
 
 QStringList unitsLeft(const QStringList& lines) {
@@ -67,6 +125,12 @@ Result runSimulation() {
         result.modal = w->isModal() && activeModal() == w;
         result.column[0] = Battleform->column(0).lines();
         result.column[1] = Battleform->column(1).lines();
+        result.statistics = Battleform->statisticsShown();
+        result.clearedWhileShown = simCasualtiesCleared();
+        const char* names[2][2] = {{"Archers", "Knights"}, {"Orcs", "Trolls"}};
+        for (int side = 0; side < 2; ++side)
+            for (int k = 0; k < 2; ++k)
+                result.odds[side][k] = oddsOfKind(side, QString::fromLatin1(names[side][k]));
         clickButton(w, QStringLiteral("BitBtn1"));
     });
     // Should the window never show modally, it is closed anyway, so the
@@ -110,6 +174,60 @@ void watchExceptions() {
     timer->start();
 }
 
+// Paces a simulation to about runsPerSecond whatever the number of cores.
+std::function<void()> pace(int runsPerSecond) {
+    const auto cores = static_cast<long long>(std::max(1u, std::thread::hardware_concurrency()));
+    const auto perRun = std::chrono::microseconds(1000000LL * cores / runsPerSecond);
+    return [perRun] { std::this_thread::sleep_for(perRun); };
+}
+
+// Set whenever the progress window is seen; polled, as a run blocks the test.
+bool progressSeen = false;
+void watchProgress() {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        if (Batsim->SimulationProgress->isVisible())
+            progressSeen = true;
+    });
+    timer->start();
+}
+
+// Runs action once the progress window shows some runs done.
+void whenProgress(const std::function<void()>& action, int timeoutMs = 20000) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        const bool ready = Batsim->SimulationProgress->isVisible() && Batsim->progressBar->value() > 0;
+        if (ready || clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            if (ready)
+                action();
+            else
+                qWarning("the progress window never showed runs done");
+        }
+    });
+    timer->start();
+}
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 const QString Resting = QStringLiteral("Errors and Messages appear here");
 const QString Legal = QStringLiteral("You've entered a legal number");
 const QString Illegal = QStringLiteral("You've entered an illegal number");
@@ -122,11 +240,14 @@ private slots:
     void initTestCase() {
         startProgram();
         watchExceptions();
+        watchProgress();
     }
 
     void init() {
         buildArmies();
         exceptionsShown = 0;
+        progressSeen = false;
+        Batsim->afterRunHook = nullptr;
     }
 
     void cleanup() {
@@ -242,11 +363,29 @@ private slots:
                 typeInto(Batsim->Amount, QStringLiteral("1"));
                 const Result r = runSimulation();
                 QVERIFY(r.modal);
+                QVERIFY(r.clearedWhileShown);
                 QCOMPARE(r.column[0].value(0), QStringLiteral("BATLLE:   SIDE I"));
                 QCOMPARE(r.column[1].value(1), QStringLiteral("Wizard 2 : Nameless 2"));
                 QCOMPARE(r.column[0].filter(QStringLiteral("Round")), QStringList());
-                QCOMPARE(unitsLeft(r.column[0]), lastBattleLeft(Mainform->PlayerArmy1));
-                QCOMPARE(unitsLeft(r.column[1]), lastBattleLeft(Mainform->PlayerArmy2));
+                // One run: every kind's figures over the runs are that
+                // battle's, and the averaged result shows them.
+                QVERIFY(r.statistics);
+                bool sideGone[2] = {true, true};
+                for (int side = 0; side < 2; ++side) {
+                    const QStringList left = unitsLeft(r.column[side]);
+                    QCOMPARE(left.size(), 2);
+                    for (int k = 0; k < 2; ++k) {
+                        const QStringList odds = r.odds[side][k];
+                        QCOMPARE(odds.size(), 4);
+                        const QString shown = left[k].section(QLatin1Char(':'), 1).trimmed();
+                        QCOMPARE(odds[0], shown + QStringLiteral(".0"));
+                        QCOMPARE(odds[1], QStringLiteral("0.0"));
+                        QCOMPARE(odds[2], shown);
+                        QCOMPARE(odds[3], shown);
+                        sideGone[side] = sideGone[side] && shown == QStringLiteral("0");
+                    }
+                }
+                QVERIFY(sideGone[0] || sideGone[1]);
                 QVERIFY(simCasualtiesCleared());
                 // The dialog is active again once the results close.
                 QTRY_COMPARE(Batsim->Amount->text(), QStringLiteral("10"));
@@ -272,6 +411,175 @@ private slots:
             QTRY_COMPARE(Batsim->Simmes1->text(), Resting);
             QCOMPARE(Batsim->Amount->text(), QStringLiteral("10"));
         });
+        // A quick simulation shows no progress window.
+        QVERIFY(!progressSeen);
+    }
+
+    // A long simulation shows its progress, keeps the main window painting,
+    // lets nothing else start, and stops quickly when cancelled, leaving the
+    // armies and the results window as they were.
+    void progressAndCancel() {
+        const QString state1 = armyState(Mainform->PlayerArmy1);
+        const QString state2 = armyState(Mainform->PlayerArmy2);
+        const QString shown1 = Battleform->Results1->toPlainText();
+        const QString shown2 = Battleform->Results2->toPlainText();
+        Batsim->afterRunHook = pace(100);
+        inDialog([&] {
+            typeInto(Batsim->Amount, QStringLiteral("999"));
+            QString runsText, timeText;
+            int barMaximum = 0;
+            bool busyAlone = false;
+            int paintsWhileRunning = 0;
+            QElapsedTimer sinceCancel;
+            whenProgress([&] {
+                runsText = Batsim->progressRuns->text();
+                timeText = Batsim->progressTime->text();
+                barMaximum = Batsim->progressBar->maximum();
+                // Other commands wait: the dialog's buttons, the main
+                // window's commands.
+                QTest::mouseClick(Batsim->BitBtn1, Qt::LeftButton);
+                QTest::mouseClick(Batsim->simrun, Qt::LeftButton);
+                QTest::mouseClick(Mainform->calculate, Qt::LeftButton);
+                QTest::keyClick(Batsim->Amount, Qt::Key_5);
+                QApplication::processEvents();
+                busyAlone = Batsim->isVisible() && Batsim->simulationRunning() && !Battleform->isVisible() &&
+                            Batsim->Amount->text() == QStringLiteral("999");
+                PaintCounter painted(Mainform->Armydisplay1->viewport());
+                Mainform->Armydisplay1->viewport()->update();
+                QTRY_VERIFY(painted.paints > 0);
+                paintsWhileRunning = painted.paints;
+                sinceCancel.start();
+                QTest::mouseClick(Batsim->cancelSimulation, Qt::LeftButton);
+            });
+            QTest::mouseClick(Batsim->simrun, Qt::LeftButton);  // returns when the runs have stopped
+            const qint64 stopMs = sinceCancel.elapsed();
+
+            const QRegularExpressionMatch counts =
+                QRegularExpression(QStringLiteral("^Battles fought: (\\d+) of 999$")).match(runsText);
+            QVERIFY2(counts.hasMatch(), qPrintable(runsText));
+            QVERIFY(counts.captured(1).toInt() > 0 && counts.captured(1).toInt() < 999);
+            QVERIFY2(timeText.startsWith(QStringLiteral("Time elapsed: 0:0")) &&
+                         timeText.contains(QStringLiteral("Time left: about ")),
+                     qPrintable(timeText));
+            QCOMPARE(barMaximum, 999);
+            QVERIFY(busyAlone);
+            QVERIFY(paintsWhileRunning > 0);
+            // Stopped after the battles in flight (each paced to a few ms).
+            QVERIFY2(stopMs < 400, qPrintable(QString::number(stopMs)));
+
+            QVERIFY(!Batsim->simulationRunning());
+            QVERIFY(!Batsim->SimulationProgress->isVisible());
+            QVERIFY(!Battleform->isVisible());
+            QCOMPARE(Batsim->Simmes1->text(), QStringLiteral("Simulation cancelled"));
+            QCOMPARE(Batsim->Amount->text(), QStringLiteral("999"));
+        });
+        QCOMPARE(Battleform->Results1->toPlainText(), shown1);
+        QCOMPARE(Battleform->Results2->toPlainText(), shown2);
+        QVERIFY(simCasualtiesCleared());
+        QCOMPARE(armyState(Mainform->PlayerArmy1), state1);
+        QCOMPARE(armyState(Mainform->PlayerArmy2), state2);
+        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
+        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+    }
+
+    // Esc in the dialog while the runs are fought cancels them, then closes
+    // it; Esc in the progress window cancels and leaves the dialog open.
+    void escapeCancels() {
+        const QString state1 = armyState(Mainform->PlayerArmy1);
+        const QString state2 = armyState(Mainform->PlayerArmy2);
+        Batsim->afterRunHook = pace(100);
+        bool stillOpenUntilStopped = false;
+        bool progressStopped = false;
+        qint64 stopMs = -1;
+        whenModal(QStringLiteral("Batsim"), [&](QWidget*) {
+            // In the progress window.
+            typeInto(Batsim->Amount, QStringLiteral("999"));
+            whenProgress([&] {
+                QTest::keyClick(Batsim->SimulationProgress->focusWidget(), Qt::Key_Escape);
+            });
+            QTest::mouseClick(Batsim->simrun, Qt::LeftButton);
+            progressStopped = !Batsim->simulationRunning() && Batsim->isVisible() &&
+                              Batsim->Simmes1->text() == QStringLiteral("Simulation cancelled");
+            // In the dialog itself, before the progress window shows.
+            QElapsedTimer sinceEscape;
+            QTimer::singleShot(100, [&] {
+                QWidget* focus = QApplication::focusWidget();
+                sinceEscape.start();
+                QTest::keyClick(focus ? focus : Batsim, Qt::Key_Escape);
+                stillOpenUntilStopped = Batsim->isVisible() && Batsim->simulationRunning();
+            });
+            QTest::mouseClick(Batsim->simrun, Qt::LeftButton);
+            stopMs = sinceEscape.elapsed();
+        });
+        QTest::mouseClick(Mainform->Simulation, Qt::LeftButton);  // returns when the dialog has closed
+        QVERIFY(progressStopped);
+        QVERIFY(stillOpenUntilStopped);
+        QVERIFY2(stopMs >= 0 && stopMs < 400, qPrintable(QString::number(stopMs)));
+        QVERIFY(!Batsim->isVisible());
+        QVERIFY(!Batsim->simulationRunning());
+        QVERIFY(!Battleform->isVisible());
+        QVERIFY(simCasualtiesCleared());
+        QCOMPARE(armyState(Mainform->PlayerArmy1), state1);
+        QCOMPARE(armyState(Mainform->PlayerArmy2), state2);
+    }
+
+    // A paced simulation that finishes shows its progress and then the
+    // averaged result exactly as a quick one does.
+    void pacedSimulationFinishes() {
+        Batsim->afterRunHook = pace(100);
+        inDialog([] {
+            typeInto(Batsim->Amount, QStringLiteral("80"));
+            QString runsText;
+            whenProgress([&] { runsText = Batsim->progressRuns->text(); });
+            const Result r = runSimulation();
+            QVERIFY2(runsText.endsWith(QStringLiteral(" of 80")), qPrintable(runsText));
+            QVERIFY(r.modal);
+            QVERIFY(r.statistics);
+            QCOMPARE(r.column[0].value(0), QStringLiteral("BATLLE:   SIDE I"));
+            QCOMPARE(r.column[0].filter(QStringLiteral("Round")), QStringList());
+            QCOMPARE(unitsLeft(r.column[0]).size(), 2);
+            QCOMPARE(unitsLeft(r.column[1]).size(), 2);
+            QVERIFY(simCasualtiesCleared());
+            QVERIFY(!Batsim->SimulationProgress->isVisible());
+            // The progress window took nothing from the designed return to
+            // the dialog: the count was not 10, so the message is "legal".
+            QTRY_COMPARE(Batsim->Amount->text(), QStringLiteral("10"));
+            QCOMPARE(Batsim->Simmes1->text(), Legal);
+        });
+        QVERIFY(progressSeen);
+    }
+
+    // Real armies too large for a quick answer: progress, then Cancel.
+    void largeArmiesCancel() {
+        buildLargeArmies();
+        const QString state1 = armyState(Mainform->PlayerArmy1);
+        const QString state2 = armyState(Mainform->PlayerArmy2);
+        inDialog([&] {
+            typeInto(Batsim->Amount, QStringLiteral("999"));
+            QElapsedTimer sinceStart;
+            QElapsedTimer sinceCancel;
+            qint64 perRunMs = 0;
+            whenProgress([&] {
+                perRunMs = sinceStart.elapsed() / Batsim->progressBar->value();
+                sinceCancel.start();
+                QTest::mouseClick(Batsim->cancelSimulation, Qt::LeftButton);
+            });
+            sinceStart.start();
+            QTest::mouseClick(Batsim->simrun, Qt::LeftButton);
+            const qint64 stopMs = sinceCancel.elapsed();
+            // Battles in flight are finished: at most about one battle's time
+            // per worker, far from the 999 runs asked for.
+            const qint64 cores = std::max(1u, std::thread::hardware_concurrency());
+            QVERIFY2(stopMs < 2 * perRunMs * cores + 200,
+                     qPrintable(QStringLiteral("%1 ms to stop, %2 ms a run").arg(stopMs).arg(perRunMs)));
+            QCOMPARE(Batsim->Simmes1->text(), QStringLiteral("Simulation cancelled"));
+        });
+        QVERIFY(!Battleform->isVisible());
+        QVERIFY(simCasualtiesCleared());
+        QCOMPARE(armyState(Mainform->PlayerArmy1), state1);
+        QCOMPARE(armyState(Mainform->PlayerArmy2), state2);
+        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
+        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
     }
 
     // A results window left open by a battle report shows the averaged

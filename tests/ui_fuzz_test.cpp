@@ -1700,7 +1700,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(closed, 20000);
         QTRY_VERIFY(!activeModal());
         QCOMPARE_GE(lossesWhileShown, 0);
-        QEXPECT_FAIL("", "Batsim clears SimCasualties only after the results window closes", Continue);
         QCOMPARE(lossesWhileShown, 0);
         for (int p : {1, 2})
             for (const Unittype& kind : army(p).unittypes)

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <atomic>
+#include <functional>
+
 #include "Toolkit.h"
 
+class QEventLoop;
 class QLabel;
+class QProgressBar;
 
 // The simulation dialog: fights the battle between the two armies of the
 // main window a chosen number of times and shows the average units left.
+// The runs are fought on every core away from the window thread; a long
+// simulation shows its progress and can be cancelled.
 class TBatsim : public Form {
     Q_OBJECT
 public:
@@ -19,6 +27,13 @@ public:
     QPushButton* BitBtn1;
     QPlainTextEdit* batllesimhelp;
 
+    // The progress window of a long simulation.
+    QDialog* SimulationProgress;
+    QLabel* progressRuns;
+    QLabel* progressTime;
+    QProgressBar* progressBar;
+    QPushButton* cancelSimulation;
+
     void AmountClick();
     void AmountChange();
     void AmountExit();
@@ -26,10 +41,33 @@ public:
 
     // 1 while the text of Amount is a legal run count.
     int amountLegal() const { return amountLegal_; }
+    bool simulationRunning() const { return running_; }
+
+    // Called by the workers after every run, from several threads at once;
+    // tests use it to pace a simulation.
+    std::function<void()> afterRunHook;
+
+    // Closing the dialog while the runs are fought cancels them first.
+    void done(int result) override;
 
 protected:
     void FormActivate() override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void cancelRun();
+    void showProgress();
+    void updateProgress();
+
     int amountLegal_ = 1;
+    bool running_ = false;
+    bool quietActivation_ = false;
+    bool closeAfterRun_ = false;
+    QEventLoop* returnLoop_ = nullptr;
+    int closeResult_ = 0;
+    int runCount_ = 0;
+    std::atomic<bool> cancel_{false};
+    std::atomic<int> runsDone_{0};
+    QElapsedTimer clock_;
 };

@@ -6,8 +6,12 @@
 #include "battle/Report.h"
 
 class QLabel;
+class QTableWidget;
+class QChartView;
+struct SimulationResult;
 
-// The battle results window: the two columns of a battle report.
+// The battle results window: the two columns of a battle report and, after
+// a simulation, a panel beside them telling how sure its result is.
 class TBattleform : public Form, public ReportColumns {
     Q_OBJECT
 public:
@@ -17,6 +21,18 @@ public:
     QPlainTextEdit* Results1;
     QPlainTextEdit* Results2;
     QPushButton* BitBtn1;
+
+    // The odds panel, right of the columns; the window widens to hold it.
+    QWidget* Statistics;
+    QLabel* statisticsTitle;
+    QTableWidget* Odds;
+    QChartView* Spread;
+
+    // Shows the win chances, the units left per kind and their spread over
+    // the runs of a simulation; a new report hides them again.
+    void showStatistics(const SimulationResult& result);
+    void hideStatistics();
+    bool statisticsShown() const;
 
     MemoBoard& column(int index) { return index == 0 ? *column1_ : *column2_; }
 
@@ -29,7 +45,13 @@ public:
     std::string playerNumber(int side) const override;
     std::string wizardName(int side) const override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fillOdds(const SimulationResult& result);
+    void fillSpread(const SimulationResult& result);
+
     std::unique_ptr<MemoBoard> column1_;
     std::unique_ptr<MemoBoard> column2_;
 };

@@ -1,10 +1,14 @@
 #include "Simulator.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTimer>
 
 #include "Addform.h"
@@ -16,6 +20,7 @@
 #include "Remform.h"
 #include "Results.h"
 #include "Test.h"
+#include "files/ArmyFile.h"
 
 TMainform* Mainform = nullptr;
 TIntroform* Introform = nullptr;
@@ -203,6 +208,19 @@ TMainform::TMainform() : engine(nullptr) {
     TransferUnitsfromHeroes1 = addItem(HeroModifications1, QStringLiteral("TransferUnitsfromHeroes1"),
                                        QStringLiteral("Transfer Units from Heroes"));
 
+    // The file commands, first in the bar where desktop programs keep them.
+    File1 = new QMenu(QStringLiteral("File"), bar);
+    File1->setObjectName(QStringLiteral("File1"));
+    bar->insertMenu(Options1->menuAction(), File1);
+    OpenArmies1 = addItem(File1, QStringLiteral("OpenArmies1"), QStringLiteral("Open Armies..."));
+    OpenArmies1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    SaveArmies1 = addItem(File1, QStringLiteral("SaveArmies1"), QStringLiteral("Save Armies..."));
+    SaveArmies1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    File1->addSeparator();
+    Exit1 = addItem(File1, QStringLiteral("Exit1"), QStringLiteral("Exit"));
+    chooseOpenPath = [this] { return askForArmiesFile(false); };
+    chooseSavePath = [this] { return askForArmiesFile(true); };
+
     // Pop-up menus of the army displays.
     Unitmenu1 = new QMenu(this);
     Unitmenu1->setObjectName(QStringLiteral("Unitmenu1"));
@@ -225,6 +243,9 @@ TMainform::TMainform() : engine(nullptr) {
         connect(action, &QAction::triggered, this,
                 [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
     };
+    on(OpenArmies1, &TMainform::OpenArmies1Click);
+    on(SaveArmies1, &TMainform::SaveArmies1Click);
+    on(Exit1, &TMainform::Exit1Click);
     on(ModifyGeneralInfo1, &TMainform::ModifyGeneralInfo1Click);
     on(SetGeneralOptions1, &TMainform::SetGeneralOptions1Click);
     on(AddUnits2, &TMainform::AddUnits2Click);
@@ -375,4 +396,136 @@ void TMainform::TransferUnitstoHeroes1Click() {
 }
 void TMainform::TransferUnitsfromHeroes1Click() {
     notImplemented();
+}
+
+// ---- Army files ----------------------------------------------------------------
+
+namespace {
+const QString armiesFilter = QStringLiteral("Orb armies (*.json)");
+
+// Any soldier of kind k shows the kind's line; the reordering after an add
+// moves ranged and back-line soldiers last, so the newest need not be one.
+int unitOfKind(const Army& army, int k) {
+    for (int i = army.currentSize - 1; i >= 0; --i)
+        if (army.units[i].Typeindex == k)
+            return i;
+    return -1;
+}
+}  // namespace
+
+QString TMainform::askForArmiesFile(bool save) {
+    // Opening starts in the folder of the last file; saving offers that file
+    // again, to save over it.
+    QString start = QDir::homePath();
+    if (!lastArmiesFile_.isEmpty())
+        start = save ? lastArmiesFile_ : QFileInfo(lastArmiesFile_).absolutePath();
+    QFileDialog dialog(this, save ? QStringLiteral("Save Armies") : QStringLiteral("Open Armies"), start, armiesFilter);
+    dialog.setObjectName(save ? QStringLiteral("SaveArmiesDialog") : QStringLiteral("OpenArmiesDialog"));
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // Added by the dialog itself, so that its question about replacing a
+        // file is asked about the file that will be written.
+        dialog.setDefaultSuffix(QStringLiteral("json"));
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void TMainform::showFileError(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("FileError"));
+    box.exec();
+}
+
+bool TMainform::confirmReplace(const QString& path) {
+    QMessageBox box(
+        QMessageBox::Question, QStringLiteral("Save Armies"),
+        QStringLiteral("\"%1\" already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)),
+        QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("FileReplace"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TMainform::OpenArmies1Click() {
+    const QString path = chooseOpenPath ? chooseOpenPath() : QString();
+    if (path.isEmpty())
+        return;
+    const QString shown = QDir::toNativeSeparators(path);
+    auto refuse = [&](const QString& problem) {
+        showFileError(QStringLiteral("Open Armies"),
+                      QStringLiteral("The armies in \"%1\" could not be opened: %2.\nNothing has been changed.")
+                          .arg(shown, problem));
+    };
+    armyfile::ArmySetup setup;
+    QString error;
+    if (!armyfile::LoadArmies(path, &setup, &error)) {
+        refuse(error);
+        return;
+    }
+    // Both armies are built before either replaces anything: a file that
+    // fails halfway must leave the armies as they were.
+    Army built[2];
+    for (int p = 0; p < 2; ++p) {
+        if (!armyfile::BuildArmy(setup.players[p], &built[p])) {
+            refuse(QStringLiteral("player %1's army cannot be built").arg(p + 1));
+            return;
+        }
+    }
+
+    // As the army info dialog writes its numbers and names back.
+    wizardno1->setText(setup.players[0].number);
+    wizardno2->setText(setup.players[1].number);
+    name1->setText(setup.players[0].name);
+    name2->setText(setup.players[1].name);
+    PlayerArmy1 = std::move(built[0]);
+    PlayerArmy2 = std::move(built[1]);
+
+    // As the add dialog writes the line of each kind it adds; the lines of
+    // kinds the old armies had beyond these go empty.
+    for (int player : {1, 2}) {
+        const Army& army = player == 1 ? PlayerArmy1 : PlayerArmy2;
+        MemoBoard& board = display(player);
+        board.beginBatch();
+        board.clear();
+        board.setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") + setup.players[player - 1].number);
+        for (int k = 0; k <= army.currentType && k < Army::maxTypes; ++k) {
+            const int unit = unitOfKind(army, k);
+            if (!army.unittypes[k].Fullname.empty() && unit >= 0)
+                board.setLine(k + 1, KindLine(army, unit));
+        }
+        board.endBatch();
+    }
+    lastArmiesFile_ = path;
+}
+
+void TMainform::SaveArmies1Click() {
+    QString path = chooseSavePath ? chooseSavePath() : QString();
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QStringLiteral(".json");
+        // No file dialog asked about this name: ask before replacing it.
+        if (QFileInfo::exists(path) && !confirmReplace(path))
+            return;
+    }
+    const armyfile::ArmySetup setup = armyfile::SetupFromArmies(PlayerArmy1, wizardno1->text(), name1->text(),
+                                                                PlayerArmy2, wizardno2->text(), name2->text());
+    QString error;
+    if (!armyfile::SaveArmies(path, setup, &error)) {
+        showFileError(
+            QStringLiteral("Save Armies"),
+            QStringLiteral("The armies could not be saved to \"%1\": %2.").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    lastArmiesFile_ = path;
+}
+
+void TMainform::Exit1Click() {
+    close();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 #include "Toolkit.h"
@@ -67,6 +68,10 @@ public:
     QLineEdit* name2;
     QPlainTextEdit* Armydisplay2;
 
+    QMenu* File1;
+    QAction* OpenArmies1;
+    QAction* SaveArmies1;
+    QAction* Exit1;
     QMenu* Options1;
     QAction* ModifyGeneralInfo1;
     QAction* SetGeneralOptions1;
@@ -117,6 +122,14 @@ public:
     void RemoveHeroes1Click();
     void TransferUnitstoHeroes1Click();
     void TransferUnitsfromHeroes1Click();
+    void OpenArmies1Click();
+    void SaveArmies1Click();
+    void Exit1Click();
+
+    // Where the file commands get their path; an empty path is a cancel. By
+    // default they ask with a file dialog; tests put their own answer here.
+    std::function<QString()> chooseOpenPath;
+    std::function<QString()> chooseSavePath;
 
     // Shows a message of up to three lines in the error window, modally.
     static void ShowError(const QStringList& lines);
@@ -127,7 +140,12 @@ protected:
 private:
     void notImplemented();
     void preparePopup(QLineEdit* wizardno);
+    QString askForArmiesFile(bool save);
+    void showFileError(const QString& title, const QString& text);
+    bool confirmReplace(const QString& path);
     std::unique_ptr<MemoBoard> board1_;
     std::unique_ptr<MemoBoard> board2_;
     int activations_ = 0;
+    // The last army file opened or saved: where the file dialogs start.
+    QString lastArmiesFile_;
 };
