@@ -118,4 +118,18 @@ const CatalogueRow* find(std::string_view text) {
             return &row;
     return nullptr;
 }
+
+KindValues values(const CatalogueRow& row) {
+    KindValues v;
+    v.Fullname = std::string(row.Fullname);
+    v.Abbreviation = std::string(row.Abbreviation);
+    v.Position = std::string(row.Position);
+    v.Type = std::string(row.Type);
+    v.Offense = row.Offense;
+    v.Defense = row.Defense;
+    v.Rangedoff = row.Rangedoff;
+    v.Attacks = row.Attacks;
+    v.Hitpoints = row.Hitpoints;
+    return v;
+}
 }  // namespace Unitcatalogue

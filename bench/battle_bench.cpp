@@ -57,16 +57,7 @@ std::unique_ptr<Army> makeArmy(const Order (&orders)[8], int32_t perSide) {
                          o.abbreviation.data());
             std::exit(1);
         }
-        KindValues v;
-        v.Fullname = std::string(row->Fullname);
-        v.Abbreviation = std::string(row->Abbreviation);
-        v.Position = std::string(row->Position);
-        v.Type = std::string(row->Type);
-        v.Offense = row->Offense;
-        v.Defense = row->Defense;
-        v.Rangedoff = row->Rangedoff;
-        v.Attacks = row->Attacks;
-        v.Hitpoints = row->Hitpoints;
+        const KindValues v = Unitcatalogue::values(*row);
         // Every kind keeps at least one unit, so the small armies still hold
         // every position.
         const auto n = std::max<int32_t>(

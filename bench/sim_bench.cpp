@@ -22,23 +22,9 @@
 
 namespace {
 
-KindValues rowValues(const CatalogueRow& row) {
-    KindValues v;
-    v.Fullname = std::string(row.Fullname);
-    v.Abbreviation = std::string(row.Abbreviation);
-    v.Position = std::string(row.Position);
-    v.Type = std::string(row.Type);
-    v.Offense = row.Offense;
-    v.Defense = row.Defense;
-    v.Rangedoff = row.Rangedoff;
-    v.Attacks = row.Attacks;
-    v.Hitpoints = row.Hitpoints;
-    return v;
-}
-
 void addKind(Army& army, std::string_view abbreviation, int32_t n) {
     const CatalogueRow* row = Unitcatalogue::find(abbreviation);
-    if (!row || army.AddKind(rowValues(*row), n) != Army::AddResult::Added) {
+    if (!row || army.AddKind(Unitcatalogue::values(*row), n) != Army::AddResult::Added) {
         std::fprintf(stderr, "cannot add %.*s\n", static_cast<int>(abbreviation.size()), abbreviation.data());
         std::exit(1);
     }

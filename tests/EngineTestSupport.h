@@ -45,17 +45,7 @@ inline KindValues catalogueKind(std::string_view abbreviation) {
         ADD_FAILURE() << "no catalogue row " << abbreviation;
         return {};
     }
-    KindValues v;
-    v.Fullname = std::string(row->Fullname);
-    v.Abbreviation = std::string(row->Abbreviation);
-    v.Position = std::string(row->Position);
-    v.Type = std::string(row->Type);
-    v.Offense = row->Offense;
-    v.Defense = row->Defense;
-    v.Rangedoff = row->Rangedoff;
-    v.Attacks = row->Attacks;
-    v.Hitpoints = row->Hitpoints;
-    return v;
+    return Unitcatalogue::values(*row);
 }
 
 inline void add(Army& a, const KindValues& v, int32_t n) {

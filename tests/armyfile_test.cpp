@@ -24,18 +24,10 @@ namespace {
 KindValues catalogueKind(std::string_view abbreviation) {
     const CatalogueRow* row = Unitcatalogue::find(abbreviation);
     EXPECT_NE(row, nullptr) << abbreviation;
-    KindValues v;
     if (!row)
-        return v;
-    v.Fullname = std::string(row->Fullname);
+        return {};
+    KindValues v = Unitcatalogue::values(*row);
     v.Abbreviation = std::string(abbreviation);  // as typed, like the dialog
-    v.Position = std::string(row->Position);
-    v.Type = std::string(row->Type);
-    v.Offense = row->Offense;
-    v.Defense = row->Defense;
-    v.Rangedoff = row->Rangedoff;
-    v.Attacks = row->Attacks;
-    v.Hitpoints = row->Hitpoints;
     return v;
 }
 

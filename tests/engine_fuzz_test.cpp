@@ -34,16 +34,8 @@ std::string uniqueName(const std::string& base, int side, int) {
 
 KindValues catalogueKind(std::mt19937_64& rng, int side, int k) {
     const auto& row = Unitcatalogue::rows()[static_cast<size_t>(uniform(rng, 0, Unitcatalogue::rowCount - 1))];
-    KindValues v;
-    v.Fullname = uniqueName(std::string(row.Fullname), side, k);
-    v.Abbreviation = std::string(row.Abbreviation);
-    v.Position = std::string(row.Position);
-    v.Type = std::string(row.Type);
-    v.Offense = row.Offense;
-    v.Defense = row.Defense;
-    v.Rangedoff = row.Rangedoff;
-    v.Attacks = row.Attacks;
-    v.Hitpoints = row.Hitpoints;
+    KindValues v = Unitcatalogue::values(row);
+    v.Fullname = uniqueName(v.Fullname, side, k);
     return v;
 }
 

@@ -45,16 +45,7 @@ QStringList numbers() {
 
 void addKind(int player, const char* abbreviation, int n) {
     const CatalogueRow* row = Unitcatalogue::find(abbreviation);
-    KindValues v;
-    v.Fullname = std::string(row->Fullname);
-    v.Abbreviation = std::string(row->Abbreviation);
-    v.Position = std::string(row->Position);
-    v.Type = std::string(row->Type);
-    v.Offense = row->Offense;
-    v.Defense = row->Defense;
-    v.Rangedoff = row->Rangedoff;
-    v.Attacks = row->Attacks;
-    v.Hitpoints = row->Hitpoints;
+    const KindValues v = Unitcatalogue::values(*row);
     Army& army = player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
     int k = -1;
     QCOMPARE(army.AddKind(v, n, &k), Army::AddResult::Added);
