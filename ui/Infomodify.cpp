@@ -42,10 +42,7 @@ TArmymodify::TArmymodify(QWidget* parent)
     id2->setGeometry(150, 227, 60, 24);
 
     Modmes1 = MakeMessageLine(QStringLiteral("Modmes1"), QStringLiteral("Errors and Messages appear here"), this);
-    QFont messageFont(QStringLiteral("MS Serif"));
-    messageFont.setStyleHint(QFont::Serif);
-    messageFont.setPixelSize(17);
-    Modmes1->setFont(messageFont);
+    Modmes1->setFont(MessageFont());
     Modmes1->setGeometry(12, 264, 381, 24);
 
     BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Ok, this);

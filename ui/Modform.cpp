@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <algorithm>
 
+#include "Abbreviations.h"
 #include "Simulator.h"
 #include "army/Army.h"
 
@@ -57,10 +58,7 @@ TModform1::TModform1(QWidget* parent)
 
     abbs = MakeLabel(QStringLiteral("abbs"), QStringLiteral("Unit Abbreviation:"), this, true);
     abbs->setGeometry(10, 92, 125, 24);
-    Abblist = new QComboBox(this);
-    Abblist->setObjectName(QStringLiteral("Abblist"));
-    Abblist->setEditable(false);
-    Abblist->setPlaceholderText(QStringLiteral("Abbreviation"));
+    Abblist = MakeAbbreviationList(this);
     Abblist->setGeometry(140, 92, 110, 24);
 
     search = new QPushButton(QStringLiteral("Load Data"), this);
@@ -70,10 +68,7 @@ TModform1::TModform1(QWidget* parent)
     search->setFont(bold);
     search->setGeometry(270, 74, 120, 30);
 
-    line = new QFrame(this);
-    line->setObjectName(QStringLiteral("line"));
-    line->setFrameShape(QFrame::NoFrame);
-    SetBackground(line, Palette::teal);
+    line = MakeRule(QStringLiteral("line"), this);
     line->setGeometry(0, 126, 405, 9);
 
     types = MakeLabel(QStringLiteral("types"), QStringLiteral("Unit Type:"), this, true);
@@ -124,10 +119,7 @@ TModform1::TModform1(QWidget* parent)
     Hitpoints = valueField[4];
 
     Modmes1 = MakeMessageLine(QStringLiteral("Modmes1"), restingMessage, this);
-    QFont serif(QStringLiteral("MS Serif"));
-    serif.setStyleHint(QFont::Serif);
-    serif.setPixelSize(17);
-    Modmes1->setFont(serif);
+    Modmes1->setFont(MessageFont());
     Modmes1->setGeometry(10, 275, 385, 26);
 
     BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Ok, this);
@@ -311,13 +303,7 @@ void TModform1::fillList(const Army* army) {
     // Entries past the wanted ones would still show another army's kinds.
     while (Abblist->count() > wanted)
         Abblist->removeItem(Abblist->count() - 1);
-    for (int i = 0; i < wanted; ++i) {
-        const QString text = i < kinds ? QString::fromStdString(army->unittypes[i].Abbreviation) : QString();
-        if (i < Abblist->count())
-            Abblist->setItemText(i, text);
-        else
-            Abblist->addItem(text);
-    }
+    WriteAbbreviations(Abblist, army, wanted);
     // Show the entry "Load Data" would use, if it still holds the chosen kind.
     const bool stillChosen = !chosenAbbreviation.isEmpty() && chosenIndex >= 0 && chosenIndex < Abblist->count() &&
                              AnsiUpperCase(Abblist->itemText(chosenIndex)) == chosenAbbreviation;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <algorithm>
 
+#include "Abbreviations.h"
 #include "Simulator.h"
 
 namespace {
@@ -28,14 +29,6 @@ QLineEdit* playerNumberField(int player) {
 Army& playerArmy(int player) {
     return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
 }
-
-// Replaces entry i, appending it when the list holds exactly i entries.
-void setEntry(QComboBox* list, int i, const QString& text) {
-    if (i < list->count())
-        list->setItemText(i, text);
-    else
-        list->addItem(text);
-}
 }  // namespace
 
 TRemform1::TRemform1(QWidget* parent)
@@ -51,16 +44,10 @@ TRemform1::TRemform1(QWidget* parent)
     Id->setGeometry(150, 59, 90, 24);
     abbs = MakeLabel(QStringLiteral("abbs"), QStringLiteral("Unit Abbreviation:"), this, true);
     abbs->setGeometry(12, 90, 130, 22);
-    Abblist = new QComboBox(this);
-    Abblist->setObjectName(QStringLiteral("Abblist"));
-    Abblist->setEditable(false);
-    Abblist->setPlaceholderText(QStringLiteral("Abbreviation"));
+    Abblist = MakeAbbreviationList(this);
     Abblist->setGeometry(150, 89, 120, 24);
 
-    line = new QFrame(this);
-    line->setObjectName(QStringLiteral("line"));
-    line->setFrameShape(QFrame::NoFrame);
-    SetBackground(line, Palette::teal);
+    line = MakeRule(QStringLiteral("line"), this);
     line->setGeometry(0, 122, 404, 8);
 
     names = MakeLabel(QStringLiteral("names"), QStringLiteral("Full Unit Name:"), this, true);
@@ -102,10 +89,7 @@ TRemform1::TRemform1(QWidget* parent)
     Hitpoints->setGeometry(183, 259, 70, 24);
 
     Remmes1 = MakeMessageLine(QStringLiteral("Remmes1"), QStringLiteral("Errors and Messages appear here"), this);
-    QFont messageFont(QStringLiteral("MS Serif"));
-    messageFont.setStyleHint(QFont::Serif);
-    messageFont.setPixelSize(17);
-    Remmes1->setFont(messageFont);
+    Remmes1->setFont(MessageFont());
     Remmes1->setGeometry(12, 292, 380, 24);
 
     Remove = MakeButton(QStringLiteral("Remove"), StandardButton::Ok, this, QStringLiteral("Remove"));
@@ -151,16 +135,13 @@ bool TRemform1::namesPlayer(int player) const {
 
 void TRemform1::fillList(const Army& army) {
     emptyList();
-    for (int i = 0; i <= army.currentType; ++i)
-        setEntry(Abblist, i, QString::fromStdString(army.unittypes[i].Abbreviation));
+    WriteAbbreviations(Abblist, &army, army.currentType + 1);
 }
 
 void TRemform1::emptyList() {
     // Entries beyond the first 30 (from an army with more kinds) are blanked
     // too, so no abbreviation of an earlier player stays in the list.
-    const int n = std::max(listEntries, Abblist->count());
-    for (int i = 0; i < n; ++i)
-        setEntry(Abblist, i, QString());
+    WriteAbbreviations(Abblist, nullptr, std::max(listEntries, Abblist->count()));
     Abblist->setCurrentIndex(-1);
 }
 

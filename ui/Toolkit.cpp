@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QFrame>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -339,6 +340,21 @@ QLineEdit* MakeMessageLine(const QString& name, const QString& text, QWidget* pa
     p.setColor(QPalette::Text, Qt::white);
     line->setPalette(p);
     return line;
+}
+
+QFont MessageFont() {
+    QFont font(QStringLiteral("MS Serif"));
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(17);
+    return font;
+}
+
+QFrame* MakeRule(const QString& name, QWidget* parent) {
+    auto* rule = new QFrame(parent);
+    rule->setObjectName(name);
+    rule->setFrameShape(QFrame::NoFrame);
+    SetBackground(rule, Palette::teal);
+    return rule;
 }
 
 QPlainTextEdit* MakeMemo(const QString& name, const QStringList& lines, QWidget* parent) {

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
+class QFrame;
 class QLabel;
 
 // The colours of the windows.
@@ -165,6 +166,10 @@ QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent, boo
 QLabel* MakeTitle(const QString& name, const QString& text, QWidget* parent, int pixelSize = 40);
 // The dialogs' one-line message field: read-only, borderless, teal, no tab stop.
 QLineEdit* MakeMessageLine(const QString& name, const QString& text, QWidget* parent);
+// The serif type of the unit and army dialogs' message lines.
+QFont MessageFont();
+// The teal bar that parts a dialog's choice from the data below it.
+QFrame* MakeRule(const QString& name, QWidget* parent);
 // A read-only memo holding fixed text, no tab stop.
 QPlainTextEdit* MakeMemo(const QString& name, const QStringList& lines, QWidget* parent);
 enum class StandardButton { Ok, Cancel, Close };
