@@ -6,14 +6,9 @@
 #include <cmath>
 #include <ctime>
 
-namespace {
-uint64_t splitmix64(uint64_t x) {
-    x += 0x9E3779B97F4A7C15ULL;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    return x ^ (x >> 31);
-}
+#include "Random.h"
 
+namespace {
 // Battles seeded from the clock in this process; mixed into every seed so
 // that two battles started within one clock tick still fight differently.
 std::atomic<uint64_t> clockSeededBattles{0};

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "Battle.h"
+#include "Random.h"
 
 // ---- Spread and WinChance ---------------------------------------------------
 
@@ -68,13 +69,6 @@ Proportion WinChance(int64_t wins, int64_t runs) {
 // ---- Simulate ---------------------------------------------------------------
 
 namespace {
-
-uint64_t splitmix64(uint64_t x) {
-    x += 0x9E3779B97F4A7C15ULL;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    return x ^ (x >> 31);
-}
 
 // A run's seed: neighbouring runs get unrelated streams, and the engine's
 // own "base + battle" step never lands on another run's base in practice.
