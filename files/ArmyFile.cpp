@@ -10,38 +10,13 @@
 #include <cmath>
 #include <optional>
 
+#include "DialogInteger.h"
+
 namespace armyfile {
 
 namespace {
 
 QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
-
-// A reading of a whole number as the dialogs read one: leading blanks, an
-// optional sign, then digits. A player number of " 7" or "+7" is one the
-// army-info dialog accepts, so a file may hold it too.
-std::optional<int> dialogInteger(const QString& text) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text[i] == QLatin1Char(' '))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == n)
-        return std::nullopt;
-    qint64 value = 0;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-        if (value > 1'000'000)
-            return std::nullopt;
-    }
-    return static_cast<int>(negative ? -value : value);
-}
 
 // Reports carry names line by line and the command line prints them to a
 // terminal: a line break or an escape sequence in a name would break the
@@ -171,7 +146,9 @@ private:
         if (!number.isString())
             failField("number", rule);
         player->number = number.toString();
-        const std::optional<int> n = dialogInteger(player->number);
+        // A player number of " 7" or "+7" is one the army-info dialog accepts,
+        // so a file may hold it too.
+        const std::optional<int> n = DialogInteger(player->number);
         if (player->number.size() < 1 || player->number.size() > 2 || !n || *n < 1 || *n > MaxPlayerNumber)
             failField("number", rule);
 

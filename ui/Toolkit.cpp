@@ -11,7 +11,9 @@
 #include <QStyle>
 #include <QValidator>
 #include <cmath>
-#include <limits>
+#include <optional>
+
+#include "files/DialogInteger.h"
 
 // ---- Conversions -----------------------------------------------------------
 
@@ -38,47 +40,15 @@ QString FloatToStr(double value) {
     return mantissa + QLatin1Char('E') + QString::number(exponent);
 }
 
-namespace {
-bool parseInt(const QString& text, int* out) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text[i] == QLatin1Char(' '))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == n)
-        return false;
-    qint64 value = 0;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-        value = value * 10 + (c.unicode() - '0');
-        if (value > static_cast<qint64>(std::numeric_limits<int>::max()) + 1)
-            return false;
-    }
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return false;
-    *out = static_cast<int>(value);
-    return true;
-}
-}  // namespace
-
 int StrToInt(const QString& text) {
-    int value = 0;
-    if (!parseInt(text, &value))
+    const std::optional<int> value = DialogInteger(text);
+    if (!value)
         throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
+    return *value;
 }
 
 int StrToIntDef(const QString& text, int fallback) {
-    int value = 0;
-    return parseInt(text, &value) ? value : fallback;
+    return DialogInteger(text).value_or(fallback);
 }
 
 double StrToFloat(const QString& text) {
