@@ -35,15 +35,6 @@ QFont fixedFont(int pixelSize) {
     f.setPixelSize(pixelSize);
     return f;
 }
-
-// Any soldier of kind k shows the kind's line. The newest soldier need not be
-// one: the reordering after an add moves ranged and back-line soldiers last.
-int unitOfKind(const Army& army, int k) {
-    for (int i = army.currentSize - 1; i >= 0; --i)
-        if (army.units[i].Typeindex == k)
-            return i;
-    return -1;
-}
 }  // namespace
 
 TAddform1::TAddform1(QWidget* parent)

@@ -57,6 +57,13 @@ QString KindLine(const Army& army, int unitIndex) {
            QStringLiteral(" H:") + IntToStr(kind.Hitpoints) + QStringLiteral(")");
 }
 
+int unitOfKind(const Army& army, int k) {
+    for (int i = army.currentSize - 1; i >= 0; --i)
+        if (army.units[i].Typeindex == k)
+            return i;
+    return -1;
+}
+
 namespace {
 QLineEdit* makeField(const QString& name, const QString& text, QWidget* parent, bool italic) {
     auto* field = new QLineEdit(text, parent);
@@ -402,15 +409,6 @@ void TMainform::TransferUnitsfromHeroes1Click() {
 
 namespace {
 const QString armiesFilter = QStringLiteral("Orb armies (*.json)");
-
-// Any soldier of kind k shows the kind's line; the reordering after an add
-// moves ranged and back-line soldiers last, so the newest need not be one.
-int unitOfKind(const Army& army, int k) {
-    for (int i = army.currentSize - 1; i >= 0; --i)
-        if (army.units[i].Typeindex == k)
-            return i;
-    return -1;
-}
 }  // namespace
 
 QString TMainform::askForArmiesFile(bool save) {

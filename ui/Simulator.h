@@ -42,6 +42,9 @@ void createWindows();
 
 // The display line of a kind, from one of its soldiers.
 QString KindLine(const Army& army, int unitIndex);
+// A soldier of kind k, -1 if it has none. The reordering after an add moves
+// ranged and back-line soldiers last, so the newest need not be one.
+int unitOfKind(const Army& army, int k);
 
 // Number of lines of an army display: the header and one line per kind.
 inline constexpr int ArmyDisplayLines = 1 + Army::maxTypes;
