@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <string>
 
+#include "army/Catalogue.h"
 #include "ui/Addform.h"
 #include "ui/Battlesim.h"
 #include "ui/Errors.h"
@@ -123,6 +125,66 @@ T* control(QWidget* window, const QString& name) {
     if (!c)
         qFatal("no control %s in %s", qPrintable(name), qPrintable(window->objectName()));
     return c;
+}
+
+// ---- Armies ------------------------------------------------------------------
+
+inline Army& armyOf(int player) {
+    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+}
+
+// Both armies empty and both displays showing no kind; the headers stay.
+inline void clearArmies() {
+    for (int player : {1, 2}) {
+        armyOf(player) = Army();
+        for (int line = 1; line < ArmyDisplayLines; ++line)
+            Mainform->display(player).setLine(line, QString());
+    }
+}
+
+// Empty armies, displays as at start and the first player numbers.
+inline void freshArmies() {
+    for (int player : {1, 2}) {
+        armyOf(player) = Army();
+        Mainform->display(player).clear();
+        Mainform->display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER %1:").arg(player));
+    }
+    Mainform->wizardno1->setText(QStringLiteral("1"));
+    Mainform->wizardno2->setText(QStringLiteral("2"));
+}
+
+// A kind of type O whose abbreviation is the first three letters of its name.
+inline KindValues kind(const std::string& name, const std::string& position, double off, double def, double rof,
+                       int att, int hit) {
+    KindValues v;
+    v.Fullname = name;
+    v.Abbreviation = name.substr(0, 3);
+    v.Position = position;
+    v.Offense = off;
+    v.Defense = def;
+    v.Rangedoff = rof;
+    v.Attacks = att;
+    v.Hitpoints = hit;
+    return v;
+}
+
+// Adds a kind to a player's army and writes its display line, as the add
+// dialog does; returns the kind's index.
+inline int addKind(int player, const KindValues& v, int n) {
+    Army& army = armyOf(player);
+    int k = -1;
+    if (army.AddKind(v, n, &k) != Army::AddResult::Added)
+        qFatal("kind %s not added", v.Fullname.c_str());
+    Mainform->display(player).setLine(k + 1, KindLine(army, unitOfKind(army, k)));
+    return k;
+}
+
+// The same for a kind of the built-in catalogue.
+inline int addKind(int player, const char* abbreviation, int n) {
+    const CatalogueRow* row = Unitcatalogue::find(abbreviation);
+    if (!row)
+        qFatal("no catalogue kind %s", abbreviation);
+    return addKind(player, Unitcatalogue::values(*row), n);
 }
 
 }  // namespace ui_test

@@ -115,15 +115,7 @@ private slots:
     void initTestCase() { startProgram(); }
 
     // Every test starts from empty armies and fresh displays.
-    void init() {
-        for (int player : {1, 2}) {
-            army(player) = Army();
-            Mainform->display(player).clear();
-            Mainform->display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER %1:").arg(player));
-        }
-        Mainform->wizardno1->setText(QStringLiteral("1"));
-        Mainform->wizardno2->setText(QStringLiteral("2"));
-    }
+    void init() { freshArmies(); }
 
     // Runs before any opening: the texts the dialog is created with.
     void createdAsLaidOut() {

@@ -12,20 +12,6 @@ using namespace ui_test;
 
 namespace {
 
-KindValues kind(const std::string& name, const std::string& position, double off, double def, double rof, int att,
-                int hit) {
-    KindValues v;
-    v.Fullname = name;
-    v.Abbreviation = name.substr(0, 3);
-    v.Position = position;
-    v.Offense = off;
-    v.Defense = def;
-    v.Rangedoff = rof;
-    v.Attacks = att;
-    v.Hitpoints = hit;
-    return v;
-}
-
 // Two armies that both lose units in every battle.
 void buildArmies() {
     for (Army* a : {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2})

@@ -107,13 +107,7 @@ QString difference(const Snapshot& a, const Snapshot& b) {
 // The program as it starts: empty armies, the first display headers, the
 // first numbers and names.
 void freshStart() {
-    for (int player : {1, 2}) {
-        army(player) = Army();
-        Mainform->display(player).clear();
-        Mainform->display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER %1:").arg(player));
-    }
-    Mainform->wizardno1->setText(QStringLiteral("1"));
-    Mainform->wizardno2->setText(QStringLiteral("2"));
+    freshArmies();
     Mainform->name1->setText(QStringLiteral("Nameless 1"));
     Mainform->name2->setText(QStringLiteral("Nameless 2"));
 }

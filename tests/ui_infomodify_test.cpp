@@ -43,15 +43,6 @@ QStringList numbers() {
     return {Mainform->wizardno1->text(), Mainform->wizardno2->text()};
 }
 
-void addKind(int player, const char* abbreviation, int n) {
-    const CatalogueRow* row = Unitcatalogue::find(abbreviation);
-    const KindValues v = Unitcatalogue::values(*row);
-    Army& army = player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
-    int k = -1;
-    QCOMPARE(army.AddKind(v, n, &k), Army::AddResult::Added);
-    Mainform->display(player).setLine(k + 1, KindLine(army, army.currentSize - 1));
-}
-
 }  // namespace
 
 class ArmyInfoDialogTest : public QObject {

@@ -11,45 +11,6 @@ using namespace ui_test;
 
 namespace {
 
-KindValues kind(const std::string& name, const std::string& position, double off, double def, double rof, int att,
-                int hit) {
-    KindValues v;
-    v.Fullname = name;
-    v.Abbreviation = name.substr(0, 3);
-    v.Position = position;
-    v.Offense = off;
-    v.Defense = def;
-    v.Rangedoff = rof;
-    v.Attacks = att;
-    v.Hitpoints = hit;
-    return v;
-}
-
-Army& army(int player) {
-    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
-}
-
-// Adds a kind and writes its display line, as the add dialog does.
-void addKind(int player, const KindValues& v, int n) {
-    Army& a = army(player);
-    int k = -1;
-    QCOMPARE(a.AddKind(v, n, &k), Army::AddResult::Added);
-    for (int u = 0; u < a.currentSize; ++u)
-        if (a.units[u].Typeindex == k) {
-            Mainform->display(player).setLine(k + 1, KindLine(a, u));
-            break;
-        }
-}
-
-// Both armies empty and both displays as at start.
-void resetArmies() {
-    for (int player : {1, 2}) {
-        army(player) = Army();
-        for (int line = 1; line < Mainform->display(player).count(); ++line)
-            Mainform->display(player).setLine(line, QString());
-    }
-}
-
 void fillArmy(int player) {
     addKind(player, kind("Archers", "R", 1, 0, 2, 1, 1), 20);
     addKind(player, kind("Knights", "M", 4, 4, 0, 1, 2), 10);
@@ -88,7 +49,7 @@ private slots:
         startProgram();
     }
 
-    void init() { resetArmies(); }
+    void init() { clearArmies(); }
 
     void cleanup() {
         Battleform->hide();

@@ -16,19 +16,6 @@ struct KindSpec {
     int attacks, hitpoints, number;
 };
 
-Army& armyOf(int player) {
-    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
-}
-
-// Both armies empty and both displays showing no kind.
-void clearArmies() {
-    for (int player = 1; player <= 2; ++player) {
-        armyOf(player) = Army();
-        for (int line = 1; line < ArmyDisplayLines; ++line)
-            Mainform->display(player).setLine(line, QString());
-    }
-}
-
 // Adds a kind as the add dialog does: the army grows and the kind's line is written.
 int addKind(int player, const KindSpec& s) {
     KindValues v;
@@ -41,16 +28,7 @@ int addKind(int player, const KindSpec& s) {
     v.Rangedoff = s.rangedoff;
     v.Attacks = s.attacks;
     v.Hitpoints = s.hitpoints;
-    Army& army = armyOf(player);
-    int k = -1;
-    if (army.AddKind(v, s.number, &k) != Army::AddResult::Added)
-        qFatal("kind not added");
-    for (int i = 0; i < army.currentSize; ++i)
-        if (army.units[i].Typeindex == k) {
-            Mainform->display(player).setLine(k + 1, KindLine(army, i));
-            break;
-        }
-    return k;
+    return ui_test::addKind(player, v, s.number);
 }
 
 const KindSpec Swordsmen{"SWO", "Swordsmen", "F", "O", 3, 2, 0, 1, 1, 10};

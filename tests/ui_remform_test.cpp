@@ -11,29 +11,6 @@ using namespace ui_test;
 
 namespace {
 
-void resetArmies() {
-    Mainform->PlayerArmy1 = Army();
-    Mainform->PlayerArmy2 = Army();
-    for (int player : {1, 2})
-        for (int i = 1; i < ArmyDisplayLines; ++i)
-            Mainform->display(player).setLine(i, QString());
-}
-
-// Adds a catalogue kind to a player's army and writes its display line, as
-// the add dialog would.
-int addKind(int player, const char* abbreviation, int n) {
-    const CatalogueRow* row = Unitcatalogue::find(abbreviation);
-    if (!row)
-        qFatal("no catalogue kind %s", abbreviation);
-    const KindValues v = Unitcatalogue::values(*row);
-    Army& army = player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
-    int k = -1;
-    if (army.AddKind(v, n, &k) != Army::AddResult::Added)
-        qFatal("kind %s not added", abbreviation);
-    Mainform->display(player).setLine(k + 1, KindLine(army, army.currentSize - 1));
-    return k;
-}
-
 // Runs action on the remove dialog once it is shown; open() shows it and
 // returns when it has closed. A dialog left open by a failed check is cancelled.
 template <typename Open>
@@ -101,7 +78,7 @@ class RemoveDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { startProgram(); }
-    void init() { resetArmies(); }
+    void init() { clearArmies(); }
 
     void layoutBeforeFirstOpening() {
         TRemform1* d = Remform1;

@@ -15,18 +15,6 @@ using namespace ui_test;
 
 namespace {
 
-KindValues kind(const std::string& name, const std::string& position, double off, double def, int att, int hit) {
-    KindValues v;
-    v.Fullname = name;
-    v.Abbreviation = name.substr(0, 3);
-    v.Position = position;
-    v.Offense = off;
-    v.Defense = def;
-    v.Attacks = att;
-    v.Hitpoints = hit;
-    return v;
-}
-
 void setArmies(const std::vector<std::pair<KindValues, int>>& one, const std::vector<std::pair<KindValues, int>>& two) {
     Mainform->PlayerArmy1 = Army();
     Mainform->PlayerArmy2 = Army();
@@ -38,13 +26,13 @@ void setArmies(const std::vector<std::pair<KindValues, int>>& one, const std::ve
 
 // Giants no rat can bring down: side I wins every battle, losing nothing.
 void oneSidedArmies() {
-    setArmies({{kind("Giants", "F", 6, 6, 3, 1000), 3}}, {{kind("Rats", "F", 1, 0, 1, 1), 4}});
+    setArmies({{kind("Giants", "F", 6, 6, 0, 3, 1000), 3}}, {{kind("Rats", "F", 1, 0, 0, 1, 1), 4}});
 }
 
 // Two armies either of which may win.
 void evenArmies() {
-    setArmies({{kind("Archers", "R", 1, 0, 1, 1), 20}, {kind("Knights", "M", 4, 4, 1, 2), 10}},
-              {{kind("Orcs", "F", 2, 2, 1, 1), 25}, {kind("Trolls", "F", 5, 3, 2, 3), 5}});
+    setArmies({{kind("Archers", "R", 1, 0, 0, 1, 1), 20}, {kind("Knights", "M", 4, 4, 0, 1, 2), 10}},
+              {{kind("Orcs", "F", 2, 2, 0, 1, 1), 25}, {kind("Trolls", "F", 5, 3, 0, 2, 3), 5}});
     Mainform->PlayerArmy1.unittypes[0].Rangedoff = 2;
     Mainform->PlayerArmy1.Rebuild();
 }
