@@ -31,6 +31,9 @@ QStringList unitsLeft(int column) {
 int introShows = 0;
 
 class IntroShowCounter : public QObject {
+public:
+    using QObject::QObject;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && watched->objectName() == QStringLiteral("Introform"))
@@ -45,7 +48,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        qApp->installEventFilter(new IntroShowCounter);
+        qApp->installEventFilter(new IntroShowCounter(qApp));
         startProgram();
     }
 

@@ -203,8 +203,11 @@ void TBattleform::fillOdds(const SimulationResult& result) {
 void TBattleform::fillSpread(const SimulationResult& result) {
     QChart* chart = Spread->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
+    // A removed axis is no longer the chart's to delete.
+    for (QAbstractAxis* axis : chart->axes()) {
         chart->removeAxis(axis);
+        delete axis;
+    }
 
     int32_t largest = 0;
     for (const SideResult& side : result.sides)
