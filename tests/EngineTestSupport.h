@@ -19,25 +19,14 @@
 #include <tuple>
 #include <vector>
 
+#include "HandKind.h"
 #include "army/Army.h"
 #include "army/Catalogue.h"
 #include "battle/Battle.h"
 
 namespace testsupport {
 
-inline KindValues kind(std::string name, std::string position, double off, double def, double rof, int32_t att,
-                       int32_t hit) {
-    KindValues v;
-    v.Fullname = std::move(name);
-    v.Abbreviation = v.Fullname.substr(0, 3);
-    v.Position = std::move(position);
-    v.Offense = off;
-    v.Defense = def;
-    v.Rangedoff = rof;
-    v.Attacks = att;
-    v.Hitpoints = hit;
-    return v;
-}
+using handkind::kind;
 
 inline KindValues catalogueKind(std::string_view abbreviation) {
     const CatalogueRow* row = Unitcatalogue::find(abbreviation);

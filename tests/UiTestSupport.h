@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "HandKind.h"
 #include "army/Catalogue.h"
 #include "ui/Addform.h"
 #include "ui/Battlesim.h"
@@ -153,20 +154,7 @@ inline void freshArmies() {
     Mainform->wizardno2->setText(QStringLiteral("2"));
 }
 
-// A kind of type O whose abbreviation is the first three letters of its name.
-inline KindValues kind(const std::string& name, const std::string& position, double off, double def, double rof,
-                       int att, int hit) {
-    KindValues v;
-    v.Fullname = name;
-    v.Abbreviation = name.substr(0, 3);
-    v.Position = position;
-    v.Offense = off;
-    v.Defense = def;
-    v.Rangedoff = rof;
-    v.Attacks = att;
-    v.Hitpoints = hit;
-    return v;
-}
+using handkind::kind;
 
 // Adds a kind to a player's army and writes its display line, as the add
 // dialog does; returns the kind's index.
