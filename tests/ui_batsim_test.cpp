@@ -527,7 +527,7 @@ private slots:
             QCOMPARE(unitsLeft(r.column[1]).size(), 2);
             QVERIFY(simCasualtiesCleared());
             QVERIFY(!Batsim->SimulationProgress->isVisible());
-            // The progress window took nothing from the designed return to
+            // The progress window took nothing from the usual return to
             // the dialog: the count was not 10, so the message is "legal".
             QTRY_COMPARE(Batsim->Amount->text(), QStringLiteral("10"));
             QCOMPARE(Batsim->Simmes1->text(), Legal);

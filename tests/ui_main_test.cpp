@@ -86,7 +86,7 @@ private slots:
                     items << item->text();
             menus << a->text() + ": " + items.join(QStringLiteral(", "));
         }
-        // The File menu comes first; the designed menus follow unchanged.
+        // The File menu comes first; the other menus follow unchanged.
         QCOMPARE(menus, QStringList({QStringLiteral("File: Open Armies..., Save Armies..., Exit"),
                                      QStringLiteral("General Options: Modify Army Info, Change General Options"),
                                      QStringLiteral("Unit Options: Add Units, Remove Units, Modify Units"),

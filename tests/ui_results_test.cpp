@@ -175,7 +175,7 @@ private slots:
     }
 
     // Either side may win: the figures agree with one another and with the
-    // averaged result of the designed columns.
+    // averaged result of the two report columns.
     void evenOdds() {
         evenArmies();
         const int runs = 60;
@@ -226,11 +226,11 @@ private slots:
         }
     }
 
-    // The panel lies beside the designed window, which keeps its size,
+    // The panel lies beside the report window, which keeps its size,
     // controls and text without it; a battle report shows no panel.
     void panelBesideTheDesign() {
         oneSidedArmies();
-        // A simulation, then a single battle report: no panel, designed size.
+        // A simulation, then a single battle report: no panel, the window at its own size.
         QVERIFY(simulate(5).panel);
         QTest::mouseClick(Mainform->calculate, Qt::LeftButton);
         QTRY_VERIFY(Battleform->isVisible());
@@ -240,7 +240,7 @@ private slots:
         QVERIFY(!Battleform->column(0).lines().filter(QStringLiteral("Round 1")).isEmpty());
         Battleform->hide();
 
-        const QRect designed[] = {Battleform->title->geometry(), Battleform->Results1->geometry(),
+        const QRect original[] = {Battleform->title->geometry(), Battleform->Results1->geometry(),
                                   Battleform->Results2->geometry(), Battleform->BitBtn1->geometry()};
 
         const Shown shown = simulate(5);
@@ -259,7 +259,7 @@ private slots:
         const QRect after[] = {Battleform->title->geometry(), Battleform->Results1->geometry(),
                                Battleform->Results2->geometry(), Battleform->BitBtn1->geometry()};
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(after[i], designed[i]);
+            QCOMPARE(after[i], original[i]);
     }
 };
 

@@ -20,8 +20,8 @@
 
 namespace {
 constexpr int PreparedLines = 300;
-constexpr int DesignedWidth = 755;
-constexpr int DesignedHeight = 554;
+constexpr int ReportWidth = 755;
+constexpr int ReportHeight = 554;
 constexpr int PanelWidth = 500;
 // Most bars of the spread chart besides the one for "no units left".
 constexpr int SpreadBins = 6;
@@ -91,11 +91,11 @@ TBattleform::TBattleform(QWidget* parent)
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     tabOrder().set({BitBtn1});
 
-    // The odds panel lies right of the designed window, which widens to show
-    // it, so the designed controls keep their places and sizes.
+    // The odds panel lies right of the report, and the window widens to show
+    // it, so the report controls keep their places and sizes.
     Statistics = new QWidget(this);
     Statistics->setObjectName(QStringLiteral("Statistics"));
-    Statistics->setGeometry(DesignedWidth, 0, PanelWidth, DesignedHeight);
+    Statistics->setGeometry(ReportWidth, 0, PanelWidth, ReportHeight);
     statisticsTitle = MakeTitle(QStringLiteral("statisticsTitle"), QString(), Statistics, 20);
     statisticsTitle->setGeometry(0, 0, PanelWidth, 56);
 
@@ -130,7 +130,7 @@ bool TBattleform::statisticsShown() const { return !Statistics->isHidden(); }
 
 void TBattleform::hideStatistics() {
     Statistics->hide();
-    setFixedSize(DesignedWidth, DesignedHeight);
+    setFixedSize(ReportWidth, ReportHeight);
 }
 
 void TBattleform::showStatistics(const SimulationResult& result) {
@@ -139,7 +139,7 @@ void TBattleform::showStatistics(const SimulationResult& result) {
                                  .arg(result.runsDone == 1 ? QStringLiteral("battle") : QStringLiteral("battles")));
     fillOdds(result);
     fillSpread(result);
-    setFixedSize(DesignedWidth + PanelWidth, DesignedHeight);
+    setFixedSize(ReportWidth + PanelWidth, ReportHeight);
     Statistics->show();
 }
 
