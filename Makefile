@@ -24,6 +24,7 @@ test: build
 
 bench: build
 	@$(BUILD)/bench/battle_bench
+	@$(BUILD)/bench/sim_bench
 
 # Long randomized runs: battles over many army pairs, and user actions across
 # all windows.
