@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <ctime>
 
@@ -157,6 +158,24 @@ void Battle::bind(Army& I, Army& II) {
     }
     // Draws go below one line's size or, for the melee turn, both lines'.
     reserveReciprocals(static_cast<size_t>(I.currentSize) + static_cast<size_t>(II.currentSize) + 1);
+    // The hit tables take two divisions per pair of kinds, which in small
+    // armies costs as much as a tenth of a battle; they are made anew only
+    // when a value they come from has changed since the last battle.
+    bool same = chanceTablesMade_;
+    for (int s = 0; s < 2; ++s) {
+        const Army& a = *sides_[s].army;
+        same &= chanceLastKind_[s] == a.currentType;
+        chanceLastKind_[s] = a.currentType;
+        for (int32_t k = 0; k <= a.currentType; ++k) {
+            const Unittype& kind = a.unittypes[k];
+            const std::array<double, 3> v{kind.Offense, kind.Rangedoff, kind.Defense};
+            same &= chanceInputs_[s][k] == v;  // a NaN compares unequal: remade
+            chanceInputs_[s][k] = v;
+        }
+    }
+    chanceTablesMade_ = true;
+    if (same)
+        return;
     for (int s = 0; s < 2; ++s) {
         const Army& S = *sides_[s].army;
         const Army& T = *sides_[1 - s].army;
@@ -545,6 +564,15 @@ void Battle::fight(Army& I, Army& II, bool sim) {
 
 // ---- Report text -----------------------------------------------------------
 
+// Lines are built by appending into text_, which keeps its capacity from
+// line to line: operator+ chains and to_string would allocate several
+// temporaries per line, and in small battles the report outweighs the fight.
+void Battle::appendNumber(int32_t v) {
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    text_.append(digits, end);
+}
+
 void Battle::ReportHeader(const Army& I, const Army& II) {
     LineI = 4 + I.currentType + 1;
     LineII = 4 + II.currentType + 1;
@@ -558,16 +586,24 @@ void Battle::ReportHeader(const Army& I, const Army& II) {
     // report survives below this one.
     report_->clearColumns();
     report_->setLine(0, 0, "BATLLE:   SIDE I");
-    report_->setLine(0, 1, "Wizard " + report_->playerNumber(0) + " : " + report_->wizardName(0));
     report_->setLine(1, 0, "BATLLE:   SIDE II");
-    report_->setLine(1, 1, "Wizard " + report_->playerNumber(1) + " : " + report_->wizardName(1));
+    for (int column = 0; column < 2; ++column) {
+        text_.assign("Wizard ");
+        text_.append(report_->playerNumber(column));
+        text_.append(" : ");
+        text_.append(report_->wizardName(column));
+        report_->setLine(column, 1, text_);
+    }
     report_->setLine(0, 3, "ARMY:");
     report_->setLine(1, 3, "ARMY:");
     for (int column = 0; column < 2; ++column) {
         const Army& a = column == 0 ? I : II;
         for (int32_t k = 0; k <= a.currentType; ++k) {
             const Unittype& kind = a.unittypes[k];
-            report_->setLine(column, 4 + k, kind.Fullname + "      :     " + std::to_string(kind.Number));
+            text_.assign(kind.Fullname);
+            text_.append("      :     ");
+            appendNumber(kind.Number);
+            report_->setLine(column, 4 + k, text_);
         }
     }
     report_->setLine(0, LineI++, Separator);
@@ -578,25 +614,34 @@ void Battle::ReportCasualties(const Army& I, const Army& II, const std::string& 
                               const std::string& phaseName) {
     if (!report_)
         return;
-    const std::string title = "Round " + roundText + " " + phaseName + " Combat - Casualties:";
     int32_t* counters[2] = {&LineI, &LineII};
     for (int column = 0; column < 2; ++column) {
         const Army& a = column == 0 ? I : II;
         int32_t& line = *counters[column];
-        report_->setLine(column, line++, "");
-        report_->setLine(column, line++, title);
+        report_->setLine(column, line++, kEmptyLine);
+        text_.assign("Round ");
+        text_.append(roundText);
+        text_.push_back(' ');
+        text_.append(phaseName);
+        text_.append(" Combat - Casualties:");
+        report_->setLine(column, line++, text_);
         bool any = false;
         for (int32_t k = 0; k <= a.currentType; ++k) {
             const Unittype& kind = a.unittypes[k];
             if (kind.PhaseCasualties > 0) {
-                report_->setLine(column, line++,
-                                 " " + kind.Fullname + " : " + std::to_string(kind.PhaseCasualties) +
-                                     "      (Total = " + std::to_string(kind.BattleCasualties) + ")");
+                text_.assign(" ");
+                text_.append(kind.Fullname);
+                text_.append(" : ");
+                appendNumber(kind.PhaseCasualties);
+                text_.append("      (Total = ");
+                appendNumber(kind.BattleCasualties);
+                text_.push_back(')');
+                report_->setLine(column, line++, text_);
                 any = true;
             }
         }
         if (!any)
-            report_->setLine(column, line++, " None");
+            report_->setLine(column, line++, kNoneLine);
     }
     LineI = LineII = std::max(LineI, LineII);
 }
@@ -605,16 +650,19 @@ void Battle::writeKindList(int column, const Army& a, int32_t first, bool averag
     for (int32_t k = 0; k <= a.currentType; ++k) {
         const Unittype& kind = a.unittypes[k];
         const int32_t left = kind.Number - (average ? kind.SimCasualties / N : kind.LastCasualties);
-        report_->setLine(column, first + k, kind.Fullname + "    :     " + std::to_string(left));
+        text_.assign(kind.Fullname);
+        text_.append("    :     ");
+        appendNumber(left);
+        report_->setLine(column, first + k, text_);
     }
 }
 
 void Battle::ReportUnitsLeft(const Army& I, const Army& II) {
     if (!report_)
         return;
-    for (const char* text : {"", Separator.c_str(), "UNITS LEFT:"}) {
-        report_->setLine(0, LineI++, text);
-        report_->setLine(1, LineII++, text);
+    for (const std::string* text : {&kEmptyLine, &Separator, &kUnitsLeftLine}) {
+        report_->setLine(0, LineI++, *text);
+        report_->setLine(1, LineII++, *text);
     }
     writeKindList(0, I, LineI, false, 1);
     writeKindList(1, II, LineII, false, 1);
@@ -624,9 +672,9 @@ void Battle::ReportAverageLeft(const Army& I, const Army& II, int32_t N) {
     if (!report_)
         return;
     N = std::max(N, 1);
-    for (const char* text : {"", "UNITS LEFT:"}) {
-        report_->setLine(0, LineI++, text);
-        report_->setLine(1, LineII++, text);
+    for (const std::string* text : {&kEmptyLine, &kUnitsLeftLine}) {
+        report_->setLine(0, LineI++, *text);
+        report_->setLine(1, LineII++, *text);
     }
     writeKindList(0, I, LineI, true, N);
     writeKindList(1, II, LineII, true, N);

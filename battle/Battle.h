@@ -196,8 +196,13 @@ private:
     void endPhase(std::string_view name);
     void fight(Army& I, Army& II, bool sim);
     void writeKindList(int column, const Army& a, int32_t first, bool average, int32_t N);
+    void appendNumber(int32_t v);
 
     ReportColumns* report_;
+    std::string text_;  // the report line being built
+    static inline const std::string kEmptyLine;
+    static inline const std::string kNoneLine = " None";
+    static inline const std::string kUnitsLeftLine = "UNITS LEFT:";
     uint64_t state_ = 0;
     std::optional<uint64_t> fixedSeed_;
     uint64_t battlesSeeded_ = 0;
@@ -211,4 +216,9 @@ private:
     // target kind.
     std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
     std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};
+    // What the hit tables were made from: each side's last kind and its
+    // kinds' offense, ranged offense and defense.
+    bool chanceTablesMade_ = false;
+    std::array<int32_t, 2> chanceLastKind_{};
+    std::array<std::array<std::array<double, 3>, Army::maxTypes>, 2> chanceInputs_{};
 };

@@ -26,15 +26,28 @@ public:
     std::string names[2] = {"Nameless 1", "Nameless 2"};
 
     void clearColumns() override {
-        columns[0].clear();
-        columns[1].clear();
+        // The lines' buffers are kept for the next report: a report is
+        // written once per battle, and allocating every line anew would cost
+        // more than the battle itself in small armies.
+        for (auto& c : columns) {
+            for (std::string& line : c)
+                spare_.push_back(std::move(line));
+            c.clear();
+        }
     }
     void setLine(int column, int index, const std::string& text) override {
         auto& c = columns[column];
         if (index < 0)
             return;
-        if (static_cast<size_t>(index) >= c.size())
-            c.resize(static_cast<size_t>(index) + 1);
+        while (static_cast<size_t>(index) >= c.size()) {
+            if (spare_.empty()) {
+                c.emplace_back();
+            } else {
+                c.push_back(std::move(spare_.back()));
+                spare_.pop_back();
+                c.back().clear();
+            }
+        }
         c[static_cast<size_t>(index)] = text;
     }
     std::string playerNumber(int side) const override { return numbers[side]; }
@@ -45,4 +58,7 @@ public:
         const auto& c = columns[column];
         return index >= 0 && static_cast<size_t>(index) < c.size() ? c[static_cast<size_t>(index)] : empty;
     }
+
+private:
+    std::vector<std::string> spare_;
 };

@@ -744,6 +744,45 @@ TEST(BattleFight, FixedSeedRepeatsAndClockSeedVaries) {
         EXPECT_NE(reportOf(d1), reportOf(d2)) << "two engines drew the same seed, pair " << i;
 }
 
+// An engine keeps what it worked out from the kinds' values between battles;
+// kinds changed between two battles must fight as they now stand.
+TEST(BattleFight, KindsChangedBetweenBattlesFightWithTheirNewValues) {
+    auto change = [](Army& I, Army& II) {
+        KindValues strong = catalogueKind("KNI");
+        strong.Offense *= 8;
+        strong.Rangedoff = 6;
+        KindValues frail = catalogueKind("PIK");
+        frail.Defense /= 4;
+        EXPECT_TRUE(I.ApplyKind(0, strong, 15));
+        EXPECT_TRUE(II.ApplyKind(0, frail, 20));
+    };
+    auto reportText = [](const StringReport& r) {
+        std::string all;
+        for (const auto& column : r.columns)
+            for (const auto& l : column)
+                all += l + "\n";
+        return all;
+    };
+    Army I = catalogueArmy({{"KNI", 15}, {"ARC", 10}}), II = catalogueArmy({{"PIK", 20}, {"SPE", 10}});
+    Army freshI = I, freshII = II;
+    change(freshI, freshII);
+    // The reused engine's second battle has the seed of the fresh engine's
+    // first, so both fight the changed armies identically.
+    StringReport reused, fresh;
+    Battle a(&reused), b(&fresh);
+    a.setFixedSeed(7);
+    b.setFixedSeed(8);
+    fight(a, I, II);
+    change(I, II);
+    fight(a, I, II);
+    fight(b, freshI, freshII);
+    EXPECT_EQ(reportText(reused), reportText(fresh));
+    for (int32_t k = 0; k <= I.currentType; ++k)
+        EXPECT_EQ(I.unittypes[k].LastCasualties, freshI.unittypes[k].LastCasualties);
+    for (int32_t k = 0; k <= II.currentType; ++k)
+        EXPECT_EQ(II.unittypes[k].LastCasualties, freshII.unittypes[k].LastCasualties);
+}
+
 // Tiny battles take less than one tick of the processor clock, so many of
 // these start within the same tick; each must still get a seed of its own.
 TEST(BattleFight, BattlesWithinOneClockTickGetTheirOwnSeeds) {
