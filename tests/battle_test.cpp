@@ -559,6 +559,80 @@ TEST(BattlePhase, MeleePhaseEndsOnceOneSideIsGone) {
     }
 }
 
+namespace {
+
+// The general phase step by step through the named operations alone, with
+// its own engine: what the fast phase loop must reproduce draw for draw.
+void meleePhaseByOperations(Battle& p, Army& I, Army& II) {
+    I.Actor = II.Actor = -1;
+    for (;;) {
+        p.DecideTurn(I, II, "");
+        Army& S = I.Turn == 1 ? I : II;
+        Army& T = I.Turn == 1 ? II : I;
+        if (S.Lifecounter > 0)
+            ++S.Actor;
+        if (S.Actor < S.Lifecounter) {
+            Battle::ExposeBackline(T);
+            int32_t strikes = 0;
+            while (T.Lifecounter > 0) {
+                p.CounterFlag = 0;
+                const int32_t t = p.PickTarget(T);
+                p.MeleeStrike(S, S.Actor, T, t);
+                ++strikes;
+                if (T.units[t].Hitpoints == 0)
+                    killAt(T, t);
+                if (S.units[S.Actor].Hitpoints == 0) {
+                    killAt(S, S.Actor);
+                    break;
+                }
+                if (S.kindOf(S.Actor).Attacks <= strikes)
+                    break;
+            }
+            ++S.Acted;
+        }
+        if (II.Lifecounter == 0 || I.Lifecounter == 0) {
+            I.Actor = I.Lifecounter;
+            II.Actor = II.Lifecounter;
+        }
+        if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
+            break;
+    }
+}
+
+}  // namespace
+
+// Deaths, counter-strikes that kill the actor, back lines joining: the same
+// seed leaves the same armies and the generator at the same place.
+TEST(BattlePhase, MeleePhaseDrawsAsTheOperationsDo) {
+    for (uint64_t seed = 0; seed < 40; ++seed) {
+        Duel d(seed);
+        d.b.Roundcounter = 2;
+        add(d.I, kind("Swords", "F", 4, 3, 0, 2, 2), 12);
+        add(d.I, kind("Riders", "M", 6, 2, 0, 3, 3), 7);
+        add(d.I, kind("Guards", "B", 3, 5, 0, 1, 2), 5);
+        add(d.II, kind("Spears", "F", 3, 4, 0, 1, 2), 15);
+        add(d.II, kind("Ogres", "G", 9, 1, 0, 2, 4), 4);
+        add(d.II, kind("Archers", "R", 1, 1, 3, 1, 1), 6);
+        add(d.II, kind("Reserve", "B", 2, 2, 0, 1, 1), 3);
+        d.prepare();
+        Army I = d.I, II = d.II;
+        Battle p;
+        p.Seed(seed);
+        d.b.MeleePhase(d.I, d.II);
+        meleePhaseByOperations(p, I, II);
+        for (auto [fast, slow] : {std::pair{&d.I, &I}, std::pair{&d.II, &II}}) {
+            ASSERT_EQ(fast->Lifecounter, slow->Lifecounter) << seed;
+            for (int32_t i = 0; i < fast->currentSize; ++i) {
+                EXPECT_EQ(fast->units[i].Typeindex, slow->units[i].Typeindex) << seed << " unit " << i;
+                EXPECT_EQ(fast->units[i].Hitpoints, slow->units[i].Hitpoints) << seed << " unit " << i;
+                EXPECT_EQ(fast->units[i].Retaliations, slow->units[i].Retaliations) << seed << " unit " << i;
+            }
+        }
+        EXPECT_EQ(d.b.strikeCount, p.strikeCount) << seed;
+        EXPECT_EQ(d.b.Random(1 << 30), p.Random(1 << 30)) << seed;
+    }
+}
+
 // ---- Battles ------------------------------------------------------------------------------
 
 namespace {
