@@ -8,6 +8,7 @@
 #include "Abbreviations.h"
 #include "Simulator.h"
 #include "army/Army.h"
+#include "files/DialogInteger.h"
 
 namespace {
 const QString restingMessage = QStringLiteral("Errors and messages appear here");
@@ -37,11 +38,8 @@ bool atLeastZero(const QString& t) {
 
 // Player numbers compared as numbers: a text that is not one equals nothing.
 bool sameNumber(const QString& a, const QString& b) {
-    try {
-        return StrToInt(a) == StrToInt(b);
-    } catch (const ConversionError&) {
-        return false;
-    }
+    const std::optional<int> x = DialogInteger(a);
+    return x && x == DialogInteger(b);
 }
 }  // namespace
 
