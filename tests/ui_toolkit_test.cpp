@@ -1,9 +1,12 @@
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "UiTestSupport.h"
+#include "ui/LongWork.h"
 #include "ui/Toolkit.h"
 
 using namespace ui_test;
@@ -289,6 +292,46 @@ private slots:
         QVERIFY(wentOn);
         QCOMPARE(seen, QStringLiteral("'ID' is not a valid integer value"));
         QVERIFY(!activeModal());
+    }
+
+    // Long work that fails after its progress window showed: the error
+    // reaches the caller, and the window is gone and input flows again
+    // (a filter left behind would leave the program deaf).
+    void longWorkFailure() {
+        CountingForm owner(QStringLiteral("owner"));
+        owner.show();
+        LongWork work(&owner, QStringLiteral("progress"), QStringLiteral("Working"));
+        QString shown;
+        int barMaximum = -1;
+        auto* poll = new QTimer(&owner);
+        connect(poll, &QTimer::timeout, [&] {
+            if (work.window->isVisible()) {
+                shown = work.text->text();
+                barMaximum = work.bar->maximum();
+            }
+        });
+        poll->start(10);
+        QString error;
+        try {
+            work.run([](LongWork::Control& control) {
+                control.report(3, 7, QStringLiteral("Numbers tried: 3"));
+                std::this_thread::sleep_for(std::chrono::milliseconds(800));
+                throw std::runtime_error("no luck");
+            });
+        } catch (const std::runtime_error& e) {
+            error = QString::fromLatin1(e.what());
+        }
+        QCOMPARE(error, QStringLiteral("no luck"));
+        QCOMPARE(shown, QStringLiteral("Numbers tried: 3"));
+        QCOMPARE(barMaximum, 7);
+        QVERIFY(!work.running());
+        QVERIFY(!work.window->isVisible());
+        auto* button = MakeButton(QStringLiteral("after"), StandardButton::Ok, &owner);
+        button->show();
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(clicks, 1);
     }
 };
 

@@ -1,18 +1,11 @@
 #include "Battlesim.h"
 
-#include <QApplication>
-#include <QEventLoop>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QProgressBar>
-#include <QThread>
-#include <QTimer>
 #include <algorithm>
-#include <exception>
 #include <limits>
-#include <memory>
 #include <optional>
 
+#include "LongWork.h"
 #include "Results.h"
 #include "Simulator.h"
 #include "battle/Simulation.h"
@@ -20,9 +13,6 @@
 namespace {
 const QString RestingMessage = QStringLiteral("Errors and Messages appear here");
 const QString DefaultAmount = QStringLiteral("10");
-// A simulation quicker than this shows no progress window.
-constexpr int ProgressDelayMs = 500;
-constexpr int ProgressRefreshMs = 50;
 
 // Clears the loss totals of every kind once the result is written, and also
 // when a simulation breaks off, so the next one starts from nothing.
@@ -51,35 +41,6 @@ void setSimCasualties(Army& army, const SideResult& side) {
             static_cast<int32_t>(std::min<int64_t>(side.casualties[k], std::numeric_limits<int32_t>::max()));
 }
 
-QString Duration(qint64 ms) {
-    const qint64 s = (ms + 500) / 1000;
-    if (s >= 3600)
-        return QStringLiteral("%1:%2:%3")
-            .arg(s / 3600)
-            .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-            .arg(s % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
-bool IsUserInput(QEvent::Type type) {
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-        return true;
-    default:
-        return false;
-    }
-}
 }  // namespace
 
 TBatsim::TBatsim(QWidget* parent)
@@ -139,37 +100,24 @@ TBatsim::TBatsim(QWidget* parent)
     tabOrder().set({Amount, simrun, Simmes1, BitBtn1, batllesimhelp});
 
     // The progress window of a long simulation, modal over the dialog.
-    SimulationProgress = new QDialog(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    SimulationProgress->setObjectName(QStringLiteral("SimulationProgress"));
-    SimulationProgress->setWindowTitle(QStringLiteral("Simulation running"));
-    SimulationProgress->setWindowModality(Qt::ApplicationModal);
-    SimulationProgress->setFixedSize(340, 150);
-    SetBackground(SimulationProgress, Palette::olive);
-    progressRuns = MakeLabel(QStringLiteral("progressRuns"), QString(), SimulationProgress, true);
-    progressRuns->setGeometry(16, 12, 308, 24);
-    progressTime = MakeLabel(QStringLiteral("progressTime"), QString(), SimulationProgress);
-    progressTime->setGeometry(16, 38, 308, 24);
-    progressBar = new QProgressBar(SimulationProgress);
-    progressBar->setObjectName(QStringLiteral("progressBar"));
-    progressBar->setGeometry(16, 68, 308, 24);
-    cancelSimulation = MakeButton(QStringLiteral("cancelSimulation"), StandardButton::Cancel, SimulationProgress);
-    cancelSimulation->setGeometry(122, 104, 95, 32);
-    cancelSimulation->setDefault(true);
-    connect(cancelSimulation, &QPushButton::clicked, this, &TBatsim::cancelRun);
-    // Closing the progress window by other means cancels too.
-    connect(SimulationProgress, &QDialog::rejected, this, &TBatsim::cancelRun);
+    work_ = new LongWork(this, QStringLiteral("SimulationProgress"), QStringLiteral("Simulation running"));
+    SimulationProgress = work_->window;
+    progressRuns = work_->text;
+    progressRuns->setObjectName(QStringLiteral("progressRuns"));
+    progressTime = work_->time;
+    progressBar = work_->bar;
+    cancelSimulation = work_->cancelButton;
+    cancelSimulation->setObjectName(QStringLiteral("cancelSimulation"));
 }
 
-bool TBatsim::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate && returnLoop_)
-        returnLoop_->quit();
-    return Form::event(event);
+bool TBatsim::simulationRunning() const {
+    return work_->running();
 }
 
 void TBatsim::FormActivate() {
     // The progress window is part of the run, not a window shown over the
     // dialog: coming back from it is no return in the dialog's sense.
-    if (quietActivation_)
+    if (work_->running())
         return;
     Simmes1->setText(RestingMessage);
     Amount->setText(DefaultAmount);
@@ -197,93 +145,33 @@ void TBatsim::AmountExit() {
 }
 
 void TBatsim::simrunClick() {
-    if (running_)
+    if (work_->running())
         return;
     Army& army1 = Mainform->PlayerArmy1;
     Army& army2 = Mainform->PlayerArmy2;
     Battle& engine = Mainform->engine;
     SimulationOptions options;
     options.runs = StrToInt(Amount->text());
-    options.cancel = &cancel_;
-    options.progress = [this](int32_t done) { runsDone_.store(done, std::memory_order_relaxed); };
     options.afterRun = afterRunHook;
 
     SimulationResult result;
-    std::exception_ptr error;
     // The loss totals are cleared once the result is written, before it
     // shows, and whichever way the run ends.
     ClearedSimCasualties clearAfterwards(army1, army2);
-    {
-        running_ = true;
-        quietActivation_ = true;
-        closeAfterRun_ = false;
-        runCount_ = options.runs;
-        cancel_.store(false);
-        runsDone_.store(0);
-        clock_.start();
-        auto busy = std::make_optional<WaitCursor>();
-        // While the runs are fought, input to any window but the progress
-        // window is dropped: a simulation lets no other command start.
-        qApp->installEventFilter(this);
-
-        // The workers fight copies: the main window's armies stay as they are
-        // whatever happens to the run.
-        QEventLoop loop;
-        std::unique_ptr<QThread> worker(
-            QThread::create([&result, &error, &options, I = army1, II = army2] {
-                try {
-                    result = Simulate(I, II, options);
-                } catch (...) {
-                    error = std::current_exception();
-                }
-            }));
-        connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-        QTimer showTimer;
-        showTimer.setSingleShot(true);
-        connect(&showTimer, &QTimer::timeout, this, [&] {
-            busy.reset();
-            showProgress();
-        });
-        QTimer refresh;
-        connect(&refresh, &QTimer::timeout, this, [this] {
-            if (SimulationProgress->isVisible())
-                updateProgress();
-        });
-        worker->start();
-        showTimer.start(ProgressDelayMs);
-        refresh.start(ProgressRefreshMs);
-        loop.exec();
-        // The loop also ends when the application quits: the runs stop then.
-        if (!worker->isFinished())
-            cancel_.store(true);
-        worker->wait();
-
-        refresh.stop();
-        showTimer.stop();
-        if (SimulationProgress->isVisible()) {
-            SimulationProgress->hide();
-            // Back to the dialog before anything else shows, so the results
-            // window returns to it when closed, as after a quick run.
-            if (!closeAfterRun_ && !isActiveWindow()) {
-                QEventLoop back;
-                returnLoop_ = &back;
-                activateWindow();
-                QTimer::singleShot(300, &back, &QEventLoop::quit);
-                back.exec();
-                returnLoop_ = nullptr;
-            }
-        }
-        qApp->removeEventFilter(this);
-        running_ = false;
-        quietActivation_ = false;
-    }
-    if (error)
-        std::rethrow_exception(error);
-
-    if (cancel_.load() || result.cancelled) {
+    // The workers fight copies: the main window's armies stay as they are
+    // whatever happens to the run.
+    const bool finished = work_->run([&result, options, I = army1, II = army2](LongWork::Control& control) mutable {
+        options.cancel = control.cancelFlag();
+        options.progress = [&control, runs = options.runs](int32_t done) {
+            control.report(done, runs, QStringLiteral("Battles fought: %1 of %2").arg(done).arg(runs));
+        };
+        options.progress(0);
+        result = Simulate(I, II, options);
+    });
+    if (!finished || result.cancelled) {
         Simmes1->setText(QStringLiteral("Simulation cancelled"));
-        if (closeAfterRun_)
-            Form::done(closeResult_);
+        if (const std::optional<int> closed = work_->deferredClose())
+            Form::done(*closed);
         return;
     }
 
@@ -304,56 +192,6 @@ void TBatsim::simrunClick() {
 }
 
 void TBatsim::done(int result) {
-    if (running_) {
-        closeAfterRun_ = true;
-        closeResult_ = result;
-        cancelRun();
-        return;
-    }
-    Form::done(result);
-}
-
-void TBatsim::cancelRun() {
-    if (!running_ || cancel_.load())
-        return;
-    cancel_.store(true);
-    cancelSimulation->setEnabled(false);
-    progressTime->setText(QStringLiteral("Stopping after the battles under way..."));
-}
-
-void TBatsim::showProgress() {
-    cancelSimulation->setEnabled(!cancel_.load());
-    progressBar->setRange(0, std::max(runCount_, 1));
-    updateProgress();
-    SimulationProgress->show();
-    SimulationProgress->raise();
-    SimulationProgress->activateWindow();
-    cancelSimulation->setFocus();
-}
-
-void TBatsim::updateProgress() {
-    const int done = std::min(runsDone_.load(std::memory_order_relaxed), runCount_);
-    progressRuns->setText(QStringLiteral("Battles fought: %1 of %2").arg(done).arg(runCount_));
-    progressBar->setValue(done);
-    if (cancel_.load())
-        return;
-    const qint64 elapsed = clock_.elapsed();
-    const QString left = done > 0 ? QStringLiteral("about ") + Duration(elapsed * (runCount_ - done) / done)
-                                  : QStringLiteral("estimating...");
-    progressTime->setText(QStringLiteral("Time elapsed: %1     Time left: %2").arg(Duration(elapsed), left));
-}
-
-bool TBatsim::eventFilter(QObject* watched, QEvent* event) {
-    if (!running_ || !IsUserInput(event->type()))
-        return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget)
-        return false;
-    if (widget->window() == SimulationProgress)
-        return false;
-    // Esc closes the dialog, which cancels the runs first.
-    if (widget->window() == this && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
-        return false;
-    return true;
+    if (!work_->deferClose(result))
+        Form::done(result);
 }

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <atomic>
 #include <functional>
 
 #include "Toolkit.h"
 
-class QEventLoop;
+class LongWork;
 class QLabel;
 class QProgressBar;
 
@@ -41,7 +39,7 @@ public:
 
     // 1 while the text of Amount is a legal run count.
     int amountLegal() const { return amountLegal_; }
-    bool simulationRunning() const { return running_; }
+    bool simulationRunning() const;
 
     // Called by the workers after every run, from several threads at once;
     // tests use it to pace a simulation.
@@ -52,22 +50,8 @@ public:
 
 protected:
     void FormActivate() override;
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void cancelRun();
-    void showProgress();
-    void updateProgress();
-
     int amountLegal_ = 1;
-    bool running_ = false;
-    bool quietActivation_ = false;
-    bool closeAfterRun_ = false;
-    QEventLoop* returnLoop_ = nullptr;
-    int closeResult_ = 0;
-    int runCount_ = 0;
-    std::atomic<bool> cancel_{false};
-    std::atomic<int> runsDone_{0};
-    QElapsedTimer clock_;
+    LongWork* work_;
 };
