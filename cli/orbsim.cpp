@@ -1,21 +1,23 @@
 // orbsim: fights the battle of an army file many times, or once with its
 // full report, and prints the result as the results window would read.
 
+#include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "battle/Battle.h"
@@ -25,26 +27,17 @@
 
 namespace {
 
-constexpr const char* Usage = "usage: orbsim ARMIES.json [--runs N] [--seed S] [--threads T] [--report] [--json]";
 // Each run keeps a few words of results until the end; this keeps a typo
 // of a few extra digits from exhausting memory.
 constexpr int64_t MaxRuns = 10'000'000;
 // The report's left column is this wide unless a line needs more.
 constexpr size_t ColumnWidth = 46;
 
-constexpr const char* Help =
+constexpr const char* HelpIntro =
     "Fights the battle of an army file (two players' armies, as saved by the\n"
     "simulator) many times on all cores and prints the averaged result the way\n"
     "the results window shows it, then each side's chance to win and the spread\n"
-    "of the units left per kind.\n"
-    "\n"
-    "  --runs N     battles to fight (default 10; 1 to 10000000)\n"
-    "  --seed S     fixed seed (0 to 18446744073709551615); with --threads 1 the\n"
-    "               output is the same every time\n"
-    "  --threads T  worker threads (default: one per core)\n"
-    "  --report     fight one battle and print its full report instead\n"
-    "  --json       print one JSON object instead of text\n"
-    "  --help       print this help\n";
+    "of the units left per kind.\n";
 
 struct Options {
     QString file;
@@ -57,102 +50,143 @@ struct Options {
     bool json = false;
 };
 
-enum class Parsed { Run, Help, Error };
-
-// Plain decimal digits only: "1e3", "+5", " 5" or "0x10" are refused rather
-// than read as something the user may not have meant.
-std::optional<uint64_t> parseUnsigned(std::string_view text) {
-    if (text.empty() || text.size() > 20)
-        return std::nullopt;
+// Plain decimal digits only (from_chars takes no sign or blank): "1e3", "+5",
+// " 5" or "0x10" are refused rather than read as something the user may not
+// have meant.
+std::optional<uint64_t> parseUnsigned(const QString& text) {
+    const QByteArray digits = text.toLatin1();
+    const char* end = digits.constData() + digits.size();
     uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (value > (std::numeric_limits<uint64_t>::max() - digit) / 10)
-            return std::nullopt;
-        value = value * 10 + digit;
-    }
+    const auto [stop, error] = std::from_chars(digits.constData(), end, value);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
     return value;
 }
 
+// One command-line option: its names (the first is shown), the name of its
+// value (none for a switch), its help, and how its value is read into the
+// options. read returns the error to show, or nothing.
+struct OptionSpec {
+    QStringList names;
+    QString valueName;
+    const char* help;
+    std::function<std::optional<std::string>(Options&, const QString&)> read;
+};
+
+std::string refusal(const char* option, const std::string& rule, const QString& value) {
+    return std::string(option) + " must be " + rule + ", not \"" + value.toStdString() + "\"";
+}
+
+const std::vector<OptionSpec>& optionTable() {
+    static const std::vector<OptionSpec> table = {
+        {{"runs"}, "N", "battles to fight (default 10; 1 to 10000000)",
+         [](Options& o, const QString& v) -> std::optional<std::string> {
+             const std::optional<uint64_t> n = parseUnsigned(v);
+             if (!n || *n < 1 || *n > static_cast<uint64_t>(MaxRuns))
+                 return refusal("--runs", "a whole number from 1 to " + std::to_string(MaxRuns), v);
+             o.runs = static_cast<int32_t>(*n);
+             o.runsGiven = true;
+             return std::nullopt;
+         }},
+        {{"seed"}, "S", "fixed seed (0 to 18446744073709551615); with --threads 1 the\noutput is the same every time",
+         [](Options& o, const QString& v) -> std::optional<std::string> {
+             o.seed = parseUnsigned(v);
+             if (!o.seed)
+                 return refusal("--seed", "a whole number from 0 to 18446744073709551615", v);
+             return std::nullopt;
+         }},
+        {{"threads"}, "T", "worker threads (default: one per core)",
+         [](Options& o, const QString& v) -> std::optional<std::string> {
+             const std::optional<uint64_t> n = parseUnsigned(v);
+             if (!n || *n < 1 || *n > static_cast<uint64_t>(std::numeric_limits<int>::max()))
+                 return refusal("--threads", "a whole number of 1 or more", v);
+             o.threads = static_cast<int>(*n);
+             o.threadsGiven = true;
+             return std::nullopt;
+         }},
+        {{"report"}, {}, "fight one battle and print its full report instead",
+         [](Options& o, const QString&) -> std::optional<std::string> {
+             o.report = true;
+             return std::nullopt;
+         }},
+        {{"json"}, {}, "print one JSON object instead of text",
+         [](Options& o, const QString&) -> std::optional<std::string> {
+             o.json = true;
+             return std::nullopt;
+         }},
+        {{"help", "h"}, {}, "print this help", nullptr},
+    };
+    return table;
+}
+
+std::string usage() {
+    std::string text = "usage: orbsim ARMIES.json";
+    for (const OptionSpec& spec : optionTable())
+        if (spec.read)
+            text += " [--" + spec.names[0].toStdString() +
+                    (spec.valueName.isEmpty() ? "" : " " + spec.valueName.toStdString()) + "]";
+    return text;
+}
+
+std::string help() {
+    std::vector<std::string> heads;
+    size_t width = 0;
+    for (const OptionSpec& spec : optionTable()) {
+        heads.push_back("--" + spec.names[0].toStdString() +
+                        (spec.valueName.isEmpty() ? "" : " " + spec.valueName.toStdString()));
+        width = std::max(width, heads.back().size());
+    }
+    std::string text = usage() + "\n\n" + HelpIntro + "\n";
+    for (size_t i = 0; i < heads.size(); ++i) {
+        std::string lines = optionTable()[i].help;
+        for (size_t at = lines.find('\n'); at != std::string::npos; at = lines.find('\n', at + 1))
+            lines.insert(at + 1, width + 4, ' ');
+        text += "  " + heads[i] + std::string(width - heads[i].size() + 2, ' ') + lines + "\n";
+    }
+    return text;
+}
+
+enum class Parsed { Run, Help, Error };
+
 Parsed parseArguments(int argc, char** argv, Options* options, std::string* error) {
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            files.push_back(arg);
+    QCommandLineParser parser;
+    for (const OptionSpec& spec : optionTable())
+        parser.addOption(QCommandLineOption(spec.names, QString::fromUtf8(spec.help), spec.valueName));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(QStringLiteral("help")))
+        return Parsed::Help;
+    if (!parsed) {
+        const QStringList unknown = parser.unknownOptionNames();
+        *error = unknown.isEmpty() ? parser.errorText().toStdString()
+                                   : "unknown option " + std::string(unknown[0].size() == 1 ? "-" : "--") +
+                                         unknown[0].toStdString();
+        return Parsed::Error;
+    }
+    for (const OptionSpec& spec : optionTable()) {
+        if (!spec.read || !parser.isSet(spec.names[0]))
             continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h")
-            return Parsed::Help;
-        if (arg == "--report") {
-            options->report = true;
-            continue;
-        }
-        if (arg == "--json") {
-            options->json = true;
-            continue;
-        }
-        // Options with a value take it as the next argument or after "=".
-        std::string name = arg;
-        std::optional<std::string> value;
-        if (const size_t eq = arg.find('='); eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        if (name != "--runs" && name != "--seed" && name != "--threads") {
-            *error = "unknown option " + name;
+        if (std::optional<std::string> refused = spec.read(*options, parser.value(spec.names[0]))) {
+            *error = *refused;
             return Parsed::Error;
         }
-        if (!value) {
-            if (i + 1 >= argc) {
-                *error = name + " needs a value";
-                return Parsed::Error;
-            }
-            value = argv[++i];
-        }
-        const std::optional<uint64_t> number = parseUnsigned(*value);
-        if (name == "--runs") {
-            if (!number || *number < 1 || *number > static_cast<uint64_t>(MaxRuns)) {
-                *error = "--runs must be a whole number from 1 to " + std::to_string(MaxRuns) + ", not \"" + *value + "\"";
-                return Parsed::Error;
-            }
-            options->runs = static_cast<int32_t>(*number);
-            options->runsGiven = true;
-        } else if (name == "--threads") {
-            if (!number || *number < 1 || *number > static_cast<uint64_t>(std::numeric_limits<int>::max())) {
-                *error = "--threads must be a whole number of 1 or more, not \"" + *value + "\"";
-                return Parsed::Error;
-            }
-            options->threads = static_cast<int>(*number);
-            options->threadsGiven = true;
-        } else {
-            if (!number) {
-                *error = "--seed must be a whole number from 0 to 18446744073709551615, not \"" + *value + "\"";
-                return Parsed::Error;
-            }
-            options->seed = *number;
-        }
     }
-    if (files.empty()) {
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
         *error = "no army file given";
         return Parsed::Error;
     }
     if (files.size() > 1) {
-        *error = "one army file only; also given: \"" + files[1] + "\"";
+        *error = "one army file only; also given: \"" + files[1].toStdString() + "\"";
         return Parsed::Error;
     }
     if (options->report && (options->runsGiven || options->threadsGiven)) {
         *error = "--report fights a single battle; --runs and --threads do not apply to it";
         return Parsed::Error;
     }
-    options->file = QString::fromLocal8Bit(files[0].c_str());
+    options->file = files[0];
     return Parsed::Run;
 }
 
@@ -390,10 +424,10 @@ int main(int argc, char** argv) {
     std::string error;
     switch (parseArguments(argc, argv, &options, &error)) {
     case Parsed::Help:
-        std::printf("%s\n\n%s", Usage, Help);
+        std::fputs(help().c_str(), stdout);
         return 0;
     case Parsed::Error:
-        std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), Usage);
+        std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), usage().c_str());
         return 2;
     case Parsed::Run:
         break;
