@@ -66,16 +66,8 @@ void Army::Rebuild() {
             front += n;
         kind.PhaseCasualties = 0;
         kind.BattleCasualties = 0;
-        if (kind.Position == "R")
-            NumberR += kind.Number;
-        else if (kind.Position == "G")
-            NumberG += kind.Number;
-        else if (kind.Position == "F")
-            NumberF += kind.Number;
-        else if (isB)
-            NumberB += kind.Number;
-        else if (kind.Position == "M")
-            NumberM += kind.Number;
+        if (int32_t* counter = headCounter(kind.Position))
+            *counter += kind.Number;
         if (kind.Rangedoff > 0 && kind.Position != "R")
             NumberR += kind.Number;
     }
@@ -84,6 +76,23 @@ void Army::Rebuild() {
     for (int32_t i = front; i <= back; ++i)
         units[i].Retaliations = 0;
     SizeMinusB = currentSize - NumberB;
+}
+
+KindValues valuesOf(const Unittype& kind) {
+    return {kind.Fullname, kind.Abbreviation, kind.Position, kind.Type, kind.Offense,
+            kind.Defense,  kind.Rangedoff,    kind.Attacks,  kind.Hitpoints};
+}
+
+void setValues(Unittype& kind, const KindValues& v) {
+    kind.Fullname = v.Fullname;
+    kind.Abbreviation = v.Abbreviation;
+    kind.Position = v.Position;
+    kind.Type = v.Type;
+    kind.Offense = v.Offense;
+    kind.Defense = v.Defense;
+    kind.Rangedoff = v.Rangedoff;
+    kind.Attacks = v.Attacks;
+    kind.Hitpoints = v.Hitpoints;
 }
 
 int32_t Army::kindCount() const {
@@ -109,17 +118,11 @@ Army::AddResult Army::AddKind(const KindValues& v, int32_t n, int32_t* kindIndex
     currentType = k;
 
     Unittype& kind = unittypes[k];
+    setValues(kind, v);
     // An empty name would make the slot look free to the next add.
-    kind.Fullname = v.Fullname.empty() ? "Nameless Unit" : v.Fullname;
+    if (kind.Fullname.empty())
+        kind.Fullname = "Nameless Unit";
     kind.Number = n;
-    kind.Abbreviation = v.Abbreviation;
-    kind.Offense = v.Offense;
-    kind.Defense = v.Defense;
-    kind.Rangedoff = v.Rangedoff;
-    kind.Attacks = v.Attacks;
-    kind.Hitpoints = v.Hitpoints;
-    kind.Position = v.Position;
-    kind.Type = v.Type;
 
     for (int32_t i = currentSize; i < currentSize + n; ++i)
         fillUnit(i, k);
@@ -127,16 +130,8 @@ Army::AddResult Army::AddKind(const KindValues& v, int32_t n, int32_t* kindIndex
     if (v.Position != "B")
         SizeMinusB += n;
 
-    if (v.Position == "B")
-        NumberB += n;
-    else if (v.Position == "F")
-        NumberF += n;
-    else if (v.Position == "G")
-        NumberG += n;
-    else if (v.Position == "R")
-        NumberR += n;
-    else if (v.Position == "M")
-        NumberM += n;
+    if (int32_t* counter = headCounter(v.Position))
+        *counter += n;
     if (v.Rangedoff > 0 && v.Position != "R")
         NumberR += n;
 
@@ -158,15 +153,10 @@ bool Army::ApplyKind(int32_t k, const KindValues& v, int32_t n) {
     if (numberChange > 0)
         while (currentSize + numberChange > maxSize)
             Grow(numberChange);
+    KindValues kept = v;
+    kept.Abbreviation = kind.Abbreviation;
+    setValues(kind, kept);
     kind.Number = n;
-    kind.Position = v.Position;
-    kind.Offense = v.Offense;
-    kind.Defense = v.Defense;
-    kind.Rangedoff = v.Rangedoff;
-    kind.Attacks = v.Attacks;
-    kind.Hitpoints = v.Hitpoints;
-    kind.Type = v.Type;
-    kind.Fullname = v.Fullname;
     currentSize += numberChange;
     Rebuild();
     return true;
@@ -181,17 +171,8 @@ bool Army::RemoveKind(int32_t k) {
         // With every slot in use there is no free slot behind the last kind:
         // it takes the values of a default kind instead.
         const Unittype next = j + 1 < maxTypes ? unittypes[j + 1] : Unittype{};
-        Unittype& kind = unittypes[j];
-        kind.Abbreviation = next.Abbreviation;
-        kind.Fullname = next.Fullname;
-        kind.Number = next.Number;
-        kind.Position = next.Position;
-        kind.Type = next.Type;
-        kind.Offense = next.Offense;
-        kind.Defense = next.Defense;
-        kind.Rangedoff = next.Rangedoff;
-        kind.Attacks = next.Attacks;
-        kind.Hitpoints = next.Hitpoints;
+        setValues(unittypes[j], valuesOf(next));
+        unittypes[j].Number = next.Number;
     }
     if (L > 0)
         currentType = L - 1;
@@ -208,7 +189,9 @@ std::string Army::checkInvariants() const {
         return "currentType out of range";
     int64_t sum = 0;
     std::array<int32_t, maxTypes> perKind{};
-    int32_t f = 0, r = 0, m = 0, g = 0, b = 0;
+    struct {
+        int32_t NumberF = 0, NumberR = 0, NumberM = 0, NumberG = 0, NumberB = 0;
+    } counted;
     for (int32_t k = 0; k < maxTypes; ++k) {
         const Unittype& kind = unittypes[k];
         if (k > currentType) {
@@ -236,25 +219,21 @@ std::string Army::checkInvariants() const {
         if (u.Retaliations != 0)
             return "unit " + std::to_string(i) + " has counter-strikes left over";
         const std::string& p = kind.Position;
-        if (p == "B") {
+        if (p == "B")
             seenB = true;
-            ++b;
-        } else {
-            if (seenB)
-                return "unit " + std::to_string(i) + " stands behind the back line";
-            f += p == "F";
-            r += p == "R";
-            m += p == "M";
-            g += p == "G";
-        }
+        else if (seenB)
+            return "unit " + std::to_string(i) + " stands behind the back line";
+        if (int32_t* counter = headCounter(counted, p))
+            ++*counter;
         if (kind.Rangedoff > 0 && p != "R")
-            ++r;
+            ++counted.NumberR;
     }
     for (int32_t k = 0; k <= currentType; ++k)
         if (perKind[k] != unittypes[k].Number)
             return "kind " + std::to_string(k) + " has " + std::to_string(perKind[k]) + " units, not " +
                    std::to_string(unittypes[k].Number);
-    if (f != NumberF || r != NumberR || m != NumberM || g != NumberG || b != NumberB)
+    if (counted.NumberF != NumberF || counted.NumberR != NumberR || counted.NumberM != NumberM ||
+        counted.NumberG != NumberG || counted.NumberB != NumberB)
         return "position counters disagree with the units";
     if (SizeMinusB + NumberB != currentSize)
         return "SizeMinusB + NumberB differs from currentSize";

@@ -45,6 +45,25 @@ public:
     void Partition(int32_t lo, int32_t hi, std::string_view code);
     void Rebuild();
 
+    // The head counter of a position text ("F", "R", "M", "G", "B"), in an
+    // army or in any record of the same five counters; nullptr for any other
+    // text.
+    template <class Counts>
+    static auto headCounter(Counts& counts, std::string_view position) -> decltype(&counts.NumberF) {
+        if (position == "F")
+            return &counts.NumberF;
+        if (position == "R")
+            return &counts.NumberR;
+        if (position == "M")
+            return &counts.NumberM;
+        if (position == "G")
+            return &counts.NumberG;
+        if (position == "B")
+            return &counts.NumberB;
+        return nullptr;
+    }
+    int32_t* headCounter(std::string_view position) { return headCounter(*this, position); }
+
     // The kind a soldier belongs to, whose values it carries.
     const Unittype& kindOf(int32_t unitIndex) const { return unittypes[units[unitIndex].Typeindex]; }
 

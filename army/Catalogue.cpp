@@ -120,16 +120,7 @@ const CatalogueRow* find(std::string_view text) {
 }
 
 KindValues values(const CatalogueRow& row) {
-    KindValues v;
-    v.Fullname = std::string(row.Fullname);
-    v.Abbreviation = std::string(row.Abbreviation);
-    v.Position = std::string(row.Position);
-    v.Type = std::string(row.Type);
-    v.Offense = row.Offense;
-    v.Defense = row.Defense;
-    v.Rangedoff = row.Rangedoff;
-    v.Attacks = row.Attacks;
-    v.Hitpoints = row.Hitpoints;
-    return v;
+    return {std::string(row.Fullname), std::string(row.Abbreviation), std::string(row.Position), std::string(row.Type),
+            double(row.Offense), double(row.Defense), double(row.Rangedoff), row.Attacks, row.Hitpoints};
 }
 }  // namespace Unitcatalogue

@@ -43,3 +43,8 @@ struct KindValues {
     int32_t Attacks = 0;
     int32_t Hitpoints = 0;
 };
+
+// A kind's values: read from it, and given to it. The head count and the
+// casualty counters are no values and stay as they are.
+KindValues valuesOf(const Unittype& kind);
+void setValues(Unittype& kind, const KindValues& values);

@@ -60,22 +60,12 @@ void Battle::PrepareLine(Army& army) {
     }
 }
 
-int32_t* Battle::positionCounter(Army& army, Pos p, int32_t* none) {
-    switch (p) {
-    case PosF: return &army.NumberF;
-    case PosM: return &army.NumberM;
-    case PosR: return &army.NumberR;
-    case PosG: return &army.NumberG;
-    case PosB: return &army.NumberB;
-    default: return none;
-    }
-}
-
 void Battle::UnitKilled(Army& army, int32_t i) {
     Unittype& kind = army.unittypes[army.units[i].Typeindex];
     const Pos p = posCode(kind.Position);
     int32_t none = 0;
-    bookDeath(army, kind, positionCounter(army, p, &none), kind.Rangedoff > 0 && p != PosR, 1, army.Lifecounter);
+    int32_t* counter = army.headCounter(kind.Position);
+    bookDeath(army, kind, counter ? counter : &none, kind.Rangedoff > 0 && p != PosR, 1, army.Lifecounter);
 }
 
 void Battle::ExposeBackline(Army& army) {
@@ -148,7 +138,8 @@ void Battle::bind(Army& I, Army& II) {
             side.pos[k] = posCode(kind.Position);
             side.shoots[k] = kind.Rangedoff > 0;
             side.attacks[k] = kind.Attacks;
-            side.counter[k] = positionCounter(*side.army, static_cast<Pos>(side.pos[k]), &side.noCounter);
+            int32_t* counter = side.army->headCounter(kind.Position);
+            side.counter[k] = counter ? counter : &side.noCounter;
             side.extraR[k] = side.shoots[k] && side.pos[k] != PosR;
         }
         side.actors.assign(static_cast<size_t>(a.maxSize) / 64 + 1, 0);

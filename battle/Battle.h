@@ -149,7 +149,6 @@ private:
         const uint32_t x = next();
         return static_cast<int32_t>(static_cast<size_t>(n) < recip_.size() ? below(x, n) : x % static_cast<uint32_t>(n));
     }
-    static int32_t* positionCounter(Army& army, Pos p, int32_t* none);
     // What one death (d = 1; none for d = 0) takes off the army's counters;
     // line is its Lifecounter, and the new one is returned.
     static int32_t bookDeath(Army& a, Unittype& kind, int32_t* positionCount, int32_t extraR, int32_t d,

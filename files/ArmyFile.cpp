@@ -220,15 +220,7 @@ PlayerSetup SetupFromArmy(const Army& army, const QString& number, const QString
         if (t.Fullname.empty())
             continue;  // a free slot (only kind 0 of an empty army)
         KindSetup kind;
-        kind.values.Fullname = t.Fullname;
-        kind.values.Abbreviation = t.Abbreviation;
-        kind.values.Position = t.Position;
-        kind.values.Type = t.Type;
-        kind.values.Offense = t.Offense;
-        kind.values.Defense = t.Defense;
-        kind.values.Rangedoff = t.Rangedoff;
-        kind.values.Attacks = t.Attacks;
-        kind.values.Hitpoints = t.Hitpoints;
+        kind.values = valuesOf(t);
         kind.number = t.Number;
         player.kinds.push_back(std::move(kind));
     }
