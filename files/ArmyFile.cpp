@@ -10,9 +10,10 @@
 #include <cmath>
 #include <optional>
 
-#include "DialogInteger.h"
+#include "rules/DialogRules.h"
 
 namespace armyfile {
+using namespace dialogrules;
 
 namespace {
 
@@ -158,8 +159,8 @@ private:
         if (!kinds.isArray())
             failField("kinds", QStringLiteral("must be a list of kinds"));
         const QJsonArray list = kinds.toArray();
-        if (list.size() > Army::maxTypes)
-            failField("kinds", QStringLiteral("holds %1 kinds; an army holds at most %2").arg(list.size()).arg(Army::maxTypes));
+        if (list.size() > MaxKinds)
+            failField("kinds", QStringLiteral("holds %1 kinds; an army holds at most %2").arg(list.size()).arg(MaxKinds));
 
         const QString playerWhere = where_;
         for (qsizetype k = 0; k < list.size(); ++k) {

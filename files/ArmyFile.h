@@ -18,12 +18,6 @@ namespace armyfile {
 inline constexpr const char* Format = "orb-battle-armies";
 inline constexpr int Version = 1;
 
-// The limits the dialogs' fields impose.
-inline constexpr int MaxNameLength = 30;
-inline constexpr int MaxAbbreviationLength = 3;
-inline constexpr int MaxValue = 999;
-inline constexpr int MaxUnits = 9999;
-inline constexpr int MaxPlayerNumber = 99;
 // Far beyond any real army file; keeps a stray huge file out of memory.
 inline constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
 

@@ -5,6 +5,9 @@
 #include "Simulator.h"
 #include "army/Army.h"
 #include "army/Catalogue.h"
+#include "rules/DialogRules.h"
+
+using namespace dialogrules;
 
 namespace {
 const QStringList helpLines = {
@@ -23,7 +26,7 @@ const QStringList refusedLines = {
 };
 
 const QStringList fullLines = {
-    QStringLiteral("An army can hold no more than 40 unit kinds."),
+    QStringLiteral("An army can hold no more than %1 unit kinds.").arg(MaxKinds),
     QStringLiteral("As a result, no units have been added to"),
     QStringLiteral("your army."),
 };
@@ -56,29 +59,29 @@ TAddform1::TAddform1(QWidget* parent)
 
     // First row: what the kind is.
     abbs = label(QStringLiteral("abbs"), QStringLiteral("Abb:"), 10, 58, 50);
-    Abbreviation = field(QStringLiteral("Abbreviation"), QStringLiteral("Abb"), 3, 10, 78, 50);
+    Abbreviation = field(QStringLiteral("Abbreviation"), QStringLiteral("Abb"), MaxAbbreviationLength, 10, 78, 50);
     poss = label(QStringLiteral("poss"), QStringLiteral("Position:"), 66, 58, 104);
     Position = field(QStringLiteral("Position"), QStringLiteral("Position"), 1, 66, 78, 104);
     types = label(QStringLiteral("types"), QStringLiteral("Type:"), 176, 58, 50);
     Type = field(QStringLiteral("Type"), QStringLiteral("Type"), 1, 176, 78, 50);
     fullnames = label(QStringLiteral("fullnames"), QStringLiteral("Full Unit Name:"), 232, 58, 163);
-    Fullname = field(QStringLiteral("Fullname"), QStringLiteral("Full Unit Name"), 28, 232, 78, 163);
+    Fullname = field(QStringLiteral("Fullname"), QStringLiteral("Full Unit Name"), AddNameLength, 232, 78, 163);
 
     // Second row: whose and how many, then the five values.
     ids = label(QStringLiteral("ids"), QStringLiteral("#ID:"), 10, 114, 44);
-    id = field(QStringLiteral("id"), QStringLiteral("ID"), 2, 10, 134, 44);
+    id = field(QStringLiteral("id"), QStringLiteral("ID"), PlayerNumberDigits, 10, 134, 44);
     nums = label(QStringLiteral("nums"), QStringLiteral("Number:"), 60, 114, 64);
-    Number = field(QStringLiteral("Number"), QStringLiteral("Number"), 4, 60, 134, 64);
+    Number = field(QStringLiteral("Number"), QStringLiteral("Number"), UnitsDigits, 60, 134, 64);
     offs = label(QStringLiteral("offs"), QStringLiteral("Off:"), 130, 114, 48);
-    Offense = field(QStringLiteral("Offense"), QStringLiteral("OFF"), 3, 130, 134, 48);
+    Offense = field(QStringLiteral("Offense"), QStringLiteral("OFF"), ValueDigits, 130, 134, 48);
     defs = label(QStringLiteral("defs"), QStringLiteral("Def:"), 184, 114, 48);
-    Defense = field(QStringLiteral("Defense"), QStringLiteral("DEF"), 3, 184, 134, 48);
+    Defense = field(QStringLiteral("Defense"), QStringLiteral("DEF"), ValueDigits, 184, 134, 48);
     rofs = label(QStringLiteral("rofs"), QStringLiteral("Rof:"), 238, 114, 48);
-    Rangedoff = field(QStringLiteral("Rangedoff"), QStringLiteral("ROF"), 3, 238, 134, 48);
+    Rangedoff = field(QStringLiteral("Rangedoff"), QStringLiteral("ROF"), ValueDigits, 238, 134, 48);
     atts = label(QStringLiteral("atts"), QStringLiteral("Att:"), 292, 114, 48);
-    Attacks = field(QStringLiteral("Attacks"), QStringLiteral("ATT"), 3, 292, 134, 48);
+    Attacks = field(QStringLiteral("Attacks"), QStringLiteral("ATT"), ValueDigits, 292, 134, 48);
     hits = label(QStringLiteral("hits"), QStringLiteral("Hit:"), 346, 114, 48);
-    Hitpoints = field(QStringLiteral("Hitpoints"), QStringLiteral("HIT"), 3, 346, 134, 48);
+    Hitpoints = field(QStringLiteral("Hitpoints"), QStringLiteral("HIT"), ValueDigits, 346, 134, 48);
     for (Edit* e : {Offense, Defense, Rangedoff, Attacks, Hitpoints})
         e->setFont(fixedFont(14));
 

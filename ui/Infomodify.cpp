@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "Simulator.h"
+#include "rules/DialogRules.h"
 
 namespace {
 Edit* makeField(const QString& name, const QString& text, int limit, QWidget* parent) {
@@ -22,11 +23,11 @@ TArmymodify::TArmymodify(QWidget* parent)
     wizarddata1s->setGeometry(0, 58, 405, 30);
     name1s = MakeLabel(QStringLiteral("name1s"), QStringLiteral("Wizard Name:"), this, true);
     name1s->setGeometry(20, 96, 120, 22);
-    name1 = makeField(QStringLiteral("name1"), QStringLiteral("Wizard Name "), 30, this);
+    name1 = makeField(QStringLiteral("name1"), QStringLiteral("Wizard Name "), dialogrules::MaxNameLength, this);
     name1->setGeometry(150, 95, 235, 24);
     id1s = MakeLabel(QStringLiteral("id1s"), QStringLiteral("Player Number:"), this, true);
     id1s->setGeometry(20, 126, 120, 22);
-    id1 = makeField(QStringLiteral("id1"), QStringLiteral("Number "), 2, this);
+    id1 = makeField(QStringLiteral("id1"), QStringLiteral("Number "), dialogrules::PlayerNumberDigits, this);
     id1->setGeometry(150, 125, 60, 24);
 
     wizarddata2s = MakeLabel(QStringLiteral("wizarddata2s"), QStringLiteral("Settings of Wizard 2:"), this, true, 23);
@@ -34,11 +35,11 @@ TArmymodify::TArmymodify(QWidget* parent)
     wizarddata2s->setGeometry(0, 160, 405, 30);
     name2s = MakeLabel(QStringLiteral("name2s"), QStringLiteral("Wizard Name:"), this, true);
     name2s->setGeometry(20, 198, 120, 22);
-    name2 = makeField(QStringLiteral("name2"), QStringLiteral("Wizard Name"), 30, this);
+    name2 = makeField(QStringLiteral("name2"), QStringLiteral("Wizard Name"), dialogrules::MaxNameLength, this);
     name2->setGeometry(150, 197, 235, 24);
     id2s = MakeLabel(QStringLiteral("id2s"), QStringLiteral("Player Number:"), this, true);
     id2s->setGeometry(20, 228, 120, 22);
-    id2 = makeField(QStringLiteral("id2"), QStringLiteral("Number"), 2, this);
+    id2 = makeField(QStringLiteral("id2"), QStringLiteral("Number"), dialogrules::PlayerNumberDigits, this);
     id2->setGeometry(150, 227, 60, 24);
 
     Modmes1 = MakeMessageLine(QStringLiteral("Modmes1"), QStringLiteral("Errors and Messages appear here"), this);

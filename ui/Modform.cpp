@@ -8,7 +8,9 @@
 #include "Abbreviations.h"
 #include "Simulator.h"
 #include "army/Army.h"
-#include "files/DialogInteger.h"
+#include "rules/DialogRules.h"
+
+using namespace dialogrules;
 
 namespace {
 const QString restingMessage = QStringLiteral("Errors and messages appear here");
@@ -51,7 +53,7 @@ TModform1::TModform1(QWidget* parent)
     id1s = MakeLabel(QStringLiteral("id1s"), QStringLiteral("Wizard Number:"), this, true);
     id1s->setGeometry(10, 60, 125, 24);
     Id = new Edit(QStringLiteral("Id"), QStringLiteral("Number"), this);
-    Id->setTypingLimit(2);
+    Id->setTypingLimit(PlayerNumberDigits);
     Id->setGeometry(140, 60, 70, 24);
 
     abbs = MakeLabel(QStringLiteral("abbs"), QStringLiteral("Unit Abbreviation:"), this, true);
@@ -80,12 +82,12 @@ TModform1::TModform1(QWidget* parent)
 
     fulls = MakeLabel(QStringLiteral("fulls"), QStringLiteral("Full Unit Name:"), this, true);
     fulls->setGeometry(10, 177, 110, 24);
-    Fullname = makeUnitField(QStringLiteral("Fullname"), QStringLiteral("Full Unit Name"), 30, false);
+    Fullname = makeUnitField(QStringLiteral("Fullname"), QStringLiteral("Full Unit Name"), MaxNameLength, false);
     Fullname->setGeometry(125, 177, 265, 24);
 
     nums = MakeLabel(QStringLiteral("nums"), QStringLiteral("Number:"), this, true);
     nums->setGeometry(10, 209, 60, 24);
-    Number = makeUnitField(QStringLiteral("Number"), QStringLiteral("Number"), 4, false);
+    Number = makeUnitField(QStringLiteral("Number"), QStringLiteral("Number"), UnitsDigits, false);
     Number->setGeometry(75, 209, 80, 24);
 
     const QString valueLabels[] = {QStringLiteral("OFF:"), QStringLiteral("DEF:"), QStringLiteral("ROF:"),
@@ -102,7 +104,7 @@ TModform1::TModform1(QWidget* parent)
         const int x = 10 + j * 78;
         valueLabel[j] = MakeLabel(labelNames[j], valueLabels[j], this, true);
         valueLabel[j]->setGeometry(x, 241, 34, 24);
-        valueField[j] = makeUnitField(fieldNames[j], fieldTexts[j], 3, true);
+        valueField[j] = makeUnitField(fieldNames[j], fieldTexts[j], ValueDigits, true);
         valueField[j]->setGeometry(x + 35, 241, 40, 24);
     }
     offs = valueLabel[0];

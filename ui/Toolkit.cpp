@@ -13,7 +13,7 @@
 #include <cmath>
 #include <optional>
 
-#include "files/DialogInteger.h"
+#include "rules/DialogRules.h"
 
 // ---- Conversions -----------------------------------------------------------
 
