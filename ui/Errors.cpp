@@ -18,8 +18,5 @@ TErrorform::TErrorform(QWidget* parent)
 
 void TErrorform::FormClose() {
     // Each message stands alone: the next one starts on a clean memo.
-    board_->beginBatch();
-    for (int i = 0; i < 30; ++i)
-        board_->setLine(i, QString());
-    board_->endBatch();
+    board_->clear();
 }
