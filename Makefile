@@ -2,8 +2,10 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+# Where `make install` puts the program; ~ works even where the shell leaves it.
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench soak asan-test clean
+.PHONY: all deps configure build run test bench soak asan-test install package clean
 
 all: build
 
@@ -36,6 +38,16 @@ asan-test: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DORB_SANITIZE=ON -DORB_BENCH=OFF > /dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Installed like a desktop program: the commands in bin/, the menu entry and
+# its icon under share/. `make install PREFIX=~/.local` needs no root.
+install: build
+	@cmake --install $(BUILD) --strip --prefix "$(patsubst ~%,$(HOME)%,$(PREFIX))"
+
+# A Debian package in $(BUILD)/, for `apt-get install ./build/orb-battle-simulator_*.deb`.
+package: build
+	@tools/install-deps --package
+	@cd $(BUILD) && cpack
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD)

@@ -96,14 +96,20 @@ inline void closeExceptionWhenShown(QString* seen = nullptr) {
     });
 }
 
-// Starts the program as main() does and closes the welcome window.
-inline void startProgram() {
+// Starts the program as main() does and closes the welcome window; with an
+// army file as `orbsimulator FILE` starts. atWelcome runs while the welcome
+// window shows.
+inline void startProgram(const QString& armiesFile = QString(), const std::function<void()>& atWelcome = {}) {
     bool welcomed = false;
     whenModal(QStringLiteral("Introform"), [&](QWidget* w) {
         welcomed = true;
+        if (atWelcome)
+            atWelcome();
         clickButton(w, QStringLiteral("okbtn"));
     });
     createWindows();
+    if (!armiesFile.isEmpty())
+        Mainform->OpenArmiesAtStart(armiesFile);
     Mainform->activateWindow();
     QTRY_VERIFY_WITH_TIMEOUT(welcomed, 10000);
     QTRY_VERIFY(!Introform->isVisible());

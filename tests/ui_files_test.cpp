@@ -316,11 +316,20 @@ class ArmyFilesTest : public QObject {
     std::function<QString()> defaultSave_;
 
     QString path(const QString& name) const { return dir_.filePath(name); }
+    // The program as it showed its welcome window and as it was right after,
+    // started with an army file.
+    Snapshot atWelcome_;
+    Snapshot started_;
 
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        startProgram();
+        // As `orbsimulator start.json` starts, in the file's folder.
+        QVERIFY(writeFile(path("start.json"), bytes(goodFile())));
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        startProgram(QStringLiteral("start.json"), [this] { atWelcome_ = snapshot(); });
+        QTRY_COMPARE(Mainform->name1->text(), QStringLiteral("Morgana"));
+        started_ = snapshot();
         defaultOpen_ = Mainform->chooseOpenPath;
         defaultSave_ = Mainform->chooseSavePath;
     }
@@ -350,6 +359,37 @@ private slots:
         QCOMPARE(Mainform->findChild<QAction*>("OpenArmies1"), Mainform->OpenArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("SaveArmies1"), Mainform->SaveArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("Exit1"), Mainform->Exit1);
+    }
+
+    // A file named on the command line opens once the welcome window has
+    // been read, exactly as "Open Armies..." opens it.
+    void commandLineFileOpensAfterTheWelcome() {
+        COMPARE_STATE(atWelcome_, snapshot());
+        openFile(path("start.json"));
+        COMPARE_STATE(started_, snapshot());
+    }
+
+    // A bad or missing file on the command line gets the message "Open
+    // Armies..." gives for it, and changes nothing.
+    void commandLineBadFileSaysWhatOpenSays() {
+        openFile(path("start.json"));
+        const Snapshot before = snapshot();
+        QVERIFY(writeFile(path("bad.json"), withKind(1, 2, set("position", "X"))));
+        for (const QString name : {"bad.json", "missing.json"}) {
+            QString menuText;
+            {
+                FileErrorWatch seen;
+                openFile(path(name));
+                QCOMPARE(seen.shown, 1);
+                menuText = seen.text;
+            }
+            FileErrorWatch seen;
+            Mainform->OpenArmiesAtStart(name);
+            QCOMPARE(seen.shown, 1);
+            QCOMPARE(seen.title, QStringLiteral("Open Armies"));
+            QCOMPARE(seen.text, menuText);
+            COMPARE_STATE(snapshot(), before);
+        }
     }
 
     // Armies typed into the dialogs, saved, then spoiled or started afresh:

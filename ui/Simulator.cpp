@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
+#include <utility>
 
 #include "Addform.h"
 #include "Battlesim.h"
@@ -285,8 +286,13 @@ void TMainform::FormActivate() {
     if (activations_ != 0)
         return;
     activations_ = 1;
-    // Shown from the message loop, once the main window is up behind it.
-    QTimer::singleShot(0, Introform, [] { Introform->ShowModal(); });
+    // Shown from the message loop, once the main window is up behind it; a
+    // file named at start opens once the welcome has been read.
+    QTimer::singleShot(0, Introform, [this] {
+        Introform->ShowModal();
+        welcomed_ = true;
+        openStartFile();
+    });
 }
 
 void TMainform::ShowError(const QStringList& lines) {
@@ -452,8 +458,25 @@ bool TMainform::confirmReplace(const QString& path) {
 
 void TMainform::OpenArmies1Click() {
     const QString path = chooseOpenPath ? chooseOpenPath() : QString();
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        openArmiesFile(path);
+}
+
+void TMainform::OpenArmiesAtStart(const QString& path) {
+    // Made absolute now, so that its messages name it as the file dialog's
+    // choice would be named.
+    startArmiesFile_ = QFileInfo(path).absoluteFilePath();
+    if (welcomed_)
+        openStartFile();
+}
+
+void TMainform::openStartFile() {
+    const QString path = std::exchange(startArmiesFile_, QString());
+    if (!path.isEmpty())
+        RunGuarded([this, &path] { openArmiesFile(path); });
+}
+
+void TMainform::openArmiesFile(const QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
     auto refuse = [&](const QString& problem) {
         showFileError(QStringLiteral("Open Armies"),

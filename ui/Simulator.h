@@ -128,6 +128,9 @@ public:
     void OpenArmies1Click();
     void SaveArmies1Click();
     void Exit1Click();
+    // Opens an army file named on the command line as "Open Armies..." opens
+    // the file chosen, once the welcome window has closed.
+    void OpenArmiesAtStart(const QString& path);
 
     // Where the file commands get their path; an empty path is a cancel. By
     // default they ask with a file dialog; tests put their own answer here.
@@ -146,9 +149,13 @@ private:
     QString askForArmiesFile(bool save);
     void showFileError(const QString& title, const QString& text);
     bool confirmReplace(const QString& path);
+    void openArmiesFile(const QString& path);
+    void openStartFile();
     std::unique_ptr<MemoBoard> board1_;
     std::unique_ptr<MemoBoard> board2_;
     int activations_ = 0;
+    bool welcomed_ = false;
+    QString startArmiesFile_;
     // The last army file opened or saved: where the file dialogs start.
     QString lastArmiesFile_;
 };
