@@ -180,10 +180,8 @@ void TAddform1::FullnameChange() {
 }
 
 void TAddform1::idChange() {
-    const QString text = id->text();
-    const bool known = AnsiCompareStr(text, Mainform->wizardno1->text()) == 0 ||
-                       AnsiCompareStr(text, Mainform->wizardno2->text()) == 0;
-    check(&valid_.id, known, "You have entered a legal number", "This wizard number is not found, please change");
+    check(&valid_.id, Mainform->playerByText(id->text()) != 0, "You have entered a legal number",
+          "This wizard number is not found, please change");
 }
 
 void TAddform1::NumberChange() {
@@ -335,14 +333,10 @@ void TAddform1::okbuttonClick() {
         return;
     }
     const int n = StrToInt(Number->text());
-    int player = 0;
-    if (StrToInt(id->text()) == StrToInt(Mainform->wizardno1->text()))
-        player = 1;
-    else if (StrToInt(id->text()) == StrToInt(Mainform->wizardno2->text()))
-        player = 2;
-    else
+    const int player = Mainform->playerByStrictNumber(id->text());
+    if (player == 0)
         return;  // a number that belongs to nobody adds nothing
-    Army& army = player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+    Army& army = Mainform->army(player);
 
     KindValues values;
     if (!readValues(&values)) {
@@ -352,7 +346,7 @@ void TAddform1::okbuttonClick() {
     int k = 0;
     switch (army.AddKind(values, n, &k)) {
         case Army::AddResult::Added:
-            Mainform->display(player).setLine(k + 1, KindLine(army, unitOfKind(army, k)));
+            Mainform->writeKindLine(player, k, unitOfKind(army, k));
             break;
         case Army::AddResult::ArmyFull:
             TMainform::ShowError(fullLines);

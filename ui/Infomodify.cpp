@@ -108,8 +108,7 @@ void TArmymodify::name2Click() {
 }
 
 void TArmymodify::checkNumber(Edit* field, const Edit* other, bool* legal) {
-    const int number = StrToIntDef(field->text(), -1);
-    *legal = number > 0 && number != StrToIntDef(other->text(), -1);
+    *legal = StrToIntDef(field->text(), -1) > 0 && !SameNumber(field->text(), other->text());
     Modmes1->setText(*legal ? QStringLiteral("You've entered a legal number")
                             : QStringLiteral("You've entered an illegal number"));
 }
@@ -136,25 +135,24 @@ void TArmymodify::BitBtn1Click() {
     // OK, not only against the other field while typing: an exchange of the
     // numbers in which one half was refused must not leave both players with
     // one number, since the unit dialogs find an army by its number.
-    const auto value = [](const QString& text) { return StrToIntDef(text, -1); };
     bool write1 = legalId1;
     bool write2 = legalId2;
     const QString after2 = write2 ? id2->text() : Mainform->wizardno2->text();
-    if (write1 && value(id1->text()) == value(after2))
+    if (write1 && SameNumber(id1->text(), after2))
         write1 = false;
     const QString after1 = write1 ? id1->text() : Mainform->wizardno1->text();
-    if (write2 && value(id2->text()) == value(after1))
+    if (write2 && SameNumber(id2->text(), after1))
         write2 = false;
     if ((legalId1 && !write1) || (legalId2 && !write2))
         Modmes1->setText(QStringLiteral("You've entered an illegal number"));
 
     if (write1) {
         Mainform->wizardno1->setText(id1->text());
-        Mainform->display(1).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") + id1->text());
+        Mainform->writeHeader(1, id1->text());
     }
     if (write2) {
         Mainform->wizardno2->setText(id2->text());
-        Mainform->display(2).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") + id2->text());
+        Mainform->writeHeader(2, id2->text());
     }
     if (legalName1)
         Mainform->name1->setText(name1->text());

@@ -37,12 +37,6 @@ bool atLeastOne(const QString& t) {
 bool atLeastZero(const QString& t) {
     return isInteger(t, 0);
 }
-
-// Player numbers compared as numbers: a text that is not one equals nothing.
-bool sameNumber(const QString& a, const QString& b) {
-    const std::optional<int> x = DialogInteger(a);
-    return x && x == DialogInteger(b);
-}
 }  // namespace
 
 TModform1::TModform1(QWidget* parent)
@@ -214,33 +208,12 @@ TModform1::TModform1(QWidget* parent)
     connect(Abblist, &QComboBox::activated, this, &TModform1::AbblistClick);
     connect(search, &QPushButton::clicked, this, &TModform1::searchClick);
 
-    connect(Type, &QLineEdit::textChanged, this, &TModform1::TypeChange);
-    connect(Type, &Edit::clicked, this, &TModform1::TypeClick);
-    connect(Type, &Edit::exited, this, &TModform1::TypeExit);
-    connect(Position, &QLineEdit::textChanged, this, &TModform1::PositionChange);
-    connect(Position, &Edit::clicked, this, &TModform1::PositionClick);
-    connect(Position, &Edit::exited, this, &TModform1::PositionExit);
-    connect(Fullname, &QLineEdit::textChanged, this, &TModform1::FullnameChange);
-    connect(Fullname, &Edit::clicked, this, &TModform1::FullnameClick);
-    connect(Fullname, &Edit::exited, this, &TModform1::FullnameExit);
-    connect(Number, &QLineEdit::textChanged, this, &TModform1::NumberChange);
-    connect(Number, &Edit::clicked, this, &TModform1::NumberClick);
-    connect(Number, &Edit::exited, this, &TModform1::NumberExit);
-    connect(Offense, &QLineEdit::textChanged, this, &TModform1::OffenseChange);
-    connect(Offense, &Edit::clicked, this, &TModform1::OffenseClick);
-    connect(Offense, &Edit::exited, this, &TModform1::OffenseExit);
-    connect(Defense, &QLineEdit::textChanged, this, &TModform1::DefenseChange);
-    connect(Defense, &Edit::clicked, this, &TModform1::DefenseClick);
-    connect(Defense, &Edit::exited, this, &TModform1::DefenseExit);
-    connect(Rangedoff, &QLineEdit::textChanged, this, &TModform1::RangedoffChange);
-    connect(Rangedoff, &Edit::clicked, this, &TModform1::RangedoffClick);
-    connect(Rangedoff, &Edit::exited, this, &TModform1::RangedoffExit);
-    connect(Attacks, &QLineEdit::textChanged, this, &TModform1::AttacksChange);
-    connect(Attacks, &Edit::clicked, this, &TModform1::AttacksClick);
-    connect(Attacks, &Edit::exited, this, &TModform1::AttacksExit);
-    connect(Hitpoints, &QLineEdit::textChanged, this, &TModform1::HitpointsChange);
-    connect(Hitpoints, &Edit::clicked, this, &TModform1::HitpointsClick);
-    connect(Hitpoints, &Edit::exited, this, &TModform1::HitpointsExit);
+    for (int i = 0; i < FieldCount; ++i) {
+        const auto f = static_cast<FieldId>(i);
+        connect(fields_[f].edit, &QLineEdit::textChanged, this, [this, f] { fieldChange(f); });
+        connect(fields_[f].edit, &Edit::clicked, this, [this, f] { fieldClick(f); });
+        connect(fields_[f].edit, &Edit::exited, this, [this, f] { fieldExit(f); });
+    }
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] {
         RunGuarded([this] { BitBtn1Click(); });
@@ -271,30 +244,9 @@ Edit* TModform1::makeUnitField(const QString& name, const QString& text, int lim
 
 // ---- Choosing the army and filling the list ---------------------------------
 
-Army* TModform1::armyByText(int* player) const {
-    if (AnsiCompareStr(Id->text(), Mainform->wizardno1->text()) == 0) {
-        *player = 1;
-        return &Mainform->PlayerArmy1;
-    }
-    if (AnsiCompareStr(Id->text(), Mainform->wizardno2->text()) == 0) {
-        *player = 2;
-        return &Mainform->PlayerArmy2;
-    }
-    *player = 0;
-    return nullptr;
-}
-
-Army* TModform1::armyByNumber(int* player) const {
-    if (sameNumber(Id->text(), Mainform->wizardno1->text())) {
-        *player = 1;
-        return &Mainform->PlayerArmy1;
-    }
-    if (sameNumber(Id->text(), Mainform->wizardno2->text())) {
-        *player = 2;
-        return &Mainform->PlayerArmy2;
-    }
-    *player = 0;
-    return nullptr;
+const Army* TModform1::armyByText() const {
+    const int player = Mainform->playerByText(Id->text());
+    return player ? &Mainform->army(player) : nullptr;
 }
 
 void TModform1::fillList(const Army* army) {
@@ -342,8 +294,9 @@ void TModform1::fieldChange(FieldId id) {
     *f.legal = legal;
     Modmes1->setText(legal ? f.legalMessage : f.illegalMessage);
     if (id == FNumber && legal) {
-        int player = 0;
-        if (const Army* army = armyByNumber(&player); army && foundIndex >= 0 && foundIndex < army->currentSize)
+        const int player = Mainform->playerByNumber(Id->text());
+        const Army* army = player ? &Mainform->army(player) : nullptr;
+        if (army && foundIndex >= 0 && foundIndex < army->currentSize)
             numberChange = StrToIntDef(f.edit->text(), -1) - army->kindOf(foundIndex).Number;
     }
 }
@@ -361,93 +314,10 @@ void TModform1::fieldExit(FieldId id) {
     Modmes1->setText(QString());
 }
 
-void TModform1::TypeChange() {
-    fieldChange(FType);
-}
-void TModform1::TypeClick() {
-    fieldClick(FType);
-}
-void TModform1::TypeExit() {
-    fieldExit(FType);
-}
-void TModform1::PositionChange() {
-    fieldChange(FPosition);
-}
-void TModform1::PositionClick() {
-    fieldClick(FPosition);
-}
-void TModform1::PositionExit() {
-    fieldExit(FPosition);
-}
-void TModform1::FullnameChange() {
-    fieldChange(FFullname);
-}
-void TModform1::FullnameClick() {
-    fieldClick(FFullname);
-}
-void TModform1::FullnameExit() {
-    fieldExit(FFullname);
-}
-void TModform1::NumberChange() {
-    fieldChange(FNumber);
-}
-void TModform1::NumberClick() {
-    fieldClick(FNumber);
-}
-void TModform1::NumberExit() {
-    fieldExit(FNumber);
-}
-void TModform1::OffenseChange() {
-    fieldChange(FOffense);
-}
-void TModform1::OffenseClick() {
-    fieldClick(FOffense);
-}
-void TModform1::OffenseExit() {
-    fieldExit(FOffense);
-}
-void TModform1::DefenseChange() {
-    fieldChange(FDefense);
-}
-void TModform1::DefenseClick() {
-    fieldClick(FDefense);
-}
-void TModform1::DefenseExit() {
-    fieldExit(FDefense);
-}
-void TModform1::RangedoffChange() {
-    fieldChange(FRangedoff);
-}
-void TModform1::RangedoffClick() {
-    fieldClick(FRangedoff);
-}
-void TModform1::RangedoffExit() {
-    fieldExit(FRangedoff);
-}
-void TModform1::AttacksChange() {
-    fieldChange(FAttacks);
-}
-void TModform1::AttacksClick() {
-    fieldClick(FAttacks);
-}
-void TModform1::AttacksExit() {
-    fieldExit(FAttacks);
-}
-void TModform1::HitpointsChange() {
-    fieldChange(FHitpoints);
-}
-void TModform1::HitpointsClick() {
-    fieldClick(FHitpoints);
-}
-void TModform1::HitpointsExit() {
-    fieldExit(FHitpoints);
-}
-
 // ---- Player number, list and loading ----------------------------------------
 
 void TModform1::IdChange() {
-    int player = 0;
-    const Army* army = armyByText(&player);
+    const Army* army = armyByText();
     legalId = army != nullptr;
     Modmes1->setText(legalId ? QStringLiteral("Legal wizard number entered")
                              : QStringLiteral("Illegal wizard number entered"));
@@ -476,8 +346,7 @@ void TModform1::searchClick() {
         return;
     }
     numberChange = 0;
-    int player = 0;
-    const Army* army = armyByText(&player);
+    const Army* army = armyByText();
     if (!army)
         return;
 
@@ -495,16 +364,8 @@ void TModform1::searchClick() {
         return;
     }
 
-    const Unittype& kind = army->kindOf(foundIndex);
-    Fullname->setText(QString::fromStdString(kind.Fullname));
-    Type->setText(QString::fromStdString(kind.Type));
-    Position->setText(QString::fromStdString(kind.Position));
-    Number->setText(IntToStr(kind.Number));
-    Offense->setText(FloatToStr(kind.Offense));
-    Defense->setText(FloatToStr(kind.Defense));
-    Rangedoff->setText(FloatToStr(kind.Rangedoff));
-    Attacks->setText(IntToStr(kind.Attacks));
-    Hitpoints->setText(IntToStr(kind.Hitpoints));
+    ShowKind(army->kindOf(foundIndex),
+             {Fullname, Type, Position, Number, Offense, Defense, Rangedoff, Attacks, Hitpoints});
     Modmes1->setText(QStringLiteral("Unit found"));
     for (const UnitField& f : fields_)
         *f.saved = f.edit->text();
@@ -526,9 +387,11 @@ void TModform1::BitBtn1Click() {
         showNoChanges();
         return;
     }
-    int player = 0;
-    Army* army = armyByNumber(&player);
-    if (!army || foundIndex < 0 || foundIndex >= army->currentSize)
+    const int player = Mainform->playerByNumber(Id->text());
+    if (player == 0)
+        return;
+    Army* army = &Mainform->army(player);
+    if (foundIndex < 0 || foundIndex >= army->currentSize)
         return;
     const int k = army->units[foundIndex].Typeindex;
 
@@ -549,18 +412,12 @@ void TModform1::BitBtn1Click() {
         return;
     }
 
-    for (int i = 0; i < army->currentSize; ++i) {
-        if (army->units[i].Typeindex == k) {
-            Mainform->display(player).setLine(k + 1, KindLine(*army, i));
-            break;
-        }
-    }
+    Mainform->writeKindLine(player, k, firstUnitOfKind(*army, k));
 }
 
 void TModform1::FormActivate() {
     Modmes1->setText(restingMessage);
-    int player = 0;
-    const Army* army = armyByText(&player);
+    const Army* army = armyByText();
     if (army)
         legalId = true;
     fillList(army);

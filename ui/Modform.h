@@ -63,33 +63,6 @@ public:
     void IdExit();
     void AbblistClick();
     void searchClick();
-    void TypeChange();
-    void TypeClick();
-    void TypeExit();
-    void PositionChange();
-    void PositionClick();
-    void PositionExit();
-    void FullnameChange();
-    void FullnameClick();
-    void FullnameExit();
-    void NumberChange();
-    void NumberClick();
-    void NumberExit();
-    void OffenseChange();
-    void OffenseClick();
-    void OffenseExit();
-    void DefenseChange();
-    void DefenseClick();
-    void DefenseExit();
-    void RangedoffChange();
-    void RangedoffClick();
-    void RangedoffExit();
-    void AttacksChange();
-    void AttacksClick();
-    void AttacksExit();
-    void HitpointsChange();
-    void HitpointsClick();
-    void HitpointsExit();
     void BitBtn1Click();
 
 protected:
@@ -97,7 +70,9 @@ protected:
     void FormClose() override;
 
 private:
-    // The nine unit fields, in the order a reset walks them.
+    // The nine unit fields, in the order a reset walks them. Each field's
+    // change, click and exit (TypeChange, TypeClick, TypeExit and so on) are
+    // fieldChange, fieldClick and fieldExit bound to it.
     enum FieldId {
         FFullname,
         FPosition,
@@ -130,9 +105,7 @@ private:
     void setUnitFieldsReadOnly(bool readOnly);
     void fillList(const Army* army);
     // The army whose player-number text equals Id's, or nullptr.
-    Army* armyByText(int* player) const;
-    // The army whose player number equals Id's as a number, or nullptr.
-    Army* armyByNumber(int* player) const;
+    const Army* armyByText() const;
     bool anyFieldIllegal() const;
     void showNoChanges() const;
 };

@@ -22,13 +22,6 @@ QLineEdit* makeDisplayField(const QString& name, QWidget* parent) {
     field->setPalette(p);
     return field;
 }
-
-QLineEdit* playerNumberField(int player) {
-    return player == 1 ? Mainform->wizardno1 : Mainform->wizardno2;
-}
-Army& playerArmy(int player) {
-    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
-}
 }  // namespace
 
 TRemform1::TRemform1(QWidget* parent)
@@ -130,7 +123,7 @@ TRemform1::TRemform1(QWidget* parent)
 }
 
 bool TRemform1::namesPlayer(int player) const {
-    return AnsiCompareStr(Id->text(), playerNumberField(player)->text()) == 0;
+    return Mainform->namesPlayer(player, Id->text());
 }
 
 void TRemform1::fillList(const Army& army) {
@@ -148,19 +141,6 @@ void TRemform1::emptyList() {
 void TRemform1::clearDisplay() {
     for (QLineEdit* field : {Fullname, Position, Number, Type, Offense, Defense, Rangedoff, Attacks, Hitpoints})
         field->setText(QString());
-}
-
-void TRemform1::showKind(const Army& army, int k) {
-    const Unittype& kind = army.unittypes[k];
-    Fullname->setText(QString::fromStdString(kind.Fullname));
-    Type->setText(QString::fromStdString(kind.Type));
-    Position->setText(QString::fromStdString(kind.Position));
-    Number->setText(IntToStr(kind.Number));
-    Offense->setText(FloatToStr(kind.Offense));
-    Defense->setText(FloatToStr(kind.Defense));
-    Rangedoff->setText(FloatToStr(kind.Rangedoff));
-    Attacks->setText(IntToStr(kind.Attacks));
-    Hitpoints->setText(IntToStr(kind.Hitpoints));
 }
 
 void TRemform1::FormActivate() {
@@ -188,8 +168,7 @@ void TRemform1::IdChange() {
         legalId = false;
         emptyList();
     } else {
-        legalId = number == StrToIntDef(Mainform->wizardno1->text(), -1) ||
-                  number == StrToIntDef(Mainform->wizardno2->text(), -1);
+        legalId = Mainform->playerByNumber(Id->text()) != 0;
         Remmes1->setText(legalId ? QStringLiteral("Wizard number found") : QStringLiteral("Wizard number not found"));
         if (namesPlayer(1))
             fillList(Mainform->PlayerArmy1);
@@ -210,7 +189,7 @@ void TRemform1::IdExit() {
 void TRemform1::AbblistClick() {
     chosenIndex = Abblist->currentIndex();
     const auto hasUnits = [this](int player) {
-        const Army& army = playerArmy(player);
+        const Army& army = Mainform->army(player);
         return chosenIndex >= 0 && chosenIndex < Army::maxTypes && namesPlayer(player) &&
                army.unittypes[chosenIndex].Number != 0;
     };
@@ -220,7 +199,8 @@ void TRemform1::AbblistClick() {
     else if (hasUnits(2))
         shown = 2;
     if (shown != 0) {
-        showKind(playerArmy(shown), chosenIndex);
+        ShowKind(Mainform->army(shown).unittypes[chosenIndex],
+                 {Fullname, Type, Position, Number, Offense, Defense, Rangedoff, Attacks, Hitpoints});
         Remove->show();
         dataLoaded = true;
         Remmes1->setText(QStringLiteral("Unit found - click 'Remove' to remove them"));
@@ -242,16 +222,11 @@ void TRemform1::RemoveClick() {
 }
 
 void TRemform1::removeKind(int player, int k) {
-    Army& army = playerArmy(player);
-    const int last = army.currentType;
-    if (k < 0 || k > last)
+    Army& army = Mainform->army(player);
+    if (k < 0 || k > army.currentType)
         return;
     // The display closes up first, while line k + 1 still belongs to kind k.
-    MemoBoard& board = Mainform->display(player);
-    board.beginBatch();
-    for (int i = k + 1; i <= last + 1; ++i)
-        board.setLine(i, board.line(i + 1));
-    board.endBatch();
+    Mainform->closeGap(player, k);
     army.RemoveKind(k);
 }
 

@@ -63,6 +63,5 @@ private:
     void fillList(const Army& army);
     void emptyList();
     void clearDisplay();
-    void showKind(const Army& army, int k);
     void removeKind(int player, int k);
 };

@@ -58,11 +58,78 @@ QString KindLine(const Army& army, int unitIndex) {
            QStringLiteral(" H:") + IntToStr(kind.Hitpoints) + QStringLiteral(")");
 }
 
+void ShowKind(const Unittype& kind, const std::array<QLineEdit*, 9>& fields) {
+    const QString texts[] = {QString::fromStdString(kind.Fullname),
+                             QString::fromStdString(kind.Type),
+                             QString::fromStdString(kind.Position),
+                             IntToStr(kind.Number),
+                             FloatToStr(kind.Offense),
+                             FloatToStr(kind.Defense),
+                             FloatToStr(kind.Rangedoff),
+                             IntToStr(kind.Attacks),
+                             IntToStr(kind.Hitpoints)};
+    for (size_t i = 0; i < fields.size(); ++i)
+        fields[i]->setText(texts[i]);
+}
+
 int unitOfKind(const Army& army, int k) {
     for (int i = army.currentSize - 1; i >= 0; --i)
         if (army.units[i].Typeindex == k)
             return i;
     return -1;
+}
+
+int firstUnitOfKind(const Army& army, int k) {
+    for (int i = 0; i < army.currentSize; ++i)
+        if (army.units[i].Typeindex == k)
+            return i;
+    return -1;
+}
+
+bool TMainform::namesPlayer(int player, const QString& number) const {
+    return AnsiCompareStr(number, wizardno(player)->text()) == 0;
+}
+
+int TMainform::playerByText(const QString& number) const {
+    return namesPlayer(1, number) ? 1 : namesPlayer(2, number) ? 2 : 0;
+}
+
+int TMainform::playerByNumber(const QString& number) const {
+    return SameNumber(number, wizardno1->text()) ? 1 : SameNumber(number, wizardno2->text()) ? 2 : 0;
+}
+
+int TMainform::playerByStrictNumber(const QString& number) const {
+    const int n = StrToInt(number);
+    return n == StrToInt(wizardno1->text()) ? 1 : n == StrToInt(wizardno2->text()) ? 2 : 0;
+}
+
+void TMainform::writeHeader(int player, const QString& number) {
+    display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") + number);
+}
+
+void TMainform::writeKindLine(int player, int k, int unitIndex) {
+    if (unitIndex >= 0)
+        display(player).setLine(k + 1, KindLine(army(player), unitIndex));
+}
+
+void TMainform::closeGap(int player, int k) {
+    MemoBoard& board = display(player);
+    board.beginBatch();
+    for (int i = k + 1; i <= army(player).currentType + 1; ++i)
+        board.setLine(i, board.line(i + 1));
+    board.endBatch();
+}
+
+void TMainform::writeArmy(int player, const QString& number) {
+    const Army& a = army(player);
+    MemoBoard& board = display(player);
+    board.beginBatch();
+    board.clear();
+    writeHeader(player, number);
+    for (int k = 0; k <= a.currentType && k < Army::maxTypes; ++k)
+        if (!a.unittypes[k].Fullname.empty())
+            writeKindLine(player, k, unitOfKind(a, k));
+    board.endBatch();
 }
 
 namespace {
@@ -507,21 +574,8 @@ void TMainform::openArmiesFile(const QString& path) {
     PlayerArmy1 = std::move(built[0]);
     PlayerArmy2 = std::move(built[1]);
 
-    // As the add dialog writes the line of each kind it adds; the lines of
-    // kinds the old armies had beyond these go empty.
-    for (int player : {1, 2}) {
-        const Army& army = player == 1 ? PlayerArmy1 : PlayerArmy2;
-        MemoBoard& board = display(player);
-        board.beginBatch();
-        board.clear();
-        board.setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") + setup.players[player - 1].number);
-        for (int k = 0; k <= army.currentType && k < Army::maxTypes; ++k) {
-            const int unit = unitOfKind(army, k);
-            if (!army.unittypes[k].Fullname.empty() && unit >= 0)
-                board.setLine(k + 1, KindLine(army, unit));
-        }
-        board.endBatch();
-    }
+    for (int player : {1, 2})
+        writeArmy(player, setup.players[player - 1].number);
     lastArmiesFile_ = path;
 }
 

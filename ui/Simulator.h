@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -42,9 +43,15 @@ void createWindows();
 
 // The display line of a kind, from one of its soldiers.
 QString KindLine(const Army& army, int unitIndex);
+// Shows a kind's values in a dialog's fields, filled in this order (each
+// fill runs the field's change event): Fullname, Type, Position, Number,
+// Offense, Defense, Rangedoff, Attacks, Hitpoints.
+void ShowKind(const Unittype& kind, const std::array<QLineEdit*, 9>& fields);
 // A soldier of kind k, -1 if it has none. The reordering after an add moves
 // ranged and back-line soldiers last, so the newest need not be one.
 int unitOfKind(const Army& army, int k);
+// The first soldier of kind k, -1 if it has none.
+int firstUnitOfKind(const Army& army, int k);
 
 // Number of lines of an army display: the header and one line per kind.
 inline constexpr int ArmyDisplayLines = 1 + Army::maxTypes;
@@ -104,6 +111,28 @@ public:
 
     // The two army displays as line boards.
     MemoBoard& display(int player) { return player == 1 ? *board1_ : *board2_; }
+    Army& army(int player) { return player == 1 ? PlayerArmy1 : PlayerArmy2; }
+    QLineEdit* wizardno(int player) const { return player == 1 ? wizardno1 : wizardno2; }
+
+    // Finding the player a dialog's number names; player 1 is asked first,
+    // 0 means nobody. Which comparison a dialog makes is part of its rules:
+    // by text, exactly as the main window shows the number ("07" is not "7");
+    bool namesPlayer(int player, const QString& number) const;
+    int playerByText(const QString& number) const;
+    // by number, where a text that is no number names nobody;
+    int playerByNumber(const QString& number) const;
+    // by number read strictly, where a text that is no number is an error.
+    int playerByStrictNumber(const QString& number) const;  // throws ConversionError
+
+    // The army display's line operations, on the board of player 1 or 2.
+    void writeHeader(int player, const QString& number);
+    // Line k + 1: the kind line built from the given soldier of kind k.
+    void writeKindLine(int player, int k, int unitIndex);
+    // Kind k leaves: the lines above it move down one, before the kinds do.
+    void closeGap(int player, int k);
+    // Header and kind lines of the whole army, each kind written as if just
+    // added; the lines of kinds the board showed beyond them go empty.
+    void writeArmy(int player, const QString& number);
 
     void FormActivate();
     void calculateClick();

@@ -51,6 +51,11 @@ int StrToIntDef(const QString& text, int fallback) {
     return DialogInteger(text).value_or(fallback);
 }
 
+bool SameNumber(const QString& a, const QString& b) {
+    const std::optional<int> x = DialogInteger(a);
+    return x && x == DialogInteger(b);
+}
+
 double StrToFloat(const QString& text) {
     // The point is the only separator: "1,5" and "1,000" are not numbers.
     QLocale c = QLocale::c();

@@ -38,6 +38,8 @@ QString FloatToStr(double value);
 // Leading blanks and a sign are allowed, nothing else but decimal digits.
 int StrToInt(const QString& text);  // throws ConversionError
 int StrToIntDef(const QString& text, int fallback);
+// Both texts read as the same whole number; a text that is none equals nothing.
+bool SameNumber(const QString& a, const QString& b);
 double StrToFloat(const QString& text);  // throws ConversionError
 QString AnsiUpperCase(const QString& text);
 int AnsiCompareStr(const QString& a, const QString& b);
