@@ -27,6 +27,7 @@ test: build
 bench: build
 	@$(BUILD)/bench/battle_bench
 	@$(BUILD)/bench/sim_bench
+	@$(BUILD)/bench/force_bench
 
 # Long randomized runs: battles over many army pairs, and user actions across
 # all windows.
