@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -207,4 +208,62 @@ BatchFighter SimulatedBattles(const Army& I, const Army& II, int side, int32_t k
         const SimulationResult r = Simulate(state->armies[0], state->armies[1], sim);
         return {r.runsDone, r.sides[static_cast<size_t>(side)].wins};
     };
+}
+
+std::string PercentText(double share, double target) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, target > 0.99 ? "%.2f%%" : "%.1f%%", share * 100.0);
+    return buffer;
+}
+
+std::vector<std::string> DescribeForce(const ForceSearchResult& result, const ForceSearchOptions& options,
+                                       const std::string& kindName, double seconds) {
+    std::vector<std::string> lines;
+    auto percent = [&](double share) { return PercentText(share, options.target); };
+    auto interval = [&](const NumberTrial& t) {
+        return "(95% interval " + percent(t.chance.low) + " to " + percent(t.chance.high) + ")";
+    };
+    const std::string wanted = percent(options.target);
+    if (result.cancelled) {
+        lines.push_back("The search was cancelled.");
+    } else if (const NumberTrial* answer = result.answer()) {
+        if (result.found)
+            lines.push_back(std::to_string(answer->number) + " " + kindName + " win " + percent(answer->chance.value) +
+                            " of battles " + interval(*answer) + ": the fewest that win at least " + wanted + ".");
+        else
+            lines.push_back("Even " + std::to_string(answer->number) + " " + kindName + " do not win " + wanted +
+                            ": they win " + percent(answer->chance.value) + " of battles " + interval(*answer) + ".");
+        if (const NumberTrial* lower = result.lower())
+            lines.push_back("The next lower number tried, " + std::to_string(lower->number) + ", wins " +
+                            percent(lower->chance.value) + " " + interval(*lower) + ".");
+        else
+            lines.push_back("No lower number was tried: one unit is enough.");
+    }
+    std::string atCap;
+    for (const NumberTrial& t : result.trials)
+        if (t.atCap)
+            atCap += (atCap.empty() ? "" : ", ") + std::to_string(t.number);
+    if (!atCap.empty())
+        lines.push_back("Judged at the cap of " + std::to_string(options.cap) +
+                        " battles, by the share of wins alone, its interval still holding " + wanted + ": " + atCap +
+                        ".");
+    // One line per number that did better than larger ones.
+    for (size_t i = 0; i < result.falls.size();) {
+        const int32_t a = result.falls[i].first;
+        std::string larger;
+        double least = 1.0;
+        for (; i < result.falls.size() && result.falls[i].first == a; ++i) {
+            const int32_t b = result.falls[i].second;
+            larger += (larger.empty() ? "" : ", ") + std::to_string(b);
+            least = std::min(least, result.trialOf(b)->chance.value);
+        }
+        lines.push_back("The win chance does not rise with the number: " + std::to_string(a) + " win " +
+                        percent(result.trialOf(a)->chance.value) + ", yet " + larger + " win clearly less (" +
+                        percent(least) + " at the least); a number not tried may do better than the search assumed.");
+    }
+    char time[32];
+    std::snprintf(time, sizeof time, "%.1f s", seconds);
+    lines.push_back("Battles fought: " + std::to_string(result.battles) + ", over " +
+                    std::to_string(result.trials.size()) + " numbers, in " + time + ".");
+    return lines;
 }

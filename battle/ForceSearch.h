@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -99,3 +100,13 @@ BatchFighter SimulatedBattles(const Army& I, const Army& II, int side, int32_t k
 
 // The number and values of kind k, as the modify dialog loads them.
 KindValues ValuesOfKind(const Army& army, int32_t k);
+
+// The answer in words, a line each, as the force dialog and orbsim give it:
+// the number found (or the chance the largest reached), the next lower
+// number tried, numbers judged at the cap, falls, and the battles fought.
+// kindName names the kind ("Knights"); seconds is the time the search took.
+std::vector<std::string> DescribeForce(const ForceSearchResult& result, const ForceSearchOptions& options,
+                                       const std::string& kindName, double seconds);
+// A share as the answer shows it: "91.4%", with a second decimal for wanted
+// chances above 99%.
+std::string PercentText(double share, double target);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <exception>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "battle/Battle.h"
+#include "battle/ForceSearch.h"
 #include "battle/Report.h"
 #include "battle/Simulation.h"
 #include "files/ArmyFile.h"
@@ -37,7 +39,8 @@ constexpr const char* HelpIntro =
     "Fights the battle of an army file (two players' armies, as saved by the\n"
     "simulator) many times on all cores and prints the averaged result the way\n"
     "the results window shows it, then each side's chance to win and the spread\n"
-    "of the units left per kind.\n";
+    "of the units left per kind. With --find it searches instead for the fewest\n"
+    "units of one kind that win a wanted share of battles.\n";
 
 struct Options {
     QString file;
@@ -48,6 +51,11 @@ struct Options {
     std::optional<uint64_t> seed;
     bool report = false;
     bool json = false;
+    // --find P:ABB: the player's number as typed and the kind's abbreviation.
+    std::optional<std::pair<uint64_t, QString>> find;
+    double target = 0.9;
+    int32_t largest = armyfile::MaxUnits;
+    bool searchTuned = false;  // --target or --max given
 };
 
 // Plain decimal digits only (from_chars takes no sign or blank): "1e3", "+5",
@@ -61,6 +69,20 @@ std::optional<uint64_t> parseUnsigned(const QString& text) {
     if (error != std::errc() || stop != end)
         return std::nullopt;
     return value;
+}
+
+// A share as a fraction ("0.9") or a percentage ("90%"): fixed notation only.
+std::optional<double> parseShare(const QString& text) {
+    QByteArray digits = text.toLatin1();
+    const bool percent = digits.endsWith('%');
+    if (percent)
+        digits.chop(1);
+    const char* end = digits.constData() + digits.size();
+    double value = 0;
+    const auto [stop, error] = std::from_chars(digits.constData(), end, value, std::chars_format::fixed);
+    if (digits.isEmpty() || error != std::errc() || stop != end)
+        return std::nullopt;
+    return percent ? value / 100 : value;
 }
 
 // One command-line option: its names (the first is shown), the name of its
@@ -102,6 +124,40 @@ const std::vector<OptionSpec>& optionTable() {
                  return refusal("--threads", "a whole number of 1 or more", v);
              o.threads = static_cast<int>(*n);
              o.threadsGiven = true;
+             return std::nullopt;
+         }},
+        {{"find"}, "P:ABB",
+         "find the fewest units of kind ABB of player P that win the\n"
+         "--target share of battles: numbers tried by doubling, then\n"
+         "bisection, each judged by battles until its 95% interval\n"
+         "lies wholly above or below the target, or at most 10000\n"
+         "battles",
+         [](Options& o, const QString& v) -> std::optional<std::string> {
+             const qsizetype colon = v.indexOf(QLatin1Char(':'));
+             const std::optional<uint64_t> player = parseUnsigned(v.left(colon));
+             const QString abbreviation = v.mid(colon + 1);
+             if (colon < 0 || !player || abbreviation.isEmpty())
+                 return refusal("--find", "a player number and an abbreviation, as 2:KNI", v);
+             o.find = std::make_pair(*player, abbreviation);
+             return std::nullopt;
+         }},
+        {{"target"}, "C", "the win chance --find wants (default 0.9; 0.5 to 0.999,\nor 50% to 99.9%)",
+         [](Options& o, const QString& v) -> std::optional<std::string> {
+             const std::optional<double> share = parseShare(v);
+             // The last digit of 0.999 may round either way; 99.9% must pass.
+             if (!share || *share < 0.5 || *share > 0.999 + 1e-12)
+                 return refusal("--target", "a share from 0.5 to 0.999 (or 50% to 99.9%)", v);
+             o.target = *share;
+             o.searchTuned = true;
+             return std::nullopt;
+         }},
+        {{"max"}, "N", "the largest number --find considers (default 9999; 1 to 9999)",
+         [](Options& o, const QString& v) -> std::optional<std::string> {
+             const std::optional<uint64_t> n = parseUnsigned(v);
+             if (!n || *n < 1 || *n > static_cast<uint64_t>(armyfile::MaxUnits))
+                 return refusal("--max", "a whole number from 1 to " + std::to_string(armyfile::MaxUnits), v);
+             o.largest = static_cast<int32_t>(*n);
+             o.searchTuned = true;
              return std::nullopt;
          }},
         {{"report"}, {}, "fight one battle and print its full report instead",
@@ -184,6 +240,14 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
     }
     if (options->report && (options->runsGiven || options->threadsGiven)) {
         *error = "--report fights a single battle; --runs and --threads do not apply to it";
+        return Parsed::Error;
+    }
+    if (options->find && (options->report || options->runsGiven)) {
+        *error = "--find fights battles of its own; --runs and --report do not apply to it";
+        return Parsed::Error;
+    }
+    if (!options->find && options->searchTuned) {
+        *error = "--target and --max belong to --find";
         return Parsed::Error;
     }
     options->file = files[0];
@@ -373,6 +437,111 @@ std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armi
     return out;
 }
 
+QJsonObject trialJson(const NumberTrial& t) {
+    QJsonObject o;
+    o.insert(QStringLiteral("number"), t.number);
+    o.insert(QStringLiteral("chance"), t.chance.value);
+    o.insert(QStringLiteral("low"), t.chance.low);
+    o.insert(QStringLiteral("high"), t.chance.high);
+    return o;
+}
+
+std::string findForce(const armyfile::ArmySetup& setup, const std::array<Army, 2>& armies, const Options& options,
+                      uint64_t seed, int side, int32_t kind) {
+    ForceSearchOptions search;
+    search.target = options.target;
+    search.largest = options.largest;
+    search.seed = seed;
+    const auto start = std::chrono::steady_clock::now();
+    const ForceSearchResult result =
+        FindForce(SimulatedBattles(armies[0], armies[1], side, kind, options.threads), search);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const Unittype& searched = armies[side].unittypes[kind];
+    const armyfile::PlayerSetup& player = setup.players[side];
+    const armyfile::PlayerSetup& enemy = setup.players[1 - side];
+
+    if (options.json) {
+        QJsonObject root;
+        const NumberTrial* answer = result.answer();
+        root.insert(QStringLiteral("found"), result.found ? QJsonValue(*result.found) : QJsonValue());
+        root.insert(QStringLiteral("chance"), answer ? answer->chance.value : 0.0);
+        root.insert(QStringLiteral("low"), answer ? answer->chance.low : 0.0);
+        root.insert(QStringLiteral("high"), answer ? answer->chance.high : 0.0);
+        root.insert(QStringLiteral("number"), answer ? QJsonValue(answer->number) : QJsonValue());
+        const NumberTrial* lower = result.lower();
+        root.insert(QStringLiteral("lower"), lower ? QJsonValue(trialJson(*lower)) : QJsonValue());
+        root.insert(QStringLiteral("battles"), static_cast<qint64>(result.battles));
+        root.insert(QStringLiteral("target"), search.target);
+        root.insert(QStringLiteral("largest"), search.largest);
+        root.insert(QStringLiteral("cap"), static_cast<qint64>(search.cap));
+        // Always given: with it the same search can be run again.
+        root.insert(QStringLiteral("seed"), QString::number(seed));
+        root.insert(QStringLiteral("player"), playerJson(player, side));
+        QJsonObject k;
+        k.insert(QStringLiteral("abbreviation"), QString::fromStdString(searched.Abbreviation));
+        k.insert(QStringLiteral("name"), QString::fromStdString(searched.Fullname));
+        root.insert(QStringLiteral("kind"), k);
+        QJsonArray trials;
+        for (const NumberTrial& t : result.trials) {
+            QJsonObject o = trialJson(t);
+            o.insert(QStringLiteral("battles"), static_cast<qint64>(t.battles));
+            o.insert(QStringLiteral("wins"), static_cast<qint64>(t.wins));
+            o.insert(QStringLiteral("reaches"), t.reaches);
+            o.insert(QStringLiteral("atCap"), t.atCap);
+            trials.append(o);
+        }
+        root.insert(QStringLiteral("trials"), trials);
+        QJsonArray falls;
+        for (const auto& [a, b] : result.falls)
+            falls.append(QJsonArray{a, b});
+        root.insert(QStringLiteral("falls"), falls);
+        return jsonText(root);
+    }
+
+    std::string out = "FORCE NEEDED: " + searched.Fullname + " (" + searched.Abbreviation + ") of player " +
+                      player.number.toStdString() + " (" + player.name.toStdString() + "), to win " +
+                      PercentText(search.target, search.target) + " of battles against player " +
+                      enemy.number.toStdString() + " (" + enemy.name.toStdString() + ")\n";
+    for (const std::string& line : DescribeForce(result, search, searched.Fullname, seconds))
+        out += line + "\n";
+    out += "\nNUMBERS TRIED:\n";
+    out += format("%8s %8s %11s   %-22s %s\n", "number", "battles", "win chance", "95% interval", "judged");
+    for (const NumberTrial& t : result.trials) {
+        const std::string range = PercentText(t.chance.low, search.target) + " to " + PercentText(t.chance.high, search.target);
+        out += format("%8d %8lld %11s   %-22s %s%s\n", t.number, static_cast<long long>(t.battles),
+                      PercentText(t.chance.value, search.target).c_str(), range.c_str(),
+                      t.reaches ? "reaches" : "short", t.atCap ? " (at the cap)" : "");
+    }
+    return out;
+}
+
+// The side and kind --find names, or the message that says why there is none.
+std::optional<std::pair<int, int32_t>> findTarget(const armyfile::ArmySetup& setup, const std::array<Army, 2>& armies,
+                                                  const Options& options, std::string* message) {
+    const auto& [number, abbreviation] = *options.find;
+    int side = -1;
+    for (int s = 0; s < 2 && side < 0; ++s)
+        if (parseUnsigned(setup.players[s].number) == number)
+            side = s;
+    if (side < 0) {
+        *message = "no player numbered " + std::to_string(number) + " in the file; its players are " +
+                   setup.players[0].number.toStdString() + " (" + setup.players[0].name.toStdString() + ") and " +
+                   setup.players[1].number.toStdString() + " (" + setup.players[1].name.toStdString() + ")";
+        return std::nullopt;
+    }
+    const Army& army = armies[side];
+    std::string have;
+    for (int32_t k = 0; k <= army.currentType; ++k) {
+        const QString kind = QString::fromStdString(army.unittypes[k].Abbreviation);
+        if (kind.toUpper() == abbreviation.toUpper())
+            return std::make_pair(side, k);
+        have += (k == 0 ? "" : ", ") + kind.toStdString();
+    }
+    *message = "player " + setup.players[side].number.toStdString() + " (" + setup.players[side].name.toStdString() +
+               ") has no kind " + abbreviation.toStdString() + "; its kinds are " + have;
+    return std::nullopt;
+}
+
 int run(const Options& options) {
     armyfile::ArmySetup setup;
     QString error;
@@ -401,9 +570,22 @@ int run(const Options& options) {
     // processor time, which is nearly the same at the start of every run.
     const uint64_t seed = options.seed ? *options.seed : (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
 
+    std::optional<std::pair<int, int32_t>> searched;
+    if (options.find) {
+        std::string message;
+        searched = findTarget(setup, armies, options, &message);
+        if (!searched) {
+            std::fprintf(stderr, "orbsim: %s\n", message.c_str());
+            return 2;
+        }
+    }
+
     std::string out;
     try {
-        out = options.report ? fightOnce(setup, armies, options, seed) : simulate(setup, armies, options, seed);
+        if (searched)
+            out = findForce(setup, armies, options, seed, searched->first, searched->second);
+        else
+            out = options.report ? fightOnce(setup, armies, options, seed) : simulate(setup, armies, options, seed);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orbsim: the battle could not be fought: %s\n", e.what());
         return 1;

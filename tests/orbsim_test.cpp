@@ -197,6 +197,18 @@ TEST_F(Orbsim, BadArgumentsAreRefusedWithUsage) {
         {armies_, "--bogus"},
         {armies_, armies_},
         {armies_, "--report", "--runs", "5"},
+        {armies_, "--find", "1"},
+        {armies_, "--find", "one:KNI"},
+        {armies_, "--find", "1:"},
+        {armies_, "--find", "1:KNI", "--runs", "5"},
+        {armies_, "--find", "1:KNI", "--report"},
+        {armies_, "--target", "0.9"},  // without --find
+        {armies_, "--find", "1:KNI", "--target", "0.4"},
+        {armies_, "--find", "1:KNI", "--target", "1"},
+        {armies_, "--find", "1:KNI", "--target", "9e-1"},
+        {armies_, "--find", "1:KNI", "--target", "99.95%"},
+        {armies_, "--find", "1:KNI", "--max", "0"},
+        {armies_, "--find", "1:KNI", "--max", "10000"},
     };
     for (const QStringList& call : calls) {
         SCOPED_TRACE(call.join(' ').toStdString());
@@ -243,4 +255,54 @@ TEST_F(Orbsim, BadFilesAreRefusedWithTheReason) {
             EXPECT_FALSE(o.err.contains("usage:"));
         }
     }
+}
+
+TEST_F(Orbsim, FindGivesTheSameAnswerWhateverTheThreadCount) {
+    const QStringList args{armies_, "--find", "1:kni", "--seed", "5", "--json"};
+    const Outcome one = runOrbsim(args + QStringList{"--threads", "1"});
+    const Outcome three = runOrbsim(args + QStringList{"--threads", "3"});
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+    EXPECT_EQ(one.out, three.out);
+
+    const QJsonObject root = QJsonDocument::fromJson(one.out.toUtf8()).object();
+    ASSERT_TRUE(root["found"].isDouble()) << one.out.toStdString();
+    const int found = root["found"].toInt();
+    EXPECT_LE(root["low"].toDouble(), root["chance"].toDouble());
+    EXPECT_LE(root["chance"].toDouble(), root["high"].toDouble());
+    EXPECT_GE(root["chance"].toDouble(), 0.9);
+    const QJsonObject lower = root["lower"].toObject();
+    EXPECT_EQ(lower["number"].toInt(), found - 1);  // bisection ends next to the answer
+    EXPECT_LT(lower["chance"].toDouble(), 0.9);
+    qint64 battles = 0;
+    for (const QJsonValue& t : root["trials"].toArray())
+        battles += t.toObject()["battles"].toInteger();
+    EXPECT_EQ(root["battles"].toInteger(), battles);
+
+    // The text tells the same answer.
+    const Outcome text = runOrbsim({armies_, "--find", "1:KNI", "--seed", "5"});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\n%1 Knights win ").arg(found))) << text.out.toStdString();
+
+    // A largest number that cannot reach: no answer, and the chance it reached.
+    const Outcome none = runOrbsim({armies_, "--find", "1:KNI", "--max", "2", "--target", "95%", "--json"});
+    ASSERT_EQ(none.exitCode, 0) << none.err.toStdString();
+    const QJsonObject short_ = QJsonDocument::fromJson(none.out.toUtf8()).object();
+    EXPECT_TRUE(short_["found"].isNull());
+    EXPECT_EQ(short_["number"].toInt(), 2);
+    EXPECT_LT(short_["chance"].toDouble(), 0.95);
+    EXPECT_DOUBLE_EQ(short_["target"].toDouble(), 0.95);
+    EXPECT_EQ(short_["lower"].toObject()["number"].toInt(), 1);
+}
+
+TEST_F(Orbsim, FindNamesWhatTheFileHasWhenThePlayerOrKindIsNotInIt) {
+    const Outcome kind = runOrbsim({armies_, "--find", "7:KNI"});
+    EXPECT_EQ(kind.exitCode, 2);
+    EXPECT_EQ(kind.out, "");
+    EXPECT_TRUE(kind.err.contains("player 07 (The Grey) has no kind KNI; its kinds are WRI, SPE, JES"))
+        << kind.err.toStdString();
+
+    const Outcome player = runOrbsim({armies_, "--find", "3:KNI"});
+    EXPECT_EQ(player.exitCode, 2);
+    EXPECT_EQ(player.out, "");
+    EXPECT_TRUE(player.err.contains("its players are 1 (Nameless 1) and 07 (The Grey)")) << player.err.toStdString();
 }
