@@ -159,21 +159,6 @@ ForceSearchResult FindForce(const BatchFighter& fight, const ForceSearchOptions&
     return result;
 }
 
-KindValues ValuesOfKind(const Army& army, int32_t k) {
-    const Unittype& kind = army.unittypes[k];
-    KindValues v;
-    v.Fullname = kind.Fullname;
-    v.Abbreviation = kind.Abbreviation;
-    v.Position = kind.Position;
-    v.Type = kind.Type;
-    v.Offense = kind.Offense;
-    v.Defense = kind.Defense;
-    v.Rangedoff = kind.Rangedoff;
-    v.Attacks = kind.Attacks;
-    v.Hitpoints = kind.Hitpoints;
-    return v;
-}
-
 BatchFighter SimulatedBattles(const Army& I, const Army& II, int side, int32_t kind, int threads,
                               const std::atomic<bool>* cancel) {
     if (side != 0 && side != 1)
@@ -189,7 +174,7 @@ BatchFighter SimulatedBattles(const Army& I, const Army& II, int side, int32_t k
         KindValues values;
         int32_t number;  // of the kind in armies[side] now
     };
-    auto state = std::make_shared<State>(State{{I, II}, ValuesOfKind(own, kind), own.unittypes[kind].Number});
+    auto state = std::make_shared<State>(State{{I, II}, valuesOf(own.unittypes[kind]), own.unittypes[kind].Number});
     return [state, side, kind, threads, cancel](int32_t number, int64_t battles, uint64_t seed,
                                                 const std::function<void(int64_t)>& fought) -> BatchOutcome {
         Army& varied = state->armies[static_cast<size_t>(side)];

@@ -98,9 +98,6 @@ ForceSearchResult FindForce(const BatchFighter& fight, const ForceSearchOptions&
 BatchFighter SimulatedBattles(const Army& I, const Army& II, int side, int32_t kind, int threads = 0,
                               const std::atomic<bool>* cancel = nullptr);
 
-// The number and values of kind k, as the modify dialog loads them.
-KindValues ValuesOfKind(const Army& army, int32_t k);
-
 // The answer in words, a line each, as the force dialog and orbsim give it:
 // the number found (or the chance the largest reached), the next lower
 // number tried, numbers judged at the cap, falls, and the battles fought.
