@@ -26,6 +26,7 @@
 #include "battle/Report.h"
 #include "battle/Simulation.h"
 #include "files/ArmyFile.h"
+#include "rules/DialogRules.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ struct Options {
     // --find P:ABB: the player's number as typed and the kind's abbreviation.
     std::optional<std::pair<uint64_t, QString>> find;
     double target = 0.9;
-    int32_t largest = armyfile::MaxUnits;
+    int32_t largest = dialogrules::MaxUnits;
     bool searchTuned = false;  // --target or --max given
 };
 
@@ -154,8 +155,8 @@ const std::vector<OptionSpec>& optionTable() {
         {{"max"}, "N", "the largest number --find considers (default 9999; 1 to 9999)",
          [](Options& o, const QString& v) -> std::optional<std::string> {
              const std::optional<uint64_t> n = parseUnsigned(v);
-             if (!n || *n < 1 || *n > static_cast<uint64_t>(armyfile::MaxUnits))
-                 return refusal("--max", "a whole number from 1 to " + std::to_string(armyfile::MaxUnits), v);
+             if (!n || *n < 1 || *n > static_cast<uint64_t>(dialogrules::MaxUnits))
+                 return refusal("--max", "a whole number from 1 to " + std::to_string(dialogrules::MaxUnits), v);
              o.largest = static_cast<int32_t>(*n);
              o.searchTuned = true;
              return std::nullopt;
