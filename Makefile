@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # Where `make install` puts the program; ~ works even where the shell leaves it.
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench soak asan-test install package clean
+.PHONY: all deps configure build run test bench soak screenshots asan-test install package clean
 
 all: build
 
@@ -34,6 +34,13 @@ bench: build
 soak: build
 	@ORB_SOAK=$${ORB_SOAK_BATTLES:-100000} $(BUILD)/tests/engine_fuzz_test
 	@if [ -x $(BUILD)/tests/ui_fuzz_test ]; then ORB_SOAK=$${ORB_SOAK_ACTIONS:-100000} QT_QPA_PLATFORM=offscreen $(BUILD)/tests/ui_fuzz_test; fi
+
+# Pictures of every window of a short session, on a virtual display with a
+# window manager (a large screen and a 1024 x 768 one), in $(BUILD)/screenshots.
+screenshots: configure
+	@tools/install-deps --screenshots
+	@cmake --build $(BUILD) -j $(JOBS) --target screenshots
+	@tools/screenshots $(BUILD)
 
 asan-test: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DORB_SANITIZE=ON -DORB_BENCH=OFF > /dev/null

@@ -323,6 +323,10 @@ bool SaveArmies(const QString& path, const ArmySetup& setup, QString* error) {
         setError(error, QStringLiteral("the armies cannot be saved: %1").arg(broken));
         return false;
     }
+    return WriteWhole(path, ToJson(setup), error);
+}
+
+bool WriteWhole(const QString& path, const QByteArray& data, QString* error) {
     QSaveFile file(path);
     // Never write in place: a failed save must leave the old file whole.
     file.setDirectWriteFallback(false);
@@ -330,7 +334,6 @@ bool SaveArmies(const QString& path, const ArmySetup& setup, QString* error) {
         setError(error, QStringLiteral("cannot write the file: %1").arg(file.errorString()));
         return false;
     }
-    const QByteArray data = ToJson(setup);
     if (file.write(data) != data.size()) {
         setError(error, QStringLiteral("cannot write the file: %1").arg(file.errorString()));
         file.cancelWriting();

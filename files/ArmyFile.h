@@ -53,6 +53,9 @@ bool LoadArmies(const QString& path, ArmySetup* out, QString* error);
 // Refuses a setup that would not open again; the old file stays whole on
 // any failure.
 bool SaveArmies(const QString& path, const ArmySetup& setup, QString* error);
+// Writes data as the whole new content of the file, through a temporary
+// file renamed over it: on any failure the old file stays whole.
+bool WriteWhole(const QString& path, const QByteArray& data, QString* error);
 
 // Replaces *army with the player's army, built kind by kind in order as the
 // add dialog builds it. On failure (a kind no dialog would accept) *army is

@@ -1,11 +1,17 @@
-#include <QBarCategoryAxis>
-#include <QAbstractBarSeries>
-#include <QBarSet>
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFile>
 #include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <cmath>
 
 #include "UiTestSupport.h"
@@ -40,22 +46,39 @@ void evenArmies() {
 struct Shown {
     bool modal = false;
     QSize size;
+    QRect frame;
     bool panel = false;
     QString column[2];
+    // Scrolled to its start, the window shows its Close button whole; and
+    // scrolled to its end, the right edge of the page.
+    bool closeVisible = false;
+    bool endReachable = false;
 };
 
 // Runs a simulation of runs battles through the dialog and returns what the
-// results window showed; the window stays filled after it closes.
-Shown simulate(int runs) {
+// results window showed; the window stays filled after it closes. whileShown
+// acts on the results window before it is closed.
+Shown simulate(int runs, const std::function<void()>& whileShown = {}) {
     Shown shown;
     whenModal(QStringLiteral("Batsim"), [&](QWidget* dialog) {
         typeInto(Batsim->Amount, QString::number(runs));
         whenModal(QStringLiteral("Battleform"), [&](QWidget* results) {
             shown.modal = true;
             shown.size = results->size();
+            shown.frame = results->frameGeometry();
             shown.panel = Battleform->Statistics->isVisible();
             shown.column[0] = Battleform->Results1->toPlainText();
             shown.column[1] = Battleform->Results2->toPlainText();
+            QWidget* viewport = Battleform->Scroller->viewport();
+            QScrollBar* across = Battleform->Scroller->horizontalScrollBar();
+            const QRect close(Battleform->BitBtn1->mapTo(viewport, QPoint(0, 0)), Battleform->BitBtn1->size());
+            shown.closeVisible = across->value() == 0 && viewport->rect().contains(close);
+            across->setValue(across->maximum());
+            shown.endReachable = Battleform->Page->mapTo(viewport, QPoint(Battleform->Page->width() - 1, 0)).x() ==
+                                 viewport->width() - 1;
+            across->setValue(0);
+            if (whileShown)
+                whileShown();
             clickButton(results, QStringLiteral("BitBtn1"));
         });
         QTest::mouseClick(Batsim->simrun, Qt::LeftButton);
@@ -94,27 +117,25 @@ double percent(const QString& text) {
     return t.remove(QLatin1Char('%')).toDouble();
 }
 
-QString pct(double share) { return QString::number(share * 100, 'f', 1) + QLatin1Char('%'); }
+QString pct(double share) {
+    return QString::number(share * 100, 'f', 1) + QLatin1Char('%');
+}
 
-// Per bar set of the spread chart: category label -> share of battles.
-QList<QMap<QString, double>> chartBars() {
-    QList<QMap<QString, double>> bars;
-    const QList<QAbstractSeries*> series = Battleform->Spread->chart()->series();
+// The curve of a side's chart: (units left, share of battles) points.
+QList<QPointF> curveOf(QChartView* view) {
+    const QList<QAbstractSeries*> series = view->chart()->series();
     if (series.size() != 1)
-        return bars;
-    auto* barSeries = qobject_cast<QAbstractBarSeries*>(series.first());
-    const auto axes = barSeries->attachedAxes();
-    QStringList labels;
-    for (QAbstractAxis* axis : axes)
-        if (auto* categories = qobject_cast<QBarCategoryAxis*>(axis))
-            labels = categories->categories();
-    for (QBarSet* set : barSeries->barSets()) {
-        QMap<QString, double> shares;
-        for (int i = 0; i < set->count(); ++i)
-            shares[labels.value(i)] = set->at(i);
-        bars << shares;
-    }
-    return bars;
+        return {};
+    auto* area = qobject_cast<QAreaSeries*>(series.first());
+    return area && area->upperSeries() ? area->upperSeries()->points() : QList<QPointF>();
+}
+
+// The share of battles the curve gives for at least n units left.
+double shareAtLeast(const QList<QPointF>& curve, double n) {
+    for (qsizetype i = 0; i + 1 < curve.size(); ++i)
+        if (curve[i].x() < n && n <= curve[i + 1].x() && curve[i].y() == curve[i + 1].y())
+            return curve[i].y();
+    return 0;
 }
 
 // "Name    :     n" lines after "UNITS LEFT:".
@@ -122,6 +143,51 @@ QStringList unitsLeft(const QString& column) {
     const QStringList lines = column.split(QLatin1Char('\n'));
     const int at = static_cast<int>(lines.lastIndexOf(QStringLiteral("UNITS LEFT:")));
     return at < 0 ? QStringList() : lines.mid(at + 1).filter(QRegularExpression(QStringLiteral(".")));
+}
+
+// A hand-made result: side I wins winsI of runs battles with leftI units
+// left, side II the others with leftII.
+SimulationResult handResult(int runs, int winsI, int32_t leftI, int32_t leftII) {
+    SimulationResult result;
+    result.runsDone = runs;
+    result.sides[0].wins = winsI;
+    result.sides[1].wins = runs - winsI;
+    for (int run = 0; run < runs; ++run) {
+        result.sides[0].totalLeft.push_back(run < winsI ? leftI : 0);
+        result.sides[1].totalLeft.push_back(run < winsI ? 0 : leftII);
+    }
+    return result;
+}
+
+// Opens a column's pop-up menu as a right-click does and clicks the item.
+void chooseFromMenu(QPlainTextEdit* column, const QString& item) {
+    QWidget* viewport = column->viewport();
+    const QPoint at(30, 30);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &click);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    const QList<QAction*> actions = menu->actions();
+    QVERIFY(actions.size() > 2);
+    QCOMPARE(actions[0]->text(), QStringLiteral("Copy Report"));
+    QCOMPARE(actions[1]->text(), QStringLiteral("Save Report..."));
+    QAction* chosen = menu->findChild<QAction*>(item);
+    QVERIFY(chosen);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chosen).center());
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+}
+
+// A column as the report text holds it: its lines up to its last non-empty one.
+QString columnText(int column) {
+    QStringList lines = Battleform->column(column).lines();
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString fileText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 }  // namespace
@@ -166,12 +232,15 @@ private slots:
         QVERIFY(oddsOf(2).isEmpty());  // no battle left both armies dead
 
         // Side I always ends with its 3 giants, side II with nothing.
-        const auto bars = chartBars();
-        QCOMPARE(bars.size(), 2);
-        QCOMPARE(bars[0].value(QStringLiteral("3")), 100.0);
-        QCOMPARE(bars[0].value(QStringLiteral("0")), 0.0);
-        QCOMPARE(bars[1].value(QStringLiteral("0")), 100.0);
-        QCOMPARE(bars[1].value(QStringLiteral("3")), 0.0);
+        QCOMPARE(Battleform->Chances1->chart()->title(), QStringLiteral("Side I wins 100.0% of the battles"));
+        QCOMPARE(Battleform->Chances2->chart()->title(), QStringLiteral("Side II wins 0.0% of the battles"));
+        const QList<QPointF> giants = curveOf(Battleform->Chances1);
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(shareAtLeast(giants, n), 100.0);
+        QCOMPARE(shareAtLeast(giants, 4), 0.0);
+        const QList<QPointF> rats = curveOf(Battleform->Chances2);
+        QVERIFY(!rats.isEmpty());
+        QCOMPARE(shareAtLeast(rats, 1), 0.0);
     }
 
     // Either side may win: the figures agree with one another and with the
@@ -186,7 +255,8 @@ private slots:
         double chances = 0;
         for (int side = 0; side < 3; ++side) {
             const auto rows = oddsOf(side);
-            const QStringList chance = rows.value(side < 2 ? QStringLiteral("Chance of winning") : QStringLiteral("Chance"));
+            const QStringList chance =
+                rows.value(side < 2 ? QStringLiteral("Chance of winning") : QStringLiteral("Chance"));
             if (side == 2 && chance.isEmpty())
                 continue;
             const double p = percent(chance.value(0));
@@ -216,14 +286,90 @@ private slots:
         }
         QVERIFY2(std::abs(chances - 100) < 0.25, qPrintable(QString::number(chances)));
 
-        const auto bars = chartBars();
-        QCOMPARE(bars.size(), 2);
-        for (const auto& set : bars) {
-            double total = 0;
-            for (double share : set)
-                total += share;
-            QVERIFY(std::abs(total - 100) < 0.01);
+        // Each curve starts at its side's chance of winning and never rises.
+        QChartView* views[2] = {Battleform->Chances1, Battleform->Chances2};
+        for (int side = 0; side < 2; ++side) {
+            const QList<QPointF> curve = curveOf(views[side]);
+            QVERIFY(!curve.isEmpty());
+            QCOMPARE(QString::number(curve.first().y(), 'f', 1) + QLatin1Char('%'),
+                     oddsOf(side).value(QStringLiteral("Chance of winning")).value(0));
+            for (qsizetype i = 1; i < curve.size(); ++i)
+                QVERIFY(curve[i].y() <= curve[i - 1].y() && curve[i].x() >= curve[i - 1].x());
         }
+    }
+
+    // The chart of a result draws the same in a window that showed the
+    // result of far larger armies before as in a fresh window: no axis, label
+    // or curve of the earlier result stays drawn.
+    void chartsDrawFresh() {
+        setArmies({{kind("Giants", "F", 6, 6, 0, 3, 1000), 9999}}, {{kind("Rats", "F", 1, 0, 0, 1, 1), 9999}});
+        Battleform->showStatistics(handResult(7, 3, 9000, 8000));
+        Battleform->show();
+        const QImage larger = Battleform->Chances1->grab().toImage();
+
+        oneSidedArmies();
+        const SimulationResult small = handResult(10, 6, 2, 3);
+        Battleform->showStatistics(small);
+        TBattleform fresh(nullptr);
+        fresh.showStatistics(small);
+        fresh.show();
+        QCOMPARE(fresh.size(), Battleform->size());
+        QTRY_COMPARE(Battleform->Chances1->grab().toImage(), fresh.Chances1->grab().toImage());
+        QTRY_COMPARE(Battleform->Chances2->grab().toImage(), fresh.Chances2->grab().toImage());
+        QVERIFY(Battleform->Chances1->grab().toImage() != larger);
+    }
+
+    // "Copy Report" puts both columns on the clipboard, side I's first;
+    // "Save Report..." writes them to a file, with the odds after a
+    // simulation; a file that cannot be written is reported, not created.
+    void reportKeptAsText() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        oneSidedArmies();
+        QTest::mouseClick(Mainform->calculate, Qt::LeftButton);
+        QTRY_VERIFY(Battleform->isVisible());
+        const QString columns = columnText(0) + QLatin1Char('\n') + columnText(1);
+        QVERIFY(columns.startsWith(QStringLiteral("BATLLE:   SIDE I\n")));
+        QVERIFY(columns.contains(QStringLiteral("\n\nBATLLE:   SIDE II\n")));
+        QVERIFY(columns.contains(QStringLiteral("Round 1")));
+        QGuiApplication::clipboard()->clear();
+        chooseFromMenu(Battleform->Results2, QStringLiteral("CopyReport1"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), columns);
+
+        const QString report = dir.filePath(QStringLiteral("report.txt"));
+        Battleform->chooseReportPath = [&] { return report; };
+        chooseFromMenu(Battleform->Results1, QStringLiteral("SaveReport1"));
+        QCOMPARE(fileText(report), columns);
+        Battleform->hide();
+
+        // After a simulation the file also holds the odds shown beside the
+        // columns; the clipboard gets the columns alone.
+        const QString odds = dir.filePath(QStringLiteral("odds.txt"));
+        const QString nowhere = dir.filePath(QStringLiteral("missing/odds.txt"));
+        QString copied, refused, simulated;
+        simulate(10, [&] {
+            simulated = columnText(0) + QLatin1Char('\n') + columnText(1);
+            chooseFromMenu(Battleform->Results1, QStringLiteral("CopyReport1"));
+            copied = QGuiApplication::clipboard()->text();
+            Battleform->chooseReportPath = [&] { return odds; };
+            chooseFromMenu(Battleform->Results2, QStringLiteral("SaveReport1"));
+            Battleform->chooseReportPath = [&] { return nowhere; };
+            whenModal(QStringLiteral("FileError"), [&](QWidget* w) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                QVERIFY(box);
+                refused = box->text();
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            });
+            chooseFromMenu(Battleform->Results2, QStringLiteral("SaveReport1"));
+        });
+        QCOMPARE(copied, simulated);
+        const QString saved = fileText(odds);
+        QVERIFY2(saved.startsWith(simulated + QStringLiteral("\nODDS OVER 10 RUNS:\n")), qPrintable(saved));
+        for (const char* piece : {"Side I  wins: 100.0%", "Side II wins:   0.0%",
+                                  "UNITS LEFT PER BATTLE:", "SIDE I (Wizard 1 : ", " Giants ", " Rats "})
+            QVERIFY2(saved.contains(QLatin1String(piece)), piece);
+        QVERIFY(!QFile::exists(nowhere));
+        QVERIFY(refused.contains(QStringLiteral("could not be saved")));
     }
 
     // The panel lies beside the report window, which keeps its size,
@@ -243,12 +389,23 @@ private slots:
         const QRect original[] = {Battleform->title->geometry(), Battleform->Results1->geometry(),
                                   Battleform->Results2->geometry(), Battleform->BitBtn1->geometry()};
 
+        // The window with its panel is wider than the test screen (800 x 600):
+        // it fits the screen, shows its Close button, and scrolls to the rest.
         const Shown shown = simulate(5);
         QVERIFY(shown.panel);
-        QVERIFY(shown.size.width() > 755);
-        QCOMPARE(shown.size.height(), 554);
+        const QRect room = Battleform->screen()->availableGeometry();
+        QCOMPARE(Battleform->Page->size(), QSize(1255, 554));
+        QVERIFY2(room.width() < 1255, "the test screen should be too small for the window");
+        QVERIFY2(room.contains(shown.frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                            .arg(shown.frame.x())
+                                                            .arg(shown.frame.y())
+                                                            .arg(shown.frame.width())
+                                                            .arg(shown.frame.height())));
+        QVERIFY(shown.size.width() > 755 && shown.size.height() > 554);
+        QVERIFY(shown.closeVisible);
+        QVERIFY(shown.endReachable);
         QVERIFY(Battleform->Statistics->geometry().left() >= 755);
-        QVERIFY(Battleform->Statistics->geometry().right() < shown.size.width());
+        QVERIFY(Battleform->Statistics->geometry().right() < Battleform->Page->width());
         QCOMPARE(Battleform->Results1->toPlainText(), shown.column[0]);
         QCOMPARE(Battleform->Results2->toPlainText(), shown.column[1]);
 

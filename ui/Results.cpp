@@ -1,32 +1,41 @@
 #include "Results.h"
 
-#include <QBarCategoryAxis>
-#include <QHorizontalBarSeries>
-#include <QBarSet>
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QValueAxis>
 #include <algorithm>
-#include <cmath>
 
 #include "Simulator.h"
-#include "battle/Simulation.h"
+#include "files/ArmyFile.h"
 
 namespace {
 constexpr int PreparedLines = 300;
 constexpr int ReportWidth = 755;
 constexpr int ReportHeight = 554;
 constexpr int PanelWidth = 500;
-// Most bars of the spread chart besides the one for "no units left".
-constexpr int SpreadBins = 6;
+// Each side's colour in its chart, and lighter in its rows of the table.
+const QColor SideColours[2] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xc0, 0x39, 0x2b)};
+const QColor SideTints[2] = {QColor(0xd8, 0xe4, 0xf6), QColor(0xf6, 0xdc, 0xd8)};
 
-QString Percent(double share) { return QString::number(share * 100, 'f', 1) + QLatin1Char('%'); }
+QString Percent(double share) {
+    return QString::number(share * 100, 'f', 1) + QLatin1Char('%');
+}
 
 QString Interval(const Proportion& p) {
     return QStringLiteral("95%: %1 to %2").arg(Percent(p.low), Percent(p.high));
@@ -39,61 +48,145 @@ QTableWidgetItem* Cell(const QString& text, Qt::Alignment align = Qt::AlignRight
     return item;
 }
 
-// Units left of a run, grouped: "0" alone (the side lost), then ranges of a
-// round width (1, 2 or 5 times a power of ten) up to the largest count
-// either side kept.
-struct Bins {
-    QStringList labels;
-    std::vector<int64_t> upper;  // inclusive upper bound of each bin
-
-    explicit Bins(int32_t largest) {
-        labels << QStringLiteral("0");
-        upper.push_back(0);
-        if (largest <= 0)
-            return;
-        const int64_t wanted = (static_cast<int64_t>(largest) + SpreadBins - 1) / SpreadBins;
-        int64_t width = 1;
-        for (int64_t scale = 1; width < wanted; scale *= 10)
-            for (int64_t m : {1, 2, 5})
-                if (width < wanted)
-                    width = m * scale;
-        for (int64_t low = 1; low <= largest; low += width) {
-            const int64_t high = low + width - 1;
-            labels << (low == high ? QString::number(low) : QStringLiteral("%1 \u2013 %2").arg(low).arg(high));
-            upper.push_back(high);
-        }
-    }
-    int index(int32_t value) const {
-        return static_cast<int>(std::lower_bound(upper.begin(), upper.end(), value) - upper.begin());
+// The top of a count axis and its step: 1, 2 or 5 times a power of ten,
+// at most five steps, so that every label has room for its digits.
+struct CountScale {
+    int64_t top = 1;
+    int64_t step = 1;
+    explicit CountScale(int64_t largest) {
+        for (int64_t scale = 1;; scale *= 10)
+            for (int64_t m : {1, 2, 5}) {
+                step = m * scale;
+                top = std::max<int64_t>(1, (largest + step - 1) / step) * step;
+                if (top / step <= 5)
+                    return;
+            }
     }
 };
+
+// One side's chances: at the left edge the share of battles it wins, then
+// the share in which at least so many of its units are left. A new chart
+// per result: nothing of an earlier one can stay drawn.
+QChart* ChanceChart(const std::vector<int32_t>& totalLeft, int32_t armySize, const QString& title, QColor colour) {
+    std::vector<int32_t> left = totalLeft;
+    std::sort(left.begin(), left.end());
+    const double runs = std::max<double>(1, static_cast<double>(left.size()));
+    const CountScale scale(std::max(armySize, left.empty() ? 0 : left.back()));
+
+    auto* curve = new QLineSeries;
+    double x = 0;
+    for (auto it = std::upper_bound(left.begin(), left.end(), 0); it != left.end();
+         it = std::upper_bound(it, left.end(), *it)) {
+        const double share = 100.0 * static_cast<double>(left.end() - it) / runs;
+        curve->append(x, share);
+        curve->append(*it, share);
+        x = *it;
+    }
+    curve->append(x, 0);
+    curve->append(static_cast<double>(scale.top), 0);
+
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    QFont titleFont = chart->titleFont();
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
+    chart->legend()->hide();
+    chart->setMargins(QMargins(2, 0, 8, 0));
+    chart->setBackgroundRoundness(0);
+
+    auto* area = new QAreaSeries(curve);
+    QColor fill = colour;
+    fill.setAlpha(110);
+    area->setBrush(fill);
+    area->setPen(QPen(colour, 2));
+    chart->addSeries(area);
+
+    auto* units = new QValueAxis;
+    units->setRange(0, static_cast<double>(scale.top));
+    units->setTickType(QValueAxis::TicksDynamic);
+    units->setTickAnchor(0);
+    units->setTickInterval(static_cast<double>(scale.step));
+    units->setLabelFormat(QStringLiteral("%d"));
+    units->setMinorTickCount(0);
+    units->setTitleText(QStringLiteral("At least this many units left"));
+    chart->addAxis(units, Qt::AlignBottom);
+    area->attachAxis(units);
+
+    auto* share = new QValueAxis;
+    share->setRange(0, 100);
+    share->setTickCount(3);
+    share->setLabelFormat(QStringLiteral("%d%%"));
+    share->setTitleText(QStringLiteral("Battles"));
+    chart->addAxis(share, Qt::AlignLeft);
+    area->attachAxis(share);
+    return chart;
+}
+
+void ReplaceChart(QChartView* view, QChart* chart) {
+    QChart* old = view->chart();
+    view->setChart(chart);
+    delete old;
+}
+
+QChartView* MakeChanceView(const QString& name, QWidget* parent) {
+    auto* view = new QChartView(parent);
+    view->setObjectName(name);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setFocusPolicy(Qt::NoFocus);
+    return view;
+}
+
+std::vector<std::string> Lines(const MemoBoard& board) {
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(board.count()));
+    for (const QString& line : board.lines())
+        lines.push_back(line.toStdString());
+    return lines;
+}
 }  // namespace
 
 TBattleform::TBattleform(QWidget* parent)
-    : Form(QStringLiteral("Battleform"), QStringLiteral("Battle Results"), 755, 554, parent) {
-    title = MakeTitle(QStringLiteral("title"), QStringLiteral("*** Battle Results ***"), this, 40);
+    : Form(QStringLiteral("Battleform"), QStringLiteral("Battle Results"), ReportWidth, ReportHeight, parent) {
+    // Everything lies on one page, which scrolls when the screen is smaller
+    // than the window with its odds panel.
+    Scroller = new QScrollArea(this);
+    Scroller->setObjectName(QStringLiteral("Scroller"));
+    Scroller->setFrameShape(QFrame::NoFrame);
+    Scroller->setFocusPolicy(Qt::NoFocus);
+    Scroller->setGeometry(rect());
+    SetBackground(Scroller->viewport(), Palette::olive);
+    Page = new QWidget;
+    Page->setObjectName(QStringLiteral("Page"));
+    SetBackground(Page, Palette::olive);
+    Page->resize(ReportWidth, ReportHeight);
+    Scroller->setWidget(Page);
+
+    title = MakeTitle(QStringLiteral("title"), QStringLiteral("*** Battle Results ***"), Page, 40);
     title->setGeometry(0, 0, 755, 56);
     auto makeColumn = [this](const QString& name, int x) {
-        auto* memo = new QPlainTextEdit(this);
+        auto* memo = new QPlainTextEdit(Page);
         memo->setObjectName(name);
         memo->setReadOnly(true);
         memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setGeometry(x, 66, 362, 430);
+        memo->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(memo, &QWidget::customContextMenuRequested, this,
+                [this, memo](const QPoint& position) { showReportMenu(memo, position); });
         return memo;
     };
     Results1 = makeColumn(QStringLiteral("Results1"), 10);
     Results2 = makeColumn(QStringLiteral("Results2"), 383);
     column1_ = std::make_unique<MemoBoard>(Results1, PreparedLines, true);
     column2_ = std::make_unique<MemoBoard>(Results2, PreparedLines, true);
-    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Close, this);
+    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), StandardButton::Close, Page);
     BitBtn1->setGeometry(330, 508, 95, 32);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     tabOrder().set({BitBtn1});
 
-    // The odds panel lies right of the report, and the window widens to show
+    // The odds panel lies right of the report, and the page widens to show
     // it, so the report controls keep their places and sizes.
-    Statistics = new QWidget(this);
+    Statistics = new QWidget(Page);
     Statistics->setObjectName(QStringLiteral("Statistics"));
     Statistics->setGeometry(ReportWidth, 0, PanelWidth, ReportHeight);
     statisticsTitle = MakeTitle(QStringLiteral("statisticsTitle"), QString(), Statistics, 20);
@@ -101,8 +194,8 @@ TBattleform::TBattleform(QWidget* parent)
 
     Odds = new QTableWidget(0, 5, Statistics);
     Odds->setObjectName(QStringLiteral("Odds"));
-    Odds->setHorizontalHeaderLabels({QStringLiteral("Units left per kind"), QStringLiteral("Mean"), QStringLiteral("Std. dev."),
-                                     QStringLiteral("Min"), QStringLiteral("Max")});
+    Odds->setHorizontalHeaderLabels({QStringLiteral("Units left per kind"), QStringLiteral("Mean"),
+                                     QStringLiteral("Std. dev."), QStringLiteral("Min"), QStringLiteral("Max")});
     Odds->verticalHeader()->hide();
     Odds->verticalHeader()->setDefaultSectionSize(20);
     Odds->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -111,36 +204,45 @@ TBattleform::TBattleform(QWidget* parent)
         Odds->setColumnWidth(c, 66);
     }
     Odds->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Odds->setWordWrap(false);
-    Odds->setGeometry(0, 66, PanelWidth - 10, 204);
+    // Long wizard and kind names wrap onto a second line rather than lose
+    // their ends; the rows are sized to their text when filled.
+    Odds->setWordWrap(true);
+    Odds->setTextElideMode(Qt::ElideNone);
+    Odds->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Odds->setGeometry(0, 66, PanelWidth - 10, 176);
 
-    auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Units left at the end of a battle"));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    Spread = new QChartView(chart, Statistics);
-    Spread->setObjectName(QStringLiteral("Spread"));
-    Spread->setRenderHint(QPainter::Antialiasing);
-    Spread->setGeometry(0, 278, PanelWidth - 10, 262);
+    Chances1 = MakeChanceView(QStringLiteral("Chances1"), Statistics);
+    Chances1->setGeometry(0, 250, PanelWidth - 10, 146);
+    Chances2 = MakeChanceView(QStringLiteral("Chances2"), Statistics);
+    Chances2->setGeometry(0, 400, PanelWidth - 10, 146);
 
+    chooseReportPath = [this] { return askForReportFile(); };
     Statistics->hide();
 }
 
-bool TBattleform::statisticsShown() const { return !Statistics->isHidden(); }
+bool TBattleform::statisticsShown() const {
+    return !Statistics->isHidden();
+}
 
 void TBattleform::hideStatistics() {
     Statistics->hide();
-    setFixedSize(ReportWidth, ReportHeight);
+    odds_.reset();
+    Page->resize(ReportWidth, ReportHeight);
+    fitToScreen();
 }
 
 void TBattleform::showStatistics(const SimulationResult& result) {
     statisticsTitle->setText(QStringLiteral("Odds over %1 %2")
                                  .arg(result.runsDone)
                                  .arg(result.runsDone == 1 ? QStringLiteral("battle") : QStringLiteral("battles")));
+    odds_ = SimulationOdds{result,
+                           {OddsSideOf(Mainform->PlayerArmy1, playerNumber(0), wizardName(0)),
+                            OddsSideOf(Mainform->PlayerArmy2, playerNumber(1), wizardName(1))}};
     fillOdds(result);
-    fillSpread(result);
-    setFixedSize(ReportWidth + PanelWidth, ReportHeight);
+    fillChances(result);
+    Page->resize(ReportWidth + PanelWidth, ReportHeight);
     Statistics->show();
+    fitToScreen();
 }
 
 void TBattleform::fillOdds(const SimulationResult& result) {
@@ -152,13 +254,13 @@ void TBattleform::fillOdds(const SimulationResult& result) {
         Odds->insertRow(row);
         return row;
     };
-    auto sideRow = [&](const QString& text) {
+    auto sideRow = [&](const QString& text, QColor tint) {
         const int row = addRow();
         QTableWidgetItem* item = Cell(text, Qt::AlignLeft | Qt::AlignVCenter);
         QFont bold = item->font();
         bold.setBold(true);
         item->setFont(bold);
-        item->setBackground(QColor(0xe8, 0xe8, 0xc8));
+        item->setBackground(tint);
         Odds->setItem(row, 0, item);
         Odds->setSpan(row, 0, 1, 5);
     };
@@ -176,7 +278,8 @@ void TBattleform::fillOdds(const SimulationResult& result) {
     for (int s = 0; s < 2; ++s) {
         sideRow(QStringLiteral("%1: Wizard %2 : %3")
                     .arg(QLatin1String(sideNames[s]), QString::fromStdString(playerNumber(s)),
-                         QString::fromStdString(wizardName(s))));
+                         QString::fromStdString(wizardName(s))),
+                SideTints[s]);
         chanceRow(QStringLiteral("Chance of winning"), result.sides[s].wins);
         const Army& army = *armies[s];
         for (int32_t k = 0; k <= army.currentType && k < Army::maxTypes; ++k) {
@@ -195,78 +298,162 @@ void TBattleform::fillOdds(const SimulationResult& result) {
     // Battles in which both armies died to the last unit.
     const int64_t neither = result.runsDone - result.sides[0].wins - result.sides[1].wins;
     if (neither > 0) {
-        sideRow(QStringLiteral("Both armies wiped out"));
+        sideRow(QStringLiteral("Both armies wiped out"), QColor(0xe8, 0xe8, 0xc8));
         chanceRow(QStringLiteral("Chance"), neither);
     }
+    fitRows();
 }
 
-void TBattleform::fillSpread(const SimulationResult& result) {
-    QChart* chart = Spread->chart();
-    chart->removeAllSeries();
-    // A removed axis is no longer the chart's to delete.
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
+void TBattleform::fitRows() {
+    // The width each cell has, scroll bar and cell padding taken off.
+    const int frame = 2 * Odds->frameWidth();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Odds);
+    int fixed = 0;
+    for (int c = 1; c < Odds->columnCount(); ++c)
+        fixed += Odds->columnWidth(c);
+    const int first = Odds->width() - frame - bar - fixed;
+    auto widthOf = [&](int row, int column) {
+        int width = column == 0 ? first : Odds->columnWidth(column);
+        for (int c = column + 1; c < column + Odds->columnSpan(row, column); ++c)
+            width += Odds->columnWidth(c);
+        return width - 8;
+    };
+    const int lineHeight = Odds->verticalHeader()->defaultSectionSize();
+    for (int row = 0; row < Odds->rowCount(); ++row) {
+        int height = lineHeight;
+        for (int column = 0; column < Odds->columnCount(); ++column)
+            if (const QTableWidgetItem* item = Odds->item(row, column)) {
+                const QRect needed =
+                    QFontMetrics(item->font())
+                        .boundingRect(QRect(0, 0, std::max(1, widthOf(row, column)), 100000),
+                                      Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop, item->text());
+                height = std::max(height, needed.height() + lineHeight - QFontMetrics(item->font()).height());
+            }
+        Odds->setRowHeight(row, height);
     }
+}
 
-    int32_t largest = 0;
-    for (const SideResult& side : result.sides)
-        for (int32_t left : side.totalLeft)
-            largest = std::max(largest, left);
-    const Bins bins(largest);
-
-    // Bars lying down, so a range of any length reads in full.
-    auto* series = new QHorizontalBarSeries;
-    double highest = 0;
+void TBattleform::fillChances(const SimulationResult& result) {
+    const Army* armies[2] = {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2};
     const char* sideNames[2] = {"Side I", "Side II"};
+    QChartView* views[2] = {Chances1, Chances2};
     for (int s = 0; s < 2; ++s) {
-        std::vector<int> counts(bins.labels.size(), 0);
-        for (int32_t left : result.sides[s].totalLeft)
-            ++counts[static_cast<size_t>(bins.index(left))];
-        auto* set = new QBarSet(QStringLiteral("%1 (%2)").arg(QLatin1String(sideNames[s]),
-                                                             QString::fromStdString(wizardName(s))));
-        const double runs = std::max<double>(1, static_cast<double>(result.sides[s].totalLeft.size()));
-        for (int count : counts) {
-            const double share = 100.0 * count / runs;
-            highest = std::max(highest, share);
-            *set << share;
-        }
-        series->append(set);
+        const Proportion wins = WinChance(result.sides[s].wins, result.runsDone);
+        // The wizard's name stands in the table above: a long one would not
+        // fit a title.
+        const QString title =
+            QStringLiteral("%1 wins %2 of the battles").arg(QLatin1String(sideNames[s]), Percent(wins.value));
+        ReplaceChart(views[s], ChanceChart(result.sides[s].totalLeft, armies[s]->currentSize, title, SideColours[s]));
     }
-    series->setBarWidth(0.85);
-    chart->addSeries(series);
-
-    auto* units = new QBarCategoryAxis;
-    units->append(bins.labels);
-    units->setTitleText(QStringLiteral("Units left"));
-    chart->addAxis(units, Qt::AlignLeft);
-    series->attachAxis(units);
-
-    // Round steps of the share, at most six ticks.
-    const double step = highest <= 30 ? 5 : highest <= 60 ? 10 : 20;
-    const double top = std::max(step, std::ceil(highest / step) * step);
-    auto* share = new QValueAxis;
-    share->setRange(0, top);
-    share->setLabelFormat(QStringLiteral("%d%%"));
-    share->setTickCount(static_cast<int>(top / step) + 1);
-    share->setTitleText(QStringLiteral("Share of battles"));
-    chart->addAxis(share, Qt::AlignBottom);
-    series->attachAxis(share);
 }
 
-void TBattleform::showEvent(QShowEvent* event) {
-    Form::showEvent(event);
-    // Widened by the odds panel, the window may reach past the screen's edge.
+void TBattleform::fitToScreen() {
+    const QSize content = Page->size();
+    QSize room = content;
+    if (const QScreen* screen = this->screen()) {
+        // The frame is known once the window has been shown.
+        const QSize frame = frameGeometry().size() - geometry().size();
+        room = screen->availableGeometry().size() - frame;
+    }
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Scroller);
+    int width = std::min(content.width(), room.width());
+    int height = std::min(content.height(), room.height());
+    // A scroll bar in one direction takes room from the other.
+    if (width < content.width())
+        height = std::min(content.height() + bar, room.height());
+    if (height < content.height())
+        width = std::min(content.width() + bar, room.width());
+    setFixedSize(width, height);
+    if (!isVisible())
+        return;
     if (const QScreen* screen = this->screen()) {
         const QRect room = screen->availableGeometry();
         QRect frame = frameGeometry();
         if (frame.right() > room.right())
             frame.moveRight(room.right());
+        if (frame.bottom() > room.bottom())
+            frame.moveBottom(room.bottom());
         if (frame.left() < room.left())
             frame.moveLeft(room.left());
+        if (frame.top() < room.top())
+            frame.moveTop(room.top());
         if (frame.topLeft() != frameGeometry().topLeft())
             move(frame.topLeft());
     }
+}
+
+bool TBattleform::event(QEvent* event) {
+    // Only now is the frame the window manager gave the window known.
+    if (event->type() == QEvent::WindowActivate)
+        fitToScreen();
+    return Form::event(event);
+}
+
+void TBattleform::showEvent(QShowEvent* event) {
+    Form::showEvent(event);
+    fitToScreen();
+}
+
+void TBattleform::resizeEvent(QResizeEvent* event) {
+    Form::resizeEvent(event);
+    Scroller->setGeometry(rect());
+}
+
+void TBattleform::showReportMenu(QPlainTextEdit* column, const QPoint& position) {
+    QMenu* menu = column->createStandardContextMenu();
+    menu->setObjectName(QStringLiteral("ReportMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* first = menu->actions().value(0);
+    auto* copy = new QAction(QStringLiteral("Copy Report"), menu);
+    copy->setObjectName(QStringLiteral("CopyReport1"));
+    connect(copy, &QAction::triggered, this, &TBattleform::CopyReport1Click);
+    auto* save = new QAction(QStringLiteral("Save Report..."), menu);
+    save->setObjectName(QStringLiteral("SaveReport1"));
+    connect(save, &QAction::triggered, this, &TBattleform::SaveReport1Click);
+    menu->insertAction(first, copy);
+    menu->insertAction(first, save);
+    menu->insertSeparator(first);
+    menu->popup(column->viewport()->mapToGlobal(position));
+}
+
+std::string TBattleform::reportText(bool withOdds) const {
+    return ReportText(Lines(*column1_), Lines(*column2_), withOdds && odds_ ? &*odds_ : nullptr);
+}
+
+void TBattleform::CopyReport1Click() {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(reportText(false)));
+}
+
+QString TBattleform::askForReportFile() {
+    const QString start =
+        lastReportFile_.isEmpty() ? QDir::home().filePath(QStringLiteral("Battle Report.txt")) : lastReportFile_;
+    QFileDialog dialog(this, QStringLiteral("Save Report"), start, QStringLiteral("Text files (*.txt);;All files (*)"));
+    dialog.setObjectName(QStringLiteral("SaveReportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Added by the dialog itself, so that its question about replacing a
+    // file is asked about the file that will be written.
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void TBattleform::SaveReport1Click() {
+    const QString path = chooseReportPath ? chooseReportPath() : QString();
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!armyfile::WriteWhole(path, QByteArray::fromStdString(reportText(true)), &error)) {
+        QMessageBox box(
+            QMessageBox::Warning, QStringLiteral("Save Report"),
+            QStringLiteral("The report could not be saved to \"%1\": %2.").arg(QDir::toNativeSeparators(path), error),
+            QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("FileError"));
+        box.exec();
+        return;
+    }
+    lastReportFile_ = path;
 }
 
 void TBattleform::beginReport() {

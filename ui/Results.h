@@ -1,21 +1,30 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "Toolkit.h"
 #include "battle/Report.h"
+#include "battle/ReportText.h"
 
 class QLabel;
 class QTableWidget;
 class QChartView;
-struct SimulationResult;
+class QScrollArea;
 
 // The battle results window: the two columns of a battle report and, after
-// a simulation, a panel beside them telling how sure its result is.
+// a simulation, a panel beside them telling how sure its result is. A
+// right-click on a column offers to copy or save the report as plain text.
 class TBattleform : public Form, public ReportColumns {
     Q_OBJECT
 public:
     explicit TBattleform(QWidget* parent);
+
+    // The window's whole content, scrolled when the screen is too small
+    // for it; the controls below lie on Page.
+    QScrollArea* Scroller;
+    QWidget* Page;
 
     QLabel* title;
     QPlainTextEdit* Results1;
@@ -26,13 +35,28 @@ public:
     QWidget* Statistics;
     QLabel* statisticsTitle;
     QTableWidget* Odds;
-    QChartView* Spread;
+    // Per side: how often it wins, and in how many battles at least so many
+    // of its units are left.
+    QChartView* Chances1;
+    QChartView* Chances2;
 
     // Shows the win chances, the units left per kind and their spread over
     // the runs of a simulation; a new report hides them again.
     void showStatistics(const SimulationResult& result);
     void hideStatistics();
     bool statisticsShown() const;
+
+    // The column's pop-up menu: "Copy Report", "Save Report...", then the
+    // memo's own commands.
+    void showReportMenu(QPlainTextEdit* column, const QPoint& position);
+    // Both columns to the clipboard.
+    void CopyReport1Click();
+    // Both columns and the odds shown, to a text file.
+    void SaveReport1Click();
+    // Where "Save Report..." writes; an empty path is a cancel. By default
+    // it asks with a file dialog; tests put their own answer here.
+    std::function<QString()> chooseReportPath;
+    std::string reportText(bool withOdds) const;
 
     MemoBoard& column(int index) { return index == 0 ? *column1_ : *column2_; }
 
@@ -46,14 +70,25 @@ public:
     std::string wizardName(int side) const override;
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void fillOdds(const SimulationResult& result);
-    void fillSpread(const SimulationResult& result);
+    void fillChances(const SimulationResult& result);
+    // Each row of the odds table as tall as its wrapped text needs.
+    void fitRows();
+    // The window as large as its content, but no larger than the screen
+    // leaves room for, and placed on it.
+    void fitToScreen();
+    QString askForReportFile();
 
     std::unique_ptr<MemoBoard> column1_;
     std::unique_ptr<MemoBoard> column2_;
+    // The simulation whose odds are shown, for the saved report.
+    std::optional<SimulationOdds> odds_;
+    QString lastReportFile_;
 };
 
 // Holds the report writes of one command and shows them when it ends.

@@ -1,0 +1,94 @@
+#include "ReportText.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Columns line up by characters, not bytes: names may hold any letters.
+size_t displayWidth(const std::string& text) {
+    size_t width = 0;
+    for (const char c : text)
+        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return width;
+}
+
+template <typename... Values>
+std::string format(const char* pattern, Values... values) {
+    char buffer[128];
+    const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
+    return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
+}
+
+std::string percent(double share) {
+    return format("%5.1f%%", share * 100.0);
+}
+
+void appendColumn(std::string& out, const std::vector<std::string>& column) {
+    size_t end = column.size();
+    while (end > 0 && column[end - 1].empty())
+        --end;
+    for (size_t i = 0; i < end; ++i)
+        out += column[i] + '\n';
+}
+
+}  // namespace
+
+OddsSide OddsSideOf(const Army& army, std::string number, std::string name) {
+    OddsSide side{std::move(number), std::move(name), {}};
+    for (int32_t k = 0; k <= army.currentType && k < Army::maxTypes; ++k)
+        side.kinds.push_back(army.unittypes[k].Fullname);
+    return side;
+}
+
+std::string ColumnsText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII) {
+    std::string out;
+    appendColumn(out, sideI);
+    out += '\n';
+    appendColumn(out, sideII);
+    return out;
+}
+
+std::string OddsText(const SimulationOdds& odds) {
+    const SimulationResult& result = odds.result;
+    const int64_t runs = result.runsDone;
+    std::string out = "ODDS OVER " + std::to_string(runs) + (runs == 1 ? " RUN:\n" : " RUNS:\n");
+    const char* sideNames[2] = {"Side I ", "Side II"};
+    for (int s = 0; s < 2; ++s) {
+        const Proportion chance = WinChance(result.sides[s].wins, runs);
+        out += std::string(sideNames[s]) + " wins: " + percent(chance.value) + "  (95% confidence interval " +
+               percent(chance.low) + " to " + percent(chance.high) + ")\n";
+    }
+    const int64_t draws = runs - result.sides[0].wins - result.sides[1].wins;
+    if (draws > 0)
+        out += "Neither side left: " + percent(WinChance(draws, runs).value) + "\n";
+
+    size_t nameWidth = 20;
+    for (const OddsSide& side : odds.sides)
+        for (const std::string& kind : side.kinds)
+            nameWidth = std::max(nameWidth, displayWidth(kind));
+    auto row = [&](const std::string& name, const std::string& rest) {
+        return " " + name + std::string(nameWidth + 2 - displayWidth(name), ' ') + rest + "\n";
+    };
+    out += "\nUNITS LEFT PER BATTLE:\n";
+    out += row("", format("%10s %10s %7s %7s", "mean", "sd", "min", "max"));
+    for (int s = 0; s < 2; ++s) {
+        const OddsSide& side = odds.sides[s];
+        out += (s == 0 ? "SIDE I" : "SIDE II");
+        out += " (Wizard " + side.number + " : " + side.name + ")\n";
+        for (size_t k = 0; k < side.kinds.size() && k < result.sides[s].unitsLeft.size(); ++k) {
+            const Spread& left = result.sides[s].unitsLeft[k];
+            out += row(side.kinds[k],
+                       format("%10.2f %10.2f %7d %7d", left.mean, left.standardDeviation(), left.min, left.max));
+        }
+    }
+    return out;
+}
+
+std::string ReportText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII,
+                       const SimulationOdds* odds) {
+    std::string out = ColumnsText(sideI, sideII);
+    if (odds)
+        out += '\n' + OddsText(*odds);
+    return out;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "army/Army.h"
+#include "battle/Simulation.h"
+
+// A report as plain text, the same wherever it is kept: copied or saved from
+// the results window, or printed by orbsim.
+
+// One side of a simulation as the odds name it: the player's texts and the
+// names of its kinds in kind order.
+struct OddsSide {
+    std::string number;
+    std::string name;
+    std::vector<std::string> kinds;
+};
+OddsSide OddsSideOf(const Army& army, std::string number, std::string name);
+
+// What the odds of a simulation are written from; a copy, so that it still
+// tells the simulation shown after the armies have changed.
+struct SimulationOdds {
+    SimulationResult result;
+    std::array<OddsSide, 2> sides;
+};
+
+// Side I's column, a blank line, side II's column; a column's empty lines at
+// its end are dropped.
+std::string ColumnsText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII);
+// Each side's chance to win with its interval, and the spread of the units
+// left per kind.
+std::string OddsText(const SimulationOdds& odds);
+// The columns and, after a simulation, a blank line and its odds.
+std::string ReportText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII,
+                       const SimulationOdds* odds = nullptr);

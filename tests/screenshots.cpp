@@ -1,0 +1,152 @@
+// Drives a short session through the real windows on a real display and
+// saves a picture of every window it opens: what a player sees, which the
+// offscreen window tests cannot show. Run by `make screenshots` under Xvfb
+// with a window manager; ORB_SCREENSHOTS names the folder for the pictures.
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "UiTestSupport.h"
+#include "files/ArmyFile.h"
+
+using namespace ui_test;
+
+namespace {
+
+QString folder() {
+    return qEnvironmentVariable("ORB_SCREENSHOTS", QStringLiteral("screenshots"));
+}
+
+// Waits until the window manager and the X server have drawn what Qt
+// painted, then saves the window with its frame as the screen shows it.
+void shoot(QWidget* window, const QString& name) {
+    QTest::qWait(600);
+    QScreen* screen = window->screen();
+    const QRect frame = window->frameGeometry().intersected(screen->geometry());
+    const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const QString path = QDir(folder()).filePath(name + QStringLiteral(".png"));
+    QVERIFY2(shot.save(path), qPrintable(path));
+    qInfo("%s: window %dx%d on a %dx%d screen", qPrintable(path), frame.width(), frame.height(),
+          screen->geometry().width(), screen->geometry().height());
+}
+
+void shootScreen(const QString& name) {
+    QTest::qWait(300);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QString path = QDir(folder()).filePath(name + QStringLiteral(".png"));
+    QVERIFY2(screen->grabWindow(0).save(path), qPrintable(path));
+}
+
+void openArmies(const QString& path) {
+    Mainform->chooseOpenPath = [path] { return path; };
+    Mainform->OpenArmies1->trigger();
+    QCOMPARE(activeModal(), nullptr);
+}
+
+// Forty kinds of 9,999 units on each side, with the longest wizard names
+// the army dialog takes: the largest battle the windows can be given.
+QString writeLargestArmies() {
+    armyfile::ArmySetup setup;
+    const auto& rows = Unitcatalogue::rows();
+    for (int s = 0; s < 2; ++s) {
+        armyfile::PlayerSetup& player = setup.players[s];
+        player.number = QString::number(98 + s);
+        player.name = QString(armyfile::MaxNameLength, QLatin1Char(s == 0 ? 'W' : 'M'));
+        for (int k = 0; k < Army::maxTypes; ++k)
+            player.kinds.push_back(
+                {Unitcatalogue::values(rows[static_cast<size_t>(k + 40 * s) % rows.size()]), armyfile::MaxUnits});
+    }
+    const QString path = QDir(folder()).filePath(QStringLiteral("largest-armies.json"));
+    QString error;
+    if (!armyfile::SaveArmies(path, setup, &error))
+        qFatal("%s", qPrintable(error));
+    return path;
+}
+
+// "Simulate Battle", the run count typed, "Run Simulation!"; pictures of
+// the dialog and of the results it shows.
+void simulate(int runs, const QString& name) {
+    bool shown = false;
+    whenModal(QStringLiteral("Batsim"), [&](QWidget* dialog) {
+        shoot(dialog, QStringLiteral("%1-dialog").arg(name));
+        typeInto(Batsim->Amount, QString::number(runs));
+        whenModal(
+            QStringLiteral("Battleform"),
+            [&](QWidget* results) {
+                shown = true;
+                shoot(results, name);
+                shootScreen(name + QStringLiteral("-screen"));
+                // The far end of the page, when the screen is too small for it.
+                QScrollBar* across = Battleform->Scroller->horizontalScrollBar();
+                QScrollBar* down = Battleform->Scroller->verticalScrollBar();
+                if (across->maximum() > 0 || down->maximum() > 0) {
+                    across->setValue(across->maximum());
+                    down->setValue(down->maximum());
+                    shoot(results, name + QStringLiteral("-scrolled"));
+                    across->setValue(0);
+                    down->setValue(0);
+                }
+                clickButton(results, QStringLiteral("BitBtn1"));
+            },
+            600000);
+        QTest::mouseClick(Batsim->simrun, Qt::LeftButton);
+        clickButton(dialog, QStringLiteral("BitBtn1"));
+    });
+    QTest::mouseClick(Mainform->Simulation, Qt::LeftButton);
+    QVERIFY(shown);
+}
+
+}  // namespace
+
+class Screenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void session() {
+        QVERIFY(QDir().mkpath(folder()));
+        bool welcomed = false;
+        whenModal(QStringLiteral("Introform"), [&](QWidget* w) {
+            shoot(w, QStringLiteral("01-welcome"));
+            welcomed = true;
+            clickButton(w, QStringLiteral("okbtn"));
+        });
+        createWindows();
+        QTRY_VERIFY_WITH_TIMEOUT(welcomed, 20000);
+
+        // Small armies: a battle report, its pop-up menu, a simulation.
+        openArmies(QStringLiteral(ORB_SOURCE_DIR "/examples/armies.json"));
+        shoot(Mainform, QStringLiteral("02-main-small"));
+        QTest::mouseClick(Mainform->calculate, Qt::LeftButton);
+        QTRY_VERIFY(Battleform->isVisible());
+        shoot(Battleform, QStringLiteral("03-report-small"));
+        QWidget* viewport = Battleform->Results2->viewport();
+        const QPoint at(120, 80);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &click);
+        QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+        shoot(Battleform, QStringLiteral("04-report-menu"));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        clickButton(Battleform, QStringLiteral("BitBtn1"));
+        QTRY_VERIFY(!Battleform->isVisible());
+        simulate(200, QStringLiteral("05-simulation-small"));
+
+        // Then the largest armies, in the same session.
+        openArmies(writeLargestArmies());
+        shoot(Mainform, QStringLiteral("06-main-largest"));
+        QElapsedTimer clock;
+        clock.start();
+        simulate(qEnvironmentVariableIntValue("ORB_SCREENSHOT_RUNS") > 0
+                     ? qEnvironmentVariableIntValue("ORB_SCREENSHOT_RUNS")
+                     : 4,
+                 QStringLiteral("07-simulation-largest"));
+        qInfo("largest armies simulated in %lld ms", static_cast<long long>(clock.elapsed()));
+    }
+};
+
+QTEST_MAIN(Screenshots)
+#include "screenshots.moc"
