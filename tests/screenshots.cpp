@@ -25,6 +25,9 @@ QString folder() {
 // Waits until the window manager and the X server have drawn what Qt
 // painted, then saves the window with its frame as the screen shows it.
 void shoot(QWidget* window, const QString& name) {
+    // The window manager's frame is part of what the player sees.
+    if (!QTest::qWaitFor([window] { return window->frameGeometry() != window->geometry(); }, 3000))
+        qInfo("%s: shown without a frame", qPrintable(name));
     QTest::qWait(600);
     QScreen* screen = window->screen();
     const QRect frame = window->frameGeometry().intersected(screen->geometry());
