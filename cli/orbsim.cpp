@@ -24,6 +24,7 @@
 #include "battle/Battle.h"
 #include "battle/ForceSearch.h"
 #include "battle/Report.h"
+#include "battle/ReportText.h"
 #include "battle/Simulation.h"
 #include "files/ArmyFile.h"
 #include "rules/DialogRules.h"
@@ -33,8 +34,6 @@ namespace {
 // Each run keeps a few words of results until the end; this keeps a typo
 // of a few extra digits from exhausting memory.
 constexpr int64_t MaxRuns = 10'000'000;
-// The report's left column is this wide unless a line needs more.
-constexpr size_t ColumnWidth = 46;
 
 constexpr const char* HelpIntro =
     "Fights the battle of an army file (two players' armies, as saved by the\n"
@@ -255,41 +254,6 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
     return Parsed::Run;
 }
 
-// Columns line up by characters, not bytes: names may hold any letters.
-size_t displayWidth(const std::string& text) {
-    size_t width = 0;
-    for (const char c : text)
-        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return width;
-}
-
-std::string twoColumns(const StringReport& report) {
-    const auto& left = report.columns[0];
-    const auto& right = report.columns[1];
-    size_t width = ColumnWidth;
-    for (const std::string& line : left)
-        width = std::max(width, displayWidth(line) + 2);
-    std::string out;
-    const size_t rows = std::max(left.size(), right.size());
-    for (size_t i = 0; i < rows; ++i) {
-        const std::string& l = report.line(0, static_cast<int>(i));
-        const std::string& r = report.line(1, static_cast<int>(i));
-        std::string row = l;
-        if (!r.empty())
-            row += std::string(width - displayWidth(l), ' ') + r;
-        while (!row.empty() && row.back() == ' ')
-            row.pop_back();
-        out += row + '\n';
-    }
-    return out;
-}
-
-std::string format(const char* pattern, auto... values) {
-    char buffer[512];
-    const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
-    return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
-}
-
 StringReport reportFor(const armyfile::ArmySetup& setup) {
     StringReport report;
     for (int s = 0; s < 2; ++s) {
@@ -319,7 +283,7 @@ std::string fightOnce(const armyfile::ArmySetup& setup, std::array<Army, 2>& arm
     battle.FightBattle(armies[0], armies[1]);
 
     if (!options.json)
-        return twoColumns(report);
+        return ReportText(report.columns[0], report.columns[1]);
     QJsonObject root;
     QJsonArray players;
     for (int s = 0; s < 2; ++s) {
@@ -335,8 +299,6 @@ std::string fightOnce(const armyfile::ArmySetup& setup, std::array<Army, 2>& arm
         root.insert(QStringLiteral("seed"), QString::number(*options.seed));
     return jsonText(root);
 }
-
-std::string percent(double share) { return format("%5.1f%%", share * 100.0); }
 
 std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armies, const Options& options,
                      uint64_t seed) {
@@ -406,36 +368,11 @@ std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armi
         return jsonText(root);
     }
 
-    std::string out = twoColumns(report);
-    out += "\nODDS OVER " + std::to_string(runs) + (runs == 1 ? " RUN:\n" : " RUNS:\n");
-    const char* sideNames[2] = {"Side I ", "Side II"};
+    SimulationOdds odds{result, {}};
     for (int s = 0; s < 2; ++s)
-        out += std::string(sideNames[s]) + " wins: " + percent(chance[s].value) + "  (95% confidence interval " +
-               percent(chance[s].low) + " to " + percent(chance[s].high) + ")\n";
-    if (draws > 0) {
-        const Proportion none = WinChance(draws, runs);
-        out += "Neither side left: " + percent(none.value) + "\n";
-    }
-
-    size_t nameWidth = 20;
-    for (const Army& a : armies)
-        for (int32_t k = 0; k <= a.currentType; ++k)
-            nameWidth = std::max(nameWidth, displayWidth(a.unittypes[k].Fullname));
-    auto row = [&](const std::string& name, const std::string& rest) {
-        return " " + name + std::string(nameWidth + 2 - displayWidth(name), ' ') + rest + "\n";
-    };
-    out += "\nUNITS LEFT PER BATTLE:\n";
-    out += row("", format("%10s %10s %7s %7s", "mean", "sd", "min", "max"));
-    for (int s = 0; s < 2; ++s) {
-        out += (s == 0 ? "SIDE I" : "SIDE II");
-        out += " (Wizard " + setup.players[s].number.toStdString() + " : " + setup.players[s].name.toStdString() + ")\n";
-        for (int32_t k = 0; k <= armies[s].currentType; ++k) {
-            const Spread& left = result.sides[s].unitsLeft[k];
-            out += row(armies[s].unittypes[k].Fullname,
-                       format("%10.2f %10.2f %7d %7d", left.mean, left.standardDeviation(), left.min, left.max));
-        }
-    }
-    return out;
+        odds.sides[s] =
+            OddsSideOf(armies[s], setup.players[s].number.toStdString(), setup.players[s].name.toStdString());
+    return ReportText(report.columns[0], report.columns[1], &odds);
 }
 
 QJsonObject trialJson(const NumberTrial& t) {
