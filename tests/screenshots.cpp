@@ -13,6 +13,7 @@
 
 #include "UiTestSupport.h"
 #include "files/ArmyFile.h"
+#include "rules/DialogRules.h"
 
 using namespace ui_test;
 
@@ -59,10 +60,10 @@ QString writeLargestArmies() {
     for (int s = 0; s < 2; ++s) {
         armyfile::PlayerSetup& player = setup.players[s];
         player.number = QString::number(98 + s);
-        player.name = QString(armyfile::MaxNameLength, QLatin1Char(s == 0 ? 'W' : 'M'));
+        player.name = QString(dialogrules::MaxNameLength, QLatin1Char(s == 0 ? 'W' : 'M'));
         for (int k = 0; k < Army::maxTypes; ++k)
             player.kinds.push_back(
-                {Unitcatalogue::values(rows[static_cast<size_t>(k + 40 * s) % rows.size()]), armyfile::MaxUnits});
+                {Unitcatalogue::values(rows[static_cast<size_t>(k + 40 * s) % rows.size()]), dialogrules::MaxUnits});
     }
     const QString path = QDir(folder()).filePath(QStringLiteral("largest-armies.json"));
     QString error;
@@ -148,6 +149,13 @@ private slots:
                      : 4,
                  QStringLiteral("07-simulation-largest"));
         qInfo("largest armies simulated in %lld ms", static_cast<long long>(clock.elapsed()));
+
+        // The smallest army against the largest: one chart's axis counts to
+        // 1, the other's to 400,000.
+        Mainform->PlayerArmy1 = Army();
+        QCOMPARE(Mainform->PlayerArmy1.AddKind(Unitcatalogue::values(*Unitcatalogue::find("KNI")), 1),
+                 Army::AddResult::Added);
+        simulate(10, QStringLiteral("08-simulation-one-against-largest"));
     }
 };
 
