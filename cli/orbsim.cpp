@@ -254,6 +254,12 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
     return Parsed::Run;
 }
 
+std::string format(const char* pattern, auto... values) {
+    char buffer[512];
+    const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
+    return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
+}
+
 StringReport reportFor(const armyfile::ArmySetup& setup) {
     StringReport report;
     for (int s = 0; s < 2; ++s) {
