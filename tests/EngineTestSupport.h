@@ -53,17 +53,8 @@ inline Army catalogueArmy(std::initializer_list<std::pair<const char*, int32_t>>
 // that values no dialog accepts (attacks 0, hit points 0) can be fought with.
 inline void putKind(Army& a, const KindValues& v, int32_t n) {
     int32_t k = a.kindCount() == 0 ? 0 : a.currentType + 1;
-    Unittype& t = a.unittypes[k];
-    t.Fullname = v.Fullname;
-    t.Abbreviation = v.Abbreviation;
-    t.Position = v.Position;
-    t.Type = v.Type;
-    t.Offense = v.Offense;
-    t.Defense = v.Defense;
-    t.Rangedoff = v.Rangedoff;
-    t.Attacks = v.Attacks;
-    t.Hitpoints = v.Hitpoints;
-    t.Number = n;
+    setValues(a.unittypes[k], v);
+    a.unittypes[k].Number = n;
     a.currentType = k;
     if (a.currentSize + n > a.maxSize)
         a.Grow(n);
@@ -75,7 +66,8 @@ inline void putKind(Army& a, const KindValues& v, int32_t n) {
 struct ArmyState {
     int32_t maxSize, currentSize, currentType, SizeMinusB, NumberF, NumberR, NumberM, NumberG, NumberB;
     std::vector<std::tuple<int32_t, int32_t, int32_t>> units;  // Typeindex, Hitpoints, Retaliations
-    std::vector<std::tuple<std::string, int32_t, std::string>> kinds;  // name, Number, position
+    // name, Number, position, Attacks, Hitpoints
+    std::vector<std::tuple<std::string, int32_t, std::string, int32_t, int32_t>> kinds;
 
     bool operator==(const ArmyState&) const = default;
 };
@@ -88,7 +80,8 @@ inline ArmyState stateOf(const Army& a, bool sortUnits) {
     if (sortUnits)
         std::sort(s.units.begin(), s.units.end());
     for (int32_t k = 0; k <= a.currentType; ++k)
-        s.kinds.emplace_back(a.unittypes[k].Fullname, a.unittypes[k].Number, a.unittypes[k].Position);
+        s.kinds.emplace_back(a.unittypes[k].Fullname, a.unittypes[k].Number, a.unittypes[k].Position,
+                             a.unittypes[k].Attacks, a.unittypes[k].Hitpoints);
     return s;
 }
 

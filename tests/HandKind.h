@@ -11,16 +11,7 @@ namespace handkind {
 // A kind of type O whose abbreviation is the first three letters of its name.
 inline KindValues kind(const std::string& name, const std::string& position, double off, double def, double rof,
                        int32_t att, int32_t hit) {
-    KindValues v;
-    v.Fullname = name;
-    v.Abbreviation = name.substr(0, 3);
-    v.Position = position;
-    v.Offense = off;
-    v.Defense = def;
-    v.Rangedoff = rof;
-    v.Attacks = att;
-    v.Hitpoints = hit;
-    return v;
+    return {name, name.substr(0, 3), position, "O", off, def, rof, att, hit};
 }
 
 }  // namespace handkind

@@ -33,17 +33,7 @@ KindValues catalogueKind(std::string_view abbreviation) {
 
 KindValues handKind(std::string name, std::string abbreviation, std::string position, std::string type, double off,
                     double def, double rof, int32_t att, int32_t hit) {
-    KindValues v;
-    v.Fullname = std::move(name);
-    v.Abbreviation = std::move(abbreviation);
-    v.Position = std::move(position);
-    v.Type = std::move(type);
-    v.Offense = off;
-    v.Defense = def;
-    v.Rangedoff = rof;
-    v.Attacks = att;
-    v.Hitpoints = hit;
-    return v;
+    return {std::move(name), std::move(abbreviation), std::move(position), std::move(type), off, def, rof, att, hit};
 }
 
 void add(Army& army, const KindValues& v, int32_t n) { ASSERT_EQ(army.AddKind(v, n), Army::AddResult::Added); }

@@ -12,10 +12,15 @@
 #include <random>
 #include <string>
 
-#include "army/Catalogue.h"
-#include "battle/Battle.h"
+#include "EngineTestSupport.h"
 
 namespace {
+
+using testsupport::ArmyState;
+using testsupport::fight;
+using testsupport::ParsedColumn;
+using testsupport::parseColumn;
+using testsupport::stateOf;
 
 struct Shape {
     const char* name;
@@ -122,50 +127,21 @@ const Shape shapes[] = {
      }},
 };
 
-// What an army holds between battles, to compare before and after.
-std::string snapshot(const Army& a) {
-    std::string s = std::to_string(a.currentSize) + "/" + std::to_string(a.currentType) + "/" +
-                    std::to_string(a.SizeMinusB) + "/" + std::to_string(a.NumberF) + std::to_string(a.NumberR) +
-                    std::to_string(a.NumberM) + std::to_string(a.NumberG) + std::to_string(a.NumberB) + "|";
-    for (int k = 0; k <= a.currentType; ++k) {
-        const Unittype& t = a.unittypes[k];
-        s += t.Fullname + "," + std::to_string(t.Number) + "," + std::to_string(t.Attacks) + "," +
-             std::to_string(t.Hitpoints) + "," + t.Position + ";";
-    }
-    return s;
-}
-
-// Checks the casualty blocks and the units-left list of one column.
+// Checks the casualty blocks and the units-left list of one column against
+// the casualty counters of its army.
 void checkColumn(const StringReport& report, int column, const Army& a, const std::string& where) {
-    std::map<std::string, int> kindOf;
-    for (int k = 0; k <= a.currentType; ++k)
-        kindOf[a.unittypes[k].Fullname] = k;
-    std::vector<int64_t> phaseSums(Army::maxTypes, 0);
-    const auto& lines = report.columns[column];
-    size_t unitsLeftAt = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (line == "UNITS LEFT:") {
-            unitsLeftAt = i + 1;
-            break;
-        }
-        const auto total = line.rfind("      (Total = ");
-        if (line.empty() || line[0] != ' ' || total == std::string::npos)
-            continue;
-        const auto colon = line.rfind(" : ", total);
-        ASSERT_NE(colon, std::string::npos) << where << ": " << line;
-        const std::string name = line.substr(1, colon - 1);
-        ASSERT_TRUE(kindOf.count(name)) << where << ": unknown kind in " << line;
-        phaseSums[kindOf[name]] += std::stoll(line.substr(colon + 3, total - colon - 3));
-    }
-    ASSERT_GT(unitsLeftAt, 0u) << where << ": no units-left list";
+    const ParsedColumn p = parseColumn(report, column);
+    ASSERT_TRUE(p.wellFormed) << where << ": " << p.problem;
+    std::map<std::string, int> phaseSum = p.phaseSum;
+    ASSERT_EQ(p.unitsLeft.size(), static_cast<size_t>(a.currentType + 1)) << where << ": units-left list";
     for (int k = 0; k <= a.currentType; ++k) {
         const Unittype& t = a.unittypes[k];
-        EXPECT_EQ(phaseSums[k], t.LastCasualties) << where << ": phase casualties of " << t.Fullname;
-        EXPECT_EQ(report.line(column, static_cast<int>(unitsLeftAt) + k),
-                  t.Fullname + "    :     " + std::to_string(t.Number - t.LastCasualties))
+        EXPECT_EQ(phaseSum[t.Fullname], t.LastCasualties) << where << ": phase casualties of " << t.Fullname;
+        phaseSum.erase(t.Fullname);
+        EXPECT_EQ(p.unitsLeft[static_cast<size_t>(k)], std::make_pair(t.Fullname, t.Number - t.LastCasualties))
             << where;
     }
+    EXPECT_TRUE(phaseSum.empty()) << where << ": unknown kind " << phaseSum.begin()->first;
 }
 
 int64_t unitsLeft(const Army& a) {
@@ -195,20 +171,19 @@ void fightMany(int64_t battles, int64_t budget, Totals& totals) {
         shapes[shapeII].build(rng, armies[1], budget, 1);
         if (armies[0].currentSize == 0 || armies[1].currentSize == 0)
             continue;
-        const std::string before[2] = {snapshot(armies[0]), snapshot(armies[1])};
+        // Soldiers come back in another order; everything else as it was.
+        const ArmyState before[2] = {stateOf(armies[0], true), stateOf(armies[1], true)};
 
         StringReport report;
         Battle engine(&report);
         engine.setFixedSeed(static_cast<uint64_t>(b));
-        Battle::PrepareLine(armies[0]);
-        Battle::PrepareLine(armies[1]);
         const auto start = std::chrono::steady_clock::now();
-        engine.FightBattle(armies[0], armies[1]);
+        fight(engine, armies[0], armies[1]);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
         for (int s = 0; s < 2; ++s) {
             ASSERT_EQ(armies[s].checkInvariants(), "") << where << ", side " << s;
-            ASSERT_EQ(snapshot(armies[s]), before[s]) << where << ", side " << s;
+            ASSERT_TRUE(stateOf(armies[s], true) == before[s]) << where << ", side " << s;
             checkColumn(report, s, armies[s], where + ", column " + std::to_string(s));
         }
         ASSERT_TRUE((unitsLeft(armies[0]) > 0) != (unitsLeft(armies[1]) > 0)) << where << ": not exactly one winner";
