@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "army/Army.h"
+#include "Random.h"
 #include "Report.h"
 
 // The battle engine: fights two armies in place, one strike at a time, and
@@ -78,8 +79,23 @@ public:
 
     static inline const std::string Separator = std::string(44, '_');
 
-private:
+    // Position codes as the engine's tables hold them; texts other than the
+    // five codes are PosOther.
     enum Pos : uint8_t { PosF, PosM, PosR, PosG, PosB, PosOther };
+    static Pos posCode(std::string_view p) {
+        if (p.size() != 1)
+            return PosOther;
+        switch (p[0]) {
+        case 'F': return PosF;
+        case 'M': return PosM;
+        case 'R': return PosR;
+        case 'G': return PosG;
+        case 'B': return PosB;
+        default: return PosOther;
+        }
+    }
+
+private:
     enum class Mode { Ranged, Position, Melee };
 
     // What the hot loops need of each side's kinds, read once per phase.
@@ -103,43 +119,19 @@ private:
         std::vector<uint64_t> actors;
     };
 
-    // The generator: wyrand, split into its step and its output so the hot
-    // loops keep the state in a register and take a draw only when a
-    // condition holds, without a branch. The step is one addition, so a
-    // draw waits on nothing but that; the output mixes the state with one
-    // 64x64->128-bit multiplication, and a draw is its upper half.
-    static uint64_t advance(uint64_t x) { return x + 0xA0761D6478BD642FULL; }
-    static uint32_t output(uint64_t x) {
-        const auto p = static_cast<unsigned __int128>(x) * (x ^ 0xE7037ED1A0B428DBULL);
-        return static_cast<uint32_t>((static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64)) >> 32);
-    }
+    static uint64_t advance(uint64_t x) { return wyrand::advance(x); }
+    static uint32_t output(uint64_t x) { return wyrand::output(x); }
     uint32_t next() {
         state_ = advance(state_);
         return output(state_);
     }
-    // x % n for 0 < n < 2^32, exactly, with m = reciprocal(n): Lemire's
-    // fastmod, two multiplications instead of a division.
-    static uint64_t reciprocal(uint32_t n) { return UINT64_MAX / n + 1; }  // wraps to 0 for n = 1, giving 0
-    static uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) {
-        return static_cast<uint32_t>((static_cast<unsigned __int128>(m * x) * n) >> 64);
-    }
+    static uint64_t reciprocal(uint32_t n) { return wyrand::reciprocal(n); }
+    static uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) { return wyrand::fastmod(x, m, n); }
     // Line sizes change at nearly every other strike, so the multipliers of
     // every size a battle can meet are kept rather than divided out anew.
     void reserveReciprocals(size_t n);
     uint32_t below(uint32_t x, int32_t n) const {
         return fastmod(x, recip_[static_cast<size_t>(n)], static_cast<uint32_t>(n));
-    }
-    static Pos posCode(std::string_view p) {
-        if (p.size() != 1)
-            return PosOther;
-        switch (p[0]) {
-        case 'F': return PosF;
-        case 'M': return PosM;
-        case 'R': return PosR;
-        case 'G': return PosG;
-        case 'B': return PosB;
-        default: return PosOther;
-        }
     }
     // Random(n) for the turn draws; their weights come from head counters a
     // caller may have set past the sizes the table was made for.
@@ -172,14 +164,8 @@ private:
         default: return a.Lifecounter;
         }
     }
-    // The hit test, draw % 100 <= chance, as one multiplication and one
-    // comparison: with m = reciprocal(100), m * x (mod 2^64) lies in
-    // [(x % 100) * m, (x % 100) * m + 2^32), and those ranges do not meet.
-    static constexpr uint64_t kHundredth = UINT64_MAX / 100 + 1;
-    static uint64_t hitThreshold(int chance) {
-        return chance < 0 ? 0 : chance >= 99 ? UINT64_MAX : static_cast<uint64_t>(chance + 1) * kHundredth;
-    }
-    static bool hitDraw(uint32_t x, uint64_t threshold) { return kHundredth * x < threshold; }
+    static uint64_t hitThreshold(int chance) { return wyrand::hitThreshold(chance); }
+    static bool hitDraw(uint32_t x, uint64_t threshold) { return wyrand::hitDraw(x, threshold); }
     bool hits(int chance) { return hitDraw(next(), hitThreshold(chance)); }
     template <Mode M> void action(int s);
     // Books the death of the unit at i of side s when dead is true and

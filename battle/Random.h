@@ -10,3 +10,35 @@ inline uint64_t splitmix64(uint64_t x) {
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
     return x ^ (x >> 31);
 }
+
+// The battle generator: wyrand, split into its step and its output so hot
+// loops keep the state in a register and take a draw only when a condition
+// holds, without a branch. The step is one addition, so a draw waits on
+// nothing but that; the output mixes the state with one 64x64->128-bit
+// multiplication, and a draw is its upper half.
+namespace wyrand {
+
+inline uint64_t advance(uint64_t x) { return x + 0xA0761D6478BD642FULL; }
+
+inline uint32_t output(uint64_t x) {
+    const auto p = static_cast<unsigned __int128>(x) * (x ^ 0xE7037ED1A0B428DBULL);
+    return static_cast<uint32_t>((static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64)) >> 32);
+}
+
+// x % n for 0 < n < 2^32, exactly, with m = reciprocal(n): Lemire's fastmod,
+// two multiplications instead of a division.
+inline uint64_t reciprocal(uint32_t n) { return UINT64_MAX / n + 1; }  // wraps to 0 for n = 1, giving 0
+inline uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) {
+    return static_cast<uint32_t>((static_cast<unsigned __int128>(m * x) * n) >> 64);
+}
+
+// The hit test, draw % 100 <= chance, as one multiplication and one
+// comparison: with m = reciprocal(100), m * x (mod 2^64) lies in
+// [(x % 100) * m, (x % 100) * m + 2^32), and those ranges do not meet.
+inline constexpr uint64_t kHundredth = UINT64_MAX / 100 + 1;
+inline uint64_t hitThreshold(int chance) {
+    return chance < 0 ? 0 : chance >= 99 ? UINT64_MAX : static_cast<uint64_t>(chance + 1) * kHundredth;
+}
+inline bool hitDraw(uint32_t x, uint64_t threshold) { return kHundredth * x < threshold; }
+
+}  // namespace wyrand

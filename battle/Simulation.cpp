@@ -6,10 +6,13 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <system_error>
 #include <thread>
 
 #include "Battle.h"
+#include "LeanBattle.h"
 #include "Random.h"
 
 // ---- Spread and WinChance ---------------------------------------------------
@@ -76,18 +79,12 @@ uint64_t runSeed(uint64_t seed, int32_t run) {
     return splitmix64(seed ^ splitmix64(0xA0761D6478BD642FULL + static_cast<uint64_t>(run)));
 }
 
-int32_t unitsLeft(const Army& a) {
-    int32_t left = 0;
-    for (int32_t k = 0; k <= a.currentType; ++k)
-        left += a.unittypes[k].Number - a.unittypes[k].LastCasualties;
-    return left;
-}
-
 // What the workers share while a simulation runs.
 struct Shared {
     const Army& I;
     const Army& II;
     const SimulationOptions& options;
+    uint64_t seed;
     int32_t runs;
     int32_t chunk;
     std::atomic<int64_t> nextRun{0};  // 64 bits: claims past the end must not wrap
@@ -101,8 +98,8 @@ struct Shared {
     std::mutex errorLock;
     std::exception_ptr error;
 
-    Shared(const Army& a, const Army& b, const SimulationOptions& o, int32_t n, int32_t chunkSize)
-        : I(a), II(b), options(o), runs(n), chunk(chunkSize),
+    Shared(const Army& a, const Army& b, const SimulationOptions& o, uint64_t seedBase, int32_t n, int32_t chunkSize)
+        : I(a), II(b), options(o), seed(seedBase), runs(n), chunk(chunkSize),
           totals(static_cast<size_t>(n), {-1, -1}), lastProgress(std::chrono::steady_clock::now()) {}
 
     bool cancelled() const {
@@ -151,8 +148,13 @@ void work(Shared& shared, WorkerResult& out) {
         I.Rebuild();
         II.Rebuild();
         const std::array<Army*, 2> armies{&I, &II};
+        // The lean engine fights the same battles draw for draw on compact
+        // records; the engine of record takes armies that do not fit them.
+        std::optional<LeanBattle> lean;
+        if (LeanBattle::Fits(I, II))
+            lean.emplace(I, II);
         Battle battle(nullptr);
-        const uint64_t strikesBefore = battle.strikeCount;
+        std::array<std::array<int32_t, Army::maxTypes>, 2> losses{};
 
         while (!shared.cancelled()) {
             const int64_t claimed = shared.nextRun.fetch_add(shared.chunk, std::memory_order_relaxed);
@@ -163,26 +165,32 @@ void work(Shared& shared, WorkerResult& out) {
             for (int32_t run = first; run < last; ++run) {
                 if (shared.cancelled())
                     break;
-                if (shared.options.seed)
-                    battle.setFixedSeed(runSeed(*shared.options.seed, run));
-                for (Army* a : armies)
-                    for (int32_t k = 0; k <= a->currentType; ++k)
-                        a->unittypes[k].SimCasualties = 0;  // summed here in 64 bits instead
-                Battle::PrepareLine(I);
-                Battle::PrepareLine(II);
-                battle.FightSimBattle(I, II);
+                const uint64_t seed = runSeed(shared.seed, run);
+                if (lean) {
+                    lean->Fight(seed);
+                    losses = {lean->Losses(0), lean->Losses(1)};
+                } else {
+                    battle.setFixedSeed(seed);
+                    Battle::PrepareLine(I);
+                    Battle::PrepareLine(II);
+                    battle.FightSimBattle(I, II);
+                    for (int s = 0; s < 2; ++s)
+                        for (int32_t k = 0; k <= armies[s]->currentType; ++k)
+                            losses[s][k] = armies[s]->unittypes[k].LastCasualties;
+                }
 
+                auto& left = shared.totals[static_cast<size_t>(run)];
                 for (int s = 0; s < 2; ++s) {
                     const Army& a = *armies[s];
                     SideResult& side = out.sides[s];
+                    left[s] = 0;
                     for (int32_t k = 0; k <= a.currentType; ++k) {
-                        const Unittype& kind = a.unittypes[k];
-                        side.casualties[k] += kind.LastCasualties;
-                        side.unitsLeft[k].add(kind.Number - kind.LastCasualties);
+                        const int32_t kindLeft = a.unittypes[k].Number - losses[s][k];
+                        side.casualties[k] += losses[s][k];
+                        side.unitsLeft[k].add(kindLeft);
+                        left[s] += kindLeft;
                     }
-                    shared.totals[static_cast<size_t>(run)][s] = unitsLeft(a);
                 }
-                const auto& left = shared.totals[static_cast<size_t>(run)];
                 // A battle ends when one side is gone, so at most one has units left.
                 if (left[0] > 0 && left[1] == 0)
                     ++out.sides[0].wins;
@@ -195,7 +203,7 @@ void work(Shared& shared, WorkerResult& out) {
                 shared.reportProgress();
             }
         }
-        out.strikes = battle.strikeCount - strikesBefore;
+        out.strikes = battle.strikeCount + (lean ? lean->strikeCount : 0);
     } catch (...) {
         shared.fail(std::current_exception());
     }
@@ -219,7 +227,10 @@ SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions
     // chunk, to keep the shared counter out of the way.
     const int32_t chunk = std::clamp<int32_t>(runs / (workers * 256), 1, 64);
 
-    Shared shared(I, II, options, runs, chunk);
+    // Without a seed every simulation draws its own; each run is then seeded
+    // from it as from a given one.
+    const uint64_t seed = options.seed ? *options.seed : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+    Shared shared(I, II, options, seed, runs, chunk);
     std::vector<WorkerResult> partial(static_cast<size_t>(workers));
     {
         // The calling thread is worker 0; jthreads join even when unwinding.

@@ -3,6 +3,11 @@
 // set-up, shuffles, every phase, the report), plus the same battles without
 // report text as a simulation run fights them.
 //
+// Then a table sets the engine beside its floor: a bare loop that only draws
+// a target, draws a hit, lowers hit points and buries the dead by a swap,
+// with the same generator over the same lines. Both are timed in turns in
+// one run, so the ratio holds even on a busy machine. `--no_floor` skips it.
+//
 // Before the timings a fixed-seed signature is printed: strikes, units left
 // and a hash of the report text over a fixed set of battles. A change meant
 // to keep behaviour must leave it unchanged. `--signature_only` prints it
@@ -10,6 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +32,8 @@
 #include "army/Army.h"
 #include "army/Catalogue.h"
 #include "battle/Battle.h"
+#include "battle/LeanBattle.h"
+#include "battle/Random.h"
 #include "battle/Report.h"
 
 namespace {
@@ -114,6 +123,111 @@ void BM_BattleNoReport(benchmark::State& state) { runBattles(state, false); }
 BENCHMARK(BM_BattleWithReport)->ArgName("per_side")->Arg(20)->Arg(kMediumSide)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BattleNoReport)->ArgName("per_side")->Arg(20)->Arg(kMediumSide)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// ---- The floor ------------------------------------------------------------
+
+// Both armies' units as a battle starts, and per side the hit threshold of
+// each target kind (the chance of the side's first kind against it).
+struct FloorArmies {
+    std::vector<Unit> start[2];
+    std::array<uint64_t, Army::maxTypes> threshold[2]{};
+    std::vector<uint64_t> recip;
+
+    explicit FloorArmies(const Armies& a) {
+        const Army* armies[2] = {a.I.get(), a.II.get()};
+        for (int s = 0; s < 2; ++s) {
+            start[s].assign(armies[s]->units.begin(), armies[s]->units.begin() + armies[s]->currentSize);
+            const Army& foe = *armies[1 - s];
+            for (int32_t k = 0; k <= foe.currentType; ++k)
+                threshold[s][k] = wyrand::hitThreshold(
+                    Battle::HitChance(armies[s]->unittypes[0].Offense, foe.unittypes[k].Defense));
+        }
+        recip.resize(std::max(start[0].size(), start[1].size()) + 1);
+        for (size_t n = 1; n < recip.size(); ++n)
+            recip[n] = wyrand::reciprocal(static_cast<uint32_t>(n));
+    }
+};
+
+// Bare battles until at least minStrikes strikes: the sides strike in turn,
+// each strike a target draw, a hit draw, the hit points and a burial by
+// swap, until one line is empty; then both lines start afresh.
+[[gnu::noinline]] uint64_t floorStrikes(const FloorArmies& f, std::vector<Unit> (&work)[2], uint64_t& st,
+                                        uint64_t minStrikes) {
+    using namespace wyrand;
+    uint64_t strikes = 0;
+    while (strikes < minStrikes) {
+        int32_t line[2];
+        for (int s = 0; s < 2; ++s) {
+            work[s] = f.start[s];
+            line[s] = static_cast<int32_t>(work[s].size());
+        }
+        int s = 0;
+        while (line[0] > 0 && line[1] > 0) {
+            const int t = 1 - s;
+            Unit* const u = work[t].data();
+            const int32_t n = line[t];
+            const auto i = static_cast<int32_t>(fastmod(output(st = advance(st)), f.recip[n], static_cast<uint32_t>(n)));
+            const bool hit = hitDraw(output(st = advance(st)), f.threshold[s][u[i].Typeindex]);
+            const int32_t hp = u[i].Hitpoints - hit;
+            u[i].Hitpoints = hp;
+            const int32_t d = hp <= 0;
+            line[t] = n - d;
+            std::swap(u[i], u[i + ((n - d - i) & -d)]);
+            s = t;
+            ++strikes;
+        }
+    }
+    return strikes;
+}
+
+// The engine as a simulation fights, and as a battle report fights, beside
+// the floor at each size: each timed for a slice in turn, several times, and
+// the best slice of each kept (a busy machine only ever slows a slice down).
+void printFloorTable() {
+    constexpr double slice = 0.2;  // seconds of thread time per measurement
+    constexpr int turns = 5;
+    std::printf("%-9s %12s %12s %12s %8s %8s\n", "per_side", "sim_ns", "report_ns", "floor_ns", "sim/fl",
+                "rep/fl");
+    for (const int32_t perSide : {20, kMediumSide, 100000}) {
+        Armies armies(perSide);
+        armies.I->Rebuild();
+        armies.II->Rebuild();
+        const FloorArmies f(armies);
+        std::vector<Unit> work[2];
+        uint64_t st = 1;
+        LeanBattle lean(*armies.I, *armies.II);
+        StringReport report;
+        Battle battle(&report);
+        battle.setFixedSeed(7);
+        uint64_t seed = 0;
+        double best[3] = {1e9, 1e9, 1e9};
+        for (int turn = 0; turn < turns; ++turn) {
+            for (int which = 0; which < 3; ++which) {
+                uint64_t strikes = 0;
+                const double t0 = threadCpuSeconds();
+                double t = 0;
+                do {
+                    if (which == 0) {
+                        const uint64_t before = lean.strikeCount;
+                        lean.Fight(++seed);
+                        strikes += lean.strikeCount - before;
+                    } else if (which == 1) {
+                        const uint64_t before = battle.strikeCount;
+                        fightOne(battle, armies);
+                        strikes += battle.strikeCount - before;
+                    } else {
+                        strikes += floorStrikes(f, work, st, 1);
+                    }
+                    t = threadCpuSeconds() - t0;
+                } while (t < slice);
+                best[which] = std::min(best[which], t * 1e9 / static_cast<double>(strikes));
+            }
+        }
+        std::printf("%-9d %12.2f %12.2f %12.2f %8.2f %8.2f\n", perSide, best[0], best[1], best[2], best[0] / best[2],
+                    best[1] / best[2]);
+    }
+    std::fflush(stdout);
+}
+
 uint64_t fnv1a(uint64_t h, std::string_view s) {
     for (unsigned char c : s) {
         h ^= c;
@@ -158,12 +272,15 @@ void printSignature() {
 int main(int argc, char** argv) {
     bool signatureOnly = false;
     bool signature = true;
+    bool floor = true;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--signature_only") == 0)
             signatureOnly = true;
         else if (std::strcmp(argv[i], "--no_signature") == 0)
             signature = false;  // profiles of one benchmark stay unmixed
+        else if (std::strcmp(argv[i], "--no_floor") == 0)
+            floor = false;
         else
             args.push_back(argv[i]);
     }
@@ -171,6 +288,8 @@ int main(int argc, char** argv) {
         printSignature();
     if (signatureOnly)
         return 0;
+    if (floor)
+        printFloorTable();
     int n = static_cast<int>(args.size());
     benchmark::Initialize(&n, args.data());
     if (benchmark::ReportUnrecognizedArguments(n, args.data()))
