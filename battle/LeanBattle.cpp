@@ -14,9 +14,12 @@ using wyrand::output;
 
 bool LeanBattle::Fits(const Army& I, const Army& II) {
     for (const Army* a : {&I, &II})
-        for (int32_t k = 0; k <= a->currentType; ++k)
-            if (a->unittypes[k].Attacks > std::numeric_limits<uint16_t>::max())
+        for (int32_t k = 0; k <= a->currentType; ++k) {
+            const Unittype& kind = a->unittypes[k];
+            if (kind.Number > 0 && (kind.Attacks > std::numeric_limits<uint16_t>::max() || kind.Hitpoints < 1 ||
+                                    static_cast<uint32_t>(kind.Hitpoints) > kHitpoints))
                 return false;
+        }
     return true;
 }
 
@@ -30,10 +33,11 @@ LeanBattle::LeanBattle(const Army& I, const Army& II) {
         side.start.resize(static_cast<size_t>(a.currentSize));
         for (int32_t i = 0; i < a.currentSize; ++i) {
             const Unit& u = a.units[i];
-            side.start[static_cast<size_t>(i)] = {u.Hitpoints, static_cast<uint16_t>(u.Retaliations),
-                                                  static_cast<uint8_t>(u.Typeindex), 0};
+            side.start[static_cast<size_t>(i)] = static_cast<uint32_t>(u.Typeindex) << 24 | static_cast<uint32_t>(u.Hitpoints);
         }
         side.units.resize(side.start.size());
+        side.retaliations.resize(side.start.size());
+        side.kinds = a.currentType + 1;
         side.actors.assign(static_cast<size_t>(a.currentSize) / 64 + 1, 0);
         side.startNumber = {a.NumberF, a.NumberM, a.NumberR, a.NumberG, a.NumberB, 0};
         for (int32_t k = 0; k <= a.currentType; ++k) {
@@ -43,6 +47,9 @@ LeanBattle::LeanBattle(const Army& I, const Army& II) {
             side.extraR[k] = side.shoots[k] && side.pos[k] != Battle::PosR;
             side.attacks[k] = kind.Attacks;
         }
+        // Position "R" units all stand in the front part.
+        for (int32_t i = 0; i < a.SizeMinusB; ++i)
+            side.startRanged += side.pos[a.units[i].Typeindex] == Battle::PosR;
     }
     for (int s = 0; s < 2; ++s) {
         const Army& S = *armies[s];
@@ -88,11 +95,9 @@ void LeanBattle::shuffle(Side& side, int32_t lo, int32_t hi) {
 }
 
 // Retaliations of the line only: units behind it are dead or have never
-// been struck, so theirs are 0 already or never read again.
+// been struck, and the back line clears its own when it joins.
 void LeanBattle::resetCounters(Side& side) {
-    Soldier* const u = side.units.data();
-    for (int32_t i = 0; i < side.line; ++i)
-        u[i].retaliations = 0;
+    std::fill_n(side.retaliations.begin(), side.line, uint16_t{0});
 }
 
 void LeanBattle::markActors(Side& side) {
@@ -103,7 +108,7 @@ void LeanBattle::markActors(Side& side) {
         uint64_t word = 0;
 #pragma GCC unroll 8
         for (int32_t b = 0; b < end; ++b)
-            word = (word >> 1) | (uint64_t{side.acts[units[base + b].kind]} << 63);
+            word = (word >> 1) | (uint64_t{side.acts[kindOf(units[base + b])]} << 63);
         side.actors[static_cast<size_t>(base) >> 6] = end == 64 ? word : word >> (64 - end);
     }
 }
@@ -114,247 +119,307 @@ void LeanBattle::exposeBackline(Side& side) {
     Soldier* const u = side.units.data();
     for (int32_t i = side.sizeMinusB; i < side.size; ++i)
         std::swap(u[i], u[side.line++]);
+    // The slots it takes held the dead.
+    std::fill_n(side.retaliations.begin(), side.line, uint16_t{0});
     side.bexposed = 1;
     if (side.line != 0)
         markActors(side);
 }
 
-[[gnu::always_inline]] inline void LeanBattle::nextActor(Side& side) {
-    const int32_t n = side.line;
-    const int32_t i = side.actor;
-    if (i >= n)
-        return;
-    const uint64_t* w = side.actors.data();
-    auto k = static_cast<size_t>(i) >> 6;
-    const auto lastWord = static_cast<size_t>(n - 1) >> 6;
-    uint64_t bits = w[k] & (~uint64_t{0} << (i & 63));
-    while (bits == 0 && k < lastWord)
-        bits = w[++k];
-    side.actor = bits == 0 ? n : std::min(static_cast<int32_t>(k * 64) + std::countr_zero(bits), n);
+// ---- Phases ------------------------------------------------------------------
+
+// A head counter as Battle keeps it, from the losses so far: each death takes
+// one off its position's counter, and a shooter outside position "R" one
+// more off NumberR.
+int32_t LeanBattle::counter(const Side& side, Pos code) const {
+    int32_t n = side.startNumber[code];
+    for (int32_t k = 0; k < side.kinds; ++k)
+        n -= side.losses[k] * ((side.pos[k] == code) + (code == Battle::PosR && side.extraR[k]));
+    return n;
 }
 
-[[gnu::always_inline]] inline int32_t LeanBattle::drawBelow(int32_t n) {
-    if (n <= 0)
-        return 0;
-    const uint32_t x = output(state_ = advance(state_));
-    return static_cast<int32_t>(static_cast<size_t>(n) < recip_.size()
-                                    ? fastmod(x, recip_[static_cast<size_t>(n)], static_cast<uint32_t>(n))
-                                    : x % static_cast<uint32_t>(n));
-}
-
-// UnitKilled, BuryUnit and ExposeBackline for the unit at i, of kind k,
-// booked as data when dead is true (a strike kills about every other time,
-// too often to predict) and a no-op otherwise. Returns the line's new size.
-template <bool RoundOne>
-[[gnu::always_inline]] inline int32_t LeanBattle::kill(Side& side, int32_t i, int32_t k, bool dead,
-                                                        int32_t line) {
-    const int32_t d = dead;
-    if constexpr (RoundOne)
-        side.rangedInLine -= (side.pos[k] == Battle::PosR) & dead;
-    side.number[side.pos[k]] -= d;
-    side.number[Battle::PosR] -= side.extraR[k] & d;
-    side.losses[k] += d;
-    line -= d;
-    side.line = line;
-    Soldier* const u = side.units.data();
-    const int32_t j = i + ((line - i) & -d);
-    std::swap(u[i], u[j]);
-    if constexpr (RoundOne) {
-        uint64_t* w = side.actors.data();
-        const uint64_t bit = (w[j >> 6] >> (j & 63)) & 1;
-        w[i >> 6] = (w[i >> 6] & ~(uint64_t{1} << (i & 63))) | (bit << (i & 63));
+LeanBattle::Hot LeanBattle::hot() const {
+    Hot h{};
+    for (int s = 0; s < 2; ++s) {
+        const Side& side = sides_[s];
+        h.line[s] = side.line;
+        h.m[s] = recip_[static_cast<size_t>(side.line)];
+        h.ranged[s] = counter(side, Battle::PosR);
+        h.rangedInLine[s] = side.startRanged;
+        for (int32_t k = 0; k < side.kinds; ++k)
+            h.rangedInLine[s] -= side.losses[k] * (side.pos[k] == Battle::PosR);
     }
-    if (line == 0) {
-        exposeBackline(side);
-        return side.line;
-    }
-    return line;
+    return h;
 }
 
-// One action of side s, as Battle's.
-template <LeanBattle::Mode M>
-[[gnu::always_inline]] inline void LeanBattle::action(int s) {
-    constexpr bool roundOne = M != Mode::Melee;
-    Side& own = sides_[s];
-    Side& foe = sides_[1 - s];
-    if (foe.line == 0)
-        exposeBackline(foe);
+// ExposeBackline on side S from within a phase.
+template <int S>
+void LeanBattle::expose(Hot& h) {
+    Side& side = sides_[S];
+    side.line = h.line[S];
+    exposeBackline(side);
+    h.line[S] = side.line;
+    h.m[S] = recip_[static_cast<size_t>(side.line)];
+}
+
+// The ranged phase (C = PosR: shooters act, NumberR weighs the turns) and
+// the three position phases.
+template <Battle::Pos C>
+void LeanBattle::positionPhase() {
+    for (Side& side : sides_) {
+        for (int32_t k = 0; k < Army::maxTypes; ++k)
+            side.acts[k] = C == Battle::PosR ? side.shoots[k] : side.pos[k] == C;
+        markActors(side);
+    }
+    Hot h = hot();
+    for (int s = 0; s < 2; ++s)
+        h.K[s] = counter(sides_[s], C);
+    uint64_t st = state_;
+    for (;;) {
+        // A side whose units have all moved can keep a positive weight while
+        // the other's falls to 0, so the unfinished side then acts undrawn.
+        const bool doneI = h.actor[0] >= h.line[0];
+        const bool doneII = h.actor[1] >= h.line[1];
+        bool first;
+        if (doneI != doneII) {
+            first = !doneI;
+        } else {
+            const int32_t wI = h.K[0] - h.acted[0];
+            const int32_t w = wI + h.K[1] - h.acted[1];
+            int32_t n = 0;
+            if (w > 0)
+                n = static_cast<int32_t>(
+                    fastmod(output(st = advance(st)), recip_[static_cast<size_t>(w)], static_cast<uint32_t>(w)));
+            first = n < wI;
+        }
+        if (first ? positionTurn<C, 0>(h, st) : positionTurn<C, 1>(h, st))
+            break;
+    }
+    state_ = st;
+    for (int s = 0; s < 2; ++s)
+        sides_[s].line = h.line[s];
+}
+
+template <Battle::Pos C, int S>
+[[gnu::always_inline]] inline bool LeanBattle::positionTurn(Hot& h, uint64_t& st) {
+    // The next unit of side S that acts in this phase, found a word of the
+    // actor bits at a time.
+    const int32_t n = h.line[S];
+    if (const int32_t i = h.actor[S]; i < n) {
+        const uint64_t* w = sides_[S].actors.data();
+        auto k = static_cast<size_t>(i) >> 6;
+        const auto lastWord = static_cast<size_t>(n - 1) >> 6;
+        uint64_t bits = w[k] & (~uint64_t{0} << (i & 63));
+        while (bits == 0 && k < lastWord)
+            bits = w[++k];
+        h.actor[S] = bits == 0 ? n : std::min(static_cast<int32_t>(k * 64) + std::countr_zero(bits), n);
+    }
+    if (h.actor[S] < h.line[S]) {
+        positionAction<C, S>(h, st);
+        ++h.acted[S];
+        ++h.actor[S];
+    }
+    if (h.K[0] == 0 || h.acted[0] == h.K[0])
+        h.actor[0] = h.line[0];
+    if (h.K[1] == 0 || h.acted[1] == h.K[1])
+        h.actor[1] = h.line[1];
+    return h.actor[0] >= h.line[0] && h.actor[1] >= h.line[1];
+}
+
+// One action of side S in round 1, as Battle's: the strikes of its actor,
+// with their counter-strikes outside the ranged phase. A strike's outcome
+// changes data rather than the path taken, because hits, misses and deaths
+// are as unpredictable as the draws behind them.
+template <Battle::Pos C, int S>
+[[gnu::always_inline]] inline void LeanBattle::positionAction(Hot& h, uint64_t& st) {
+    constexpr int T = 1 - S;
+    constexpr bool ranged = C == Battle::PosR;
+    Side& own = sides_[S];
+    Side& foe = sides_[T];
+    if (h.line[T] == 0)
+        expose<T>(h);
     Soldier* const foes = foe.units.data();
     Soldier* const owns = own.units.data();
-    const int32_t actor = own.actor;
-    const int32_t kind = owns[actor].kind;
+    uint64_t* const foeBits = foe.actors.data();
+    const int32_t actor = h.actor[S];
+    const int32_t kind = kindOf(owns[actor]);
+    uint16_t* const foeRetaliations = foe.retaliations.data();
     const int32_t attacks = own.attacks[kind];
-    const auto& chance = (M == Mode::Ranged ? rangedChance_ : meleeChance_)[s][kind];
-    const auto& back = meleeChance_[1 - s];
+    const auto& chance = (ranged ? rangedChance_ : meleeChance_)[S][kind];
+    const auto& back = meleeChance_[T];
     const uint64_t* const recip = recip_.data();
-    uint64_t st = state_;
-    uint64_t made = 0;
     int32_t strikes = 0;
-    int32_t line = foe.line;
-    uint64_t m = recip[line];
-    while (line > 0) {
+    while (h.line[T] > 0) {
+        const int32_t line = h.line[T];
         const uint64_t mShorter = recip[line - 1];
-        auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), m, static_cast<uint32_t>(line)));
-        if constexpr (M == Mode::Position) {
-            if (foe.number[Battle::PosR] != line && line > foe.rangedInLine)
-                while (foe.pos[foes[t].kind] == Battle::PosR)
-                    t = static_cast<int32_t>(fastmod(output(st = advance(st)), m, static_cast<uint32_t>(line)));
+        auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
+        if constexpr (!ranged) {
+            // Pass over ranged units while other targets stand in the line;
+            // a line of ranged units only keeps the first draw.
+            if (h.ranged[T] != line && line > h.rangedInLine[T])
+                while (foe.pos[kindOf(foes[t])] == Battle::PosR)
+                    t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
         }
-        Soldier& u = foes[t];
-        const int32_t target = u.kind;
+        const int32_t target = kindOf(foes[t]);
         const bool hit = hitDraw(output(st = advance(st)), chance[target]);
-        const int32_t hp = u.hp - hit;
-        u.hp = hp;
-        ++made;
+        const Soldier u = foes[t] - hit;
+        foes[t] = u;
+        ++strikes;
         bool actorDead = false;
-        if constexpr (M != Mode::Ranged) {
-            const bool counter = !hit & (u.retaliations < foe.attacks[target]);
+        if constexpr (!ranged) {
+            const bool counter = !hit & (foeRetaliations[t] < foe.attacks[target]);
             const uint64_t st2 = advance(st);
             const bool backHit = hitDraw(output(st2), back[target][kind]);
             st ^= (st ^ st2) & (uint64_t{0} - counter);
-            const int32_t actorHp = owns[actor].hp - (counter & backHit);
-            owns[actor].hp = actorHp;
-            actorDead = actorHp <= 0;
-            u.retaliations = static_cast<uint16_t>(u.retaliations + counter);
-            made += counter;
+            const Soldier a = owns[actor] - (counter & backHit);
+            owns[actor] = a;
+            actorDead = (a & kHitpoints) == 0;
+            foeRetaliations[t] = static_cast<uint16_t>(foeRetaliations[t] + counter);
+            strikeCount += counter;
         }
-        ++strikes;
-        const bool dead = hp <= 0;
-        const int32_t expected = line - dead;
-        line = kill<roundOne>(foe, t, target, dead, line);
-        m ^= (m ^ mShorter) & (uint64_t{0} - dead);
-        if (line != expected)
-            m = recip[line];  // the back line joined
-        if constexpr (M != Mode::Ranged) {
+        // The death, booked as data: UnitKilled on the counters, BuryUnit
+        // by exchange with the last of the line (with itself if alive), the
+        // actor bit following its unit.
+        const int32_t d = (u & kHitpoints) == 0;
+        const uint8_t p = foe.pos[target];
+        foe.losses[target] += d;
+        const int32_t rangedDeath = ((p == Battle::PosR) + foe.extraR[target]) & d;
+        h.K[T] -= ranged ? rangedDeath : (p == C) & d;
+        h.ranged[T] -= rangedDeath;
+        h.rangedInLine[T] -= (p == Battle::PosR) & d;
+        const int32_t last = line - d;
+        h.line[T] = last;
+        h.m[T] ^= (h.m[T] ^ mShorter) & (uint64_t{0} - d);
+        const int32_t j = t + ((last - t) & -d);
+        std::swap(foes[t], foes[j]);
+        foeRetaliations[t] = foeRetaliations[j];
+        const uint64_t bit = (foeBits[j >> 6] >> (j & 63)) & 1;
+        foeBits[t >> 6] = (foeBits[t >> 6] & ~(uint64_t{1} << (t & 63))) | (bit << (t & 63));
+        if (last == 0)
+            expose<T>(h);
+        if constexpr (!ranged) {
             if (actorDead) {
-                kill<roundOne>(own, actor, kind, true, own.line);
+                // A counter-strike killed the actor: its action ends.
+                const uint8_t q = own.pos[kind];
+                ++own.losses[kind];
+                h.K[S] -= q == C;
+                h.ranged[S] -= (q == Battle::PosR) + own.extraR[kind];
+                h.rangedInLine[S] -= q == Battle::PosR;
+                const int32_t ownLast = --h.line[S];
+                h.m[S] = recip[ownLast];
+                std::swap(owns[actor], owns[ownLast]);
+                own.retaliations[static_cast<size_t>(actor)] = own.retaliations[static_cast<size_t>(ownLast)];
+                uint64_t* const ownBits = own.actors.data();
+                const uint64_t ownBit = (ownBits[ownLast >> 6] >> (ownLast & 63)) & 1;
+                ownBits[actor >> 6] =
+                    (ownBits[actor >> 6] & ~(uint64_t{1} << (actor & 63))) | (ownBit << (actor & 63));
+                if (ownLast == 0)
+                    expose<S>(h);
                 break;
             }
         }
         if (attacks <= strikes)
             break;
     }
+    strikeCount += static_cast<uint64_t>(strikes);
+}
+
+// The general phase of every later round: the sides' lines weigh the turn
+// draw and the units act in line order.
+void LeanBattle::meleePhase() {
+    Hot h = hot();
+    h.actor = {-1, -1};
+    uint64_t st = state_;
+    const uint64_t* const recip = recip_.data();
+    for (;;) {
+        // Both lines stand here: the phase ends as soon as one is gone.
+        const int32_t wI = h.line[0];
+        const auto w = static_cast<uint32_t>(wI + h.line[1]);
+        const auto n = static_cast<int32_t>(fastmod(output(st = advance(st)), recip[w], w));
+        if (n < wI ? meleeTurn<0>(h, st) : meleeTurn<1>(h, st))
+            break;
+    }
     state_ = st;
-    strikeCount += made;
+    for (int s = 0; s < 2; ++s)
+        sides_[s].line = h.line[s];
 }
 
-// ---- Phases, one cycle at a time -----------------------------------------
-
-void LeanBattle::startPhase(Stage stage) {
-    stage_ = stage;
-    if (stage == Stage::Melee) {
-        sides_[0].actor = sides_[1].actor = -1;
-        return;
-    }
-    static constexpr Pos codes[] = {Battle::PosR, Battle::PosG, Battle::PosM, Battle::PosF};
-    const Pos code = codes[static_cast<int>(stage)];
-    for (Side& side : sides_) {
-        for (int32_t k = 0; k < Army::maxTypes; ++k)
-            side.acts[k] = code == Battle::PosR ? side.shoots[k] : side.pos[k] == code;
-        markActors(side);
-    }
+template <int S>
+[[gnu::always_inline]] inline bool LeanBattle::meleeTurn(Hot& h, uint64_t& st) {
+    ++h.actor[S];
+    if (h.actor[S] < h.line[S])
+        meleeAction<S>(h, st);
+    if (h.line[0] == 0 || h.line[1] == 0)
+        return true;
+    return h.actor[0] >= h.line[0] && h.actor[1] >= h.line[1];
 }
 
-// One cycle of the ranged phase (C = PosR: shooters act) or of a position
-// phase; true when the phase has ended.
-template <Battle::Pos C>
-[[gnu::always_inline]] inline bool LeanBattle::positionCycle() {
-    constexpr Mode mode = C == Battle::PosR ? Mode::Ranged : Mode::Position;
-    Side& I = sides_[0];
-    Side& II = sides_[1];
-    // A side whose units have all moved can keep a positive weight while
-    // the other's falls to 0, so the unfinished side then acts undrawn.
-    const bool doneI = I.actor >= I.line;
-    const bool doneII = II.actor >= II.line;
-    int s;
-    if (doneI != doneII) {
-        s = doneI ? 1 : 0;
-    } else {
-        const int32_t wI = I.number[C] - I.acted;
-        const int32_t n = drawBelow(wI + II.number[C] - II.acted);
-        s = n < wI ? 0 : 1;
+// As positionAction, with what later rounds leave out: no target rule, no
+// head counters (only round 1 reads them) and no actor bits.
+template <int S>
+[[gnu::always_inline]] inline void LeanBattle::meleeAction(Hot& h, uint64_t& st) {
+    constexpr int T = 1 - S;
+    Side& own = sides_[S];
+    Side& foe = sides_[T];
+    Soldier* const foes = foe.units.data();
+    Soldier* const owns = own.units.data();
+    const int32_t actor = h.actor[S];
+    const int32_t kind = kindOf(owns[actor]);
+    uint16_t* const foeRetaliations = foe.retaliations.data();
+    const int32_t attacks = own.attacks[kind];
+    const auto& chance = meleeChance_[S][kind];
+    const auto& back = meleeChance_[T];
+    const uint64_t* const recip = recip_.data();
+    int32_t strikes = 0;
+    uint64_t counters = 0;
+    while (h.line[T] > 0) {
+        const int32_t line = h.line[T];
+        const uint64_t mShorter = recip[line - 1];
+        const auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
+        const int32_t target = kindOf(foes[t]);
+        const bool hit = hitDraw(output(st = advance(st)), chance[target]);
+        const Soldier u = foes[t] - hit;
+        foes[t] = u;
+        ++strikes;
+        const bool counter = !hit & (foeRetaliations[t] < foe.attacks[target]);
+        const uint64_t st2 = advance(st);
+        const bool backHit = hitDraw(output(st2), back[target][kind]);
+        st ^= (st ^ st2) & (uint64_t{0} - counter);
+        const Soldier a = owns[actor] - (counter & backHit);
+        owns[actor] = a;
+        foeRetaliations[t] = static_cast<uint16_t>(foeRetaliations[t] + counter);
+        counters += counter;
+        const int32_t d = (u & kHitpoints) == 0;
+        foe.losses[target] += d;
+        const int32_t last = line - d;
+        h.line[T] = last;
+        h.m[T] ^= (h.m[T] ^ mShorter) & (uint64_t{0} - d);
+        const int32_t j = t + ((last - t) & -d);
+        std::swap(foes[t], foes[j]);
+        foeRetaliations[t] = foeRetaliations[j];
+        if (last == 0)
+            expose<T>(h);
+        if ((a & kHitpoints) == 0) {
+            ++own.losses[kind];
+            const int32_t ownLast = --h.line[S];
+            h.m[S] = recip[ownLast];
+            std::swap(owns[actor], owns[ownLast]);
+            own.retaliations[static_cast<size_t>(actor)] = own.retaliations[static_cast<size_t>(ownLast)];
+            if (ownLast == 0)
+                expose<S>(h);
+            break;
+        }
+        if (attacks <= strikes)
+            break;
     }
-    Side& S = sides_[s];
-    nextActor(S);
-    if (S.actor < S.line) {
-        action<mode>(s);
-        ++S.acted;
-        ++S.actor;
-    }
-    for (Side& side : sides_)
-        if (side.number[C] == 0 || side.acted == side.number[C])
-            side.actor = side.line;
-    return I.actor >= I.line && II.actor >= II.line;
+    strikeCount += static_cast<uint64_t>(strikes) + counters;
 }
 
-[[gnu::always_inline]] inline bool LeanBattle::meleeCycle() {
-    Side& I = sides_[0];
-    Side& II = sides_[1];
-    const int32_t wI = I.line;
-    const int32_t n = drawBelow(wI + II.line);
-    const int s = n < wI ? 0 : 1;
-    Side& S = sides_[s];
-    if (S.line > 0)
-        ++S.actor;
-    if (S.actor < S.line) {
-        action<Mode::Melee>(s);
-        ++S.acted;
-    }
-    if (II.line == 0 || I.line == 0) {
-        I.actor = I.line;
-        II.actor = II.line;
-    }
-    return I.actor >= I.line && II.actor >= II.line;
-}
-
-// The end of a phase, and what the round driver does next: round 1's
-// phases in turn while both sides have a line, then a general phase per
-// round until one side is gone.
-void LeanBattle::endPhase() {
-    Side& I = sides_[0];
-    Side& II = sides_[1];
-    for (Side& side : sides_)
-        side.actor = side.acted = 0;
-    const bool bothStand = I.line > 0 && II.line > 0;
-    if (stage_ != Stage::Ranged && stage_ != Stage::Melee) {
-        resetCounters(I);
-        resetCounters(II);
-    }
-    if (bothStand && stage_ < Stage::F) {
-        startPhase(static_cast<Stage>(static_cast<int>(stage_) + 1));
-        return;
-    }
-    if (!bothStand) {
-        stage_ = Stage::Over;
-        return;
-    }
-    shuffle(I, 0, I.line);
-    shuffle(II, 0, II.line);
-    resetCounters(I);
-    resetCounters(II);
-    startPhase(Stage::Melee);
-}
-
-bool LeanBattle::Step() {
-    bool ended;
-    switch (stage_) {
-    case Stage::Ranged: ended = positionCycle<Battle::PosR>(); break;
-    case Stage::G: ended = positionCycle<Battle::PosG>(); break;
-    case Stage::M: ended = positionCycle<Battle::PosM>(); break;
-    case Stage::F: ended = positionCycle<Battle::PosF>(); break;
-    case Stage::Melee: ended = meleeCycle(); break;
-    default: return false;
-    }
-    if (ended)
-        endPhase();
-    return stage_ != Stage::Over;
-}
-
-void LeanBattle::Begin(uint64_t seed) {
+void LeanBattle::Fight(uint64_t seed) {
     state_ = splitmix64(seed);
     for (Side& side : sides_) {
         std::memcpy(side.units.data(), side.start.data(), side.start.size() * sizeof(Soldier));
-        side.number = side.startNumber;
+        std::fill(side.retaliations.begin(), side.retaliations.end(), uint16_t{0});
         side.losses.fill(0);
         side.bexposed = 0;
         side.line = side.sizeMinusB;
@@ -362,24 +427,34 @@ void LeanBattle::Begin(uint64_t seed) {
             side.bexposed = 1;
             side.line = side.size;
         }
-        side.actor = side.acted = 0;
     }
     for (Side& side : sides_) {
         shuffle(side, 0, side.sizeMinusB);
         shuffle(side, side.sizeMinusB, side.size);
     }
-    for (Side& side : sides_) {
-        side.rangedInLine = 0;
-        for (int32_t i = 0; i < side.line; ++i)
-            side.rangedInLine += side.pos[side.units[static_cast<size_t>(i)].kind] == Battle::PosR;
-    }
-    for (Side& side : sides_)
-        shuffle(side, 0, side.line);
-    startPhase(Stage::Ranged);
-}
-
-void LeanBattle::Fight(uint64_t seed) {
-    Begin(seed);
-    while (Step()) {
+    Side& I = sides_[0];
+    Side& II = sides_[1];
+    // Round 1: its four phases while both sides have a line, each but the
+    // first followed by clearing the counter-strikes.
+    shuffle(I, 0, I.line);
+    shuffle(II, 0, II.line);
+    positionPhase<Battle::PosR>();
+    auto phase = [&](auto fightPhase) {
+        if (I.line <= 0 || II.line <= 0)
+            return false;
+        fightPhase();
+        resetCounters(I);
+        resetCounters(II);
+        return true;
+    };
+    phase([&] { positionPhase<Battle::PosG>(); }) && phase([&] { positionPhase<Battle::PosM>(); }) &&
+        phase([&] { positionPhase<Battle::PosF>(); });
+    // Later rounds: one general phase each, until one side is gone.
+    while (I.line > 0 && II.line > 0) {
+        shuffle(I, 0, I.line);
+        shuffle(II, 0, II.line);
+        resetCounters(I);
+        resetCounters(II);
+        meleePhase();
     }
 }

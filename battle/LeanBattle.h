@@ -10,14 +10,16 @@
 // Battle after battle between the same two armies without a report, as a
 // simulation fights them: the rules, the draws and so the outcome of
 // Battle::FightSimBattle from the same seed, on compact copies of the armies
-// made once. Battle stays the engine of record, step by step; this one keeps
-// every hot value in a register or in one small record, so a strike costs a
-// fraction of its instructions.
+// made once. Battle stays the engine of record, step by step; this one is
+// built for the chain from one strike to the next: a phase keeps both
+// sides' line sizes, actors and head counters in registers, and everything
+// a battle report needs but a simulation does not is left out.
 class LeanBattle {
 public:
-    // Whether the armies fit the compact records: counter-strikes per phase
-    // are kept in 16 bits, so no kind may have more attacks than that. Every
-    // value the dialogs and army files accept fits.
+    // Whether the armies fit the compact records: hit points from 1 to
+    // 2^24 - 1, and at most 65,535 attacks (the counter-strikes a unit makes
+    // in a phase are kept in 16 bits). Every value the dialogs and army files
+    // accept fits.
     static bool Fits(const Army& I, const Army& II);
 
     // Both armies as Rebuild leaves them; they are only read.
@@ -27,14 +29,6 @@ public:
     // Battle::Seed(seed) seeds it.
     void Fight(uint64_t seed);
 
-    // The same battle a step at a time, so that one thread can fight
-    // several at once and keep busy while one waits on its last strike:
-    // Begin, then Step until it returns false.
-    void Begin(uint64_t seed);
-    // One turn of the current phase (one unit's action at most); false once
-    // the battle has ended.
-    bool Step();
-
     // Each kind's losses in the last battle; side 0 is player 1's army.
     const std::array<int32_t, Army::maxTypes>& Losses(int side) const { return sides_[side].losses; }
 
@@ -43,59 +37,67 @@ public:
 
 private:
     using Pos = Battle::Pos;
-    enum class Mode { Ranged, Position, Melee };
 
-    // One soldier: its hit points, the counter-strikes it made in this phase
-    // and its kind. Eight bytes, so twice as many share a cache line.
-    struct Soldier {
-        int32_t hp;
-        uint16_t retaliations;
-        uint8_t kind;
-        uint8_t unused;
-    };
+    // One soldier in four bytes, so three times as many share a cache line
+    // as Unit records: its kind in the top byte, its hit points below. A
+    // unit is dead when they reach 0, and a dead unit is never struck again.
+    using Soldier = uint32_t;
+    static constexpr uint32_t kHitpoints = (uint32_t{1} << 24) - 1;
+    static int32_t kindOf(Soldier u) { return static_cast<int32_t>(u >> 24); }
 
     struct Side {
         std::vector<Soldier> start;  // as Rebuild leaves them
         std::vector<Soldier> units;
+        // The counter-strikes each slot's unit made in this phase: apart
+        // from the records, so clearing them is one fill and the shuffles,
+        // which always come before a clearing, need not move them.
+        std::vector<uint16_t> retaliations;
         // One bit per slot of the line: does its unit act in this phase.
         std::vector<uint64_t> actors;
         int32_t size = 0;
         int32_t sizeMinusB = 0;
         int32_t line = 0;  // Lifecounter
-        int32_t actor = 0;
-        int32_t acted = 0;
         int32_t bexposed = 0;
-        int32_t rangedInLine = 0;  // living position "R" units, all in the line
-        // Head counters by position (PosOther: a spare nobody reads), and
-        // their values before a battle.
-        std::array<int32_t, 6> number{};
+        int32_t kinds = 0;  // kinds in use: 0 to currentType
+        // Head counters by position before a battle (NumberR counting
+        // shooters outside position "R" too), and the position "R" units.
         std::array<int32_t, 6> startNumber{};
+        int32_t startRanged = 0;
         std::array<uint8_t, Army::maxTypes> pos{};
         std::array<uint8_t, Army::maxTypes> shoots{};
         std::array<uint8_t, Army::maxTypes> extraR{};  // a shooter outside position "R"
-        std::array<uint8_t, Army::maxTypes> acts{};
+        std::array<uint8_t, Army::maxTypes> acts{};    // acts in the current phase
         std::array<int32_t, Army::maxTypes> attacks{};
         std::array<int32_t, Army::maxTypes> losses{};
+    };
+
+    // What a phase reads at every turn, per side. Every access names its side
+    // with a constant, so the whole record lives in registers.
+    struct Hot {
+        std::array<int32_t, 2> line;
+        std::array<uint64_t, 2> m;  // reciprocal of line, for the target draw
+        std::array<int32_t, 2> actor;
+        std::array<int32_t, 2> acted;
+        std::array<int32_t, 2> K;       // the phase's head counter
+        std::array<int32_t, 2> ranged;  // NumberR
+        std::array<int32_t, 2> rangedInLine;
     };
 
     void shuffle(Side& side, int32_t lo, int32_t hi);
     void resetCounters(Side& side);
     void markActors(Side& side);
     void exposeBackline(Side& side);
-    void nextActor(Side& side);
-    int32_t drawBelow(int32_t n);
-    template <bool RoundOne> int32_t kill(Side& side, int32_t i, int32_t k, bool dead, int32_t line);
-    template <Mode M> void action(int s);
-    // Where the battle stands: a phase of round 1, or the general phase of
-    // a later round.
-    enum class Stage : uint8_t { Ranged, G, M, F, Melee, Over };
-    void startPhase(Stage stage);
-    template <Pos C> bool positionCycle();
-    bool meleeCycle();
-    void endPhase();
+    template <int S> void expose(Hot& h);
+    int32_t counter(const Side& side, Pos code) const;
+    Hot hot() const;
+    template <Pos C> void positionPhase();
+    template <Pos C, int S> bool positionTurn(Hot& h, uint64_t& st);
+    template <Pos C, int S> void positionAction(Hot& h, uint64_t& st);
+    void meleePhase();
+    template <int S> bool meleeTurn(Hot& h, uint64_t& st);
+    template <int S> void meleeAction(Hot& h, uint64_t& st);
 
     std::array<Side, 2> sides_;
-    Stage stage_ = Stage::Over;
     uint64_t state_ = 0;
     std::vector<uint64_t> recip_;  // recip_[n] = reciprocal(n) for n >= 1
     // Hit thresholds by attacking side, attacker kind and target kind.
