@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "EngineTestSupport.h"
+#include "ReferenceBattle.h"
 
 using namespace testsupport;
 using namespace std::chrono_literals;
@@ -559,48 +560,6 @@ TEST(BattlePhase, MeleePhaseEndsOnceOneSideIsGone) {
     }
 }
 
-namespace {
-
-// The general phase step by step through the named operations alone, with
-// its own engine: what the fast phase loop must reproduce draw for draw.
-void meleePhaseByOperations(Battle& p, Army& I, Army& II) {
-    I.Actor = II.Actor = -1;
-    for (;;) {
-        p.DecideTurn(I, II, "");
-        Army& S = I.Turn == 1 ? I : II;
-        Army& T = I.Turn == 1 ? II : I;
-        if (S.Lifecounter > 0)
-            ++S.Actor;
-        if (S.Actor < S.Lifecounter) {
-            Battle::ExposeBackline(T);
-            int32_t strikes = 0;
-            while (T.Lifecounter > 0) {
-                p.CounterFlag = 0;
-                const int32_t t = p.PickTarget(T);
-                p.MeleeStrike(S, S.Actor, T, t);
-                ++strikes;
-                if (T.units[t].Hitpoints == 0)
-                    killAt(T, t);
-                if (S.units[S.Actor].Hitpoints == 0) {
-                    killAt(S, S.Actor);
-                    break;
-                }
-                if (S.kindOf(S.Actor).Attacks <= strikes)
-                    break;
-            }
-            ++S.Acted;
-        }
-        if (II.Lifecounter == 0 || I.Lifecounter == 0) {
-            I.Actor = I.Lifecounter;
-            II.Actor = II.Lifecounter;
-        }
-        if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
-            break;
-    }
-}
-
-}  // namespace
-
 // Deaths, counter-strikes that kill the actor, back lines joining: the same
 // seed leaves the same armies and the generator at the same place.
 TEST(BattlePhase, MeleePhaseDrawsAsTheOperationsDo) {
@@ -619,7 +578,7 @@ TEST(BattlePhase, MeleePhaseDrawsAsTheOperationsDo) {
         Battle p;
         p.Seed(seed);
         d.b.MeleePhase(d.I, d.II);
-        meleePhaseByOperations(p, I, II);
+        reference::meleePhase(p, I, II);
         for (auto [fast, slow] : {std::pair{&d.I, &I}, std::pair{&d.II, &II}}) {
             ASSERT_EQ(fast->Lifecounter, slow->Lifecounter) << seed;
             for (int32_t i = 0; i < fast->currentSize; ++i) {
