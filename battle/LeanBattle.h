@@ -91,11 +91,13 @@ private:
     int32_t counter(const Side& side, Pos code) const;
     Hot hot() const;
     template <Pos C> void positionPhase();
-    template <Pos C, int S> bool positionTurn(Hot& h, uint64_t& st);
-    template <Pos C, int S> void positionAction(Hot& h, uint64_t& st);
+    // A turn and an action, inlined into their phase's loop so that the
+    // record of hot values stays in registers.
+    template <Pos C, int S> [[gnu::always_inline]] bool positionTurn(Hot& h, uint64_t& st);
+    template <Pos C, int S> [[gnu::always_inline]] void positionAction(Hot& h, uint64_t& st);
     void meleePhase();
-    template <int S> bool meleeTurn(Hot& h, uint64_t& st);
-    template <int S> void meleeAction(Hot& h, uint64_t& st);
+    template <int S> [[gnu::always_inline]] bool meleeTurn(Hot& h, uint64_t& st);
+    template <int S> [[gnu::always_inline]] void meleeAction(Hot& h, uint64_t& st);
 
     std::array<Side, 2> sides_;
     uint64_t state_ = 0;
