@@ -5,6 +5,10 @@
 #include <cstring>
 #include <limits>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "Random.h"
 
 using wyrand::advance;
@@ -33,12 +37,13 @@ LeanBattle::LeanBattle(const Army& I, const Army& II) {
         side.start.resize(static_cast<size_t>(a.currentSize));
         for (int32_t i = 0; i < a.currentSize; ++i) {
             const Unit& u = a.units[i];
-            side.start[static_cast<size_t>(i)] = static_cast<uint32_t>(u.Typeindex) << 24 | static_cast<uint32_t>(u.Hitpoints);
+            side.start[static_cast<size_t>(i)] =
+                (Battle::posCode(a.unittypes[u.Typeindex].Position) == Battle::PosR ? kRangedPosition : 0) |
+                static_cast<uint32_t>(u.Typeindex) << 24 | static_cast<uint32_t>(u.Hitpoints);
         }
-        side.units.resize(side.start.size());
+        side.units.resize(side.start.size() + 16);
         side.retaliations.resize(side.start.size());
         side.kinds = a.currentType + 1;
-        side.actors.assign(static_cast<size_t>(a.currentSize) / 64 + 1, 0);
         side.startNumber = {a.NumberF, a.NumberM, a.NumberR, a.NumberG, a.NumberB, 0};
         for (int32_t k = 0; k <= a.currentType; ++k) {
             const Unittype& kind = a.unittypes[k];
@@ -101,16 +106,9 @@ void LeanBattle::resetCounters(Side& side) {
 }
 
 void LeanBattle::markActors(Side& side) {
-    const int32_t n = side.line;
-    const Soldier* const units = side.units.data();
-    for (int32_t base = 0; base < n; base += 64) {
-        const int32_t end = std::min(n - base, 64);
-        uint64_t word = 0;
-#pragma GCC unroll 8
-        for (int32_t b = 0; b < end; ++b)
-            word = (word >> 1) | (uint64_t{side.acts[kindOf(units[base + b])]} << 63);
-        side.actors[static_cast<size_t>(base) >> 6] = end == 64 ? word : word >> (64 - end);
-    }
+    Soldier* const units = side.units.data();
+    for (int32_t i = 0; i < side.line; ++i)
+        units[i] = (units[i] & ~kActs) | (uint32_t{side.acts[kindOf(units[i])]} << 31);
 }
 
 void LeanBattle::exposeBackline(Side& side) {
@@ -202,17 +200,29 @@ void LeanBattle::positionPhase() {
 
 template <Battle::Pos C, int S>
 [[gnu::always_inline]] inline bool LeanBattle::positionTurn(Hot& h, uint64_t& st) {
-    // The next unit of side S that acts in this phase, found a word of the
-    // actor bits at a time.
+    // The next unit of side S that acts in this phase, sixteen units at a
+    // time, so the scan nearly always ends in its first round; flags past
+    // the line are stale, hence the cap.
     const int32_t n = h.line[S];
-    if (const int32_t i = h.actor[S]; i < n) {
-        const uint64_t* w = sides_[S].actors.data();
-        auto k = static_cast<size_t>(i) >> 6;
-        const auto lastWord = static_cast<size_t>(n - 1) >> 6;
-        uint64_t bits = w[k] & (~uint64_t{0} << (i & 63));
-        while (bits == 0 && k < lastWord)
-            bits = w[++k];
-        h.actor[S] = bits == 0 ? n : std::min(static_cast<int32_t>(k * 64) + std::countr_zero(bits), n);
+    if (int32_t i = h.actor[S]; i < n) {
+        const Soldier* const u = sides_[S].units.data();
+#ifdef __SSE2__
+        auto flags = [u](int32_t at) {
+            return static_cast<unsigned>(
+                _mm_movemask_ps(_mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at)))));
+        };
+        for (;; i += 16) {
+            const unsigned found = flags(i) | flags(i + 4) << 4 | flags(i + 8) << 8 | flags(i + 12) << 12;
+            if (found != 0 || i + 16 >= n) {
+                i += found != 0 ? std::countr_zero(found) : 16;
+                break;
+            }
+        }
+#else
+        while (i < n && (u[i] & kActs) == 0)
+            ++i;
+#endif
+        h.actor[S] = std::min(i, n);
     }
     if (h.actor[S] < h.line[S]) {
         positionAction<C, S>(h, st);
@@ -240,7 +250,6 @@ template <Battle::Pos C, int S>
         expose<T>(h);
     Soldier* const foes = foe.units.data();
     Soldier* const owns = own.units.data();
-    uint64_t* const foeBits = foe.actors.data();
     const int32_t actor = h.actor[S];
     const int32_t kind = kindOf(owns[actor]);
     uint16_t* const foeRetaliations = foe.retaliations.data();
@@ -257,7 +266,7 @@ template <Battle::Pos C, int S>
             // Pass over ranged units while other targets stand in the line;
             // a line of ranged units only keeps the first draw.
             if (h.ranged[T] != line && line > h.rangedInLine[T])
-                while (foe.pos[kindOf(foes[t])] == Battle::PosR)
+                while (foes[t] & kRangedPosition)
                     t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
         }
         const int32_t target = kindOf(foes[t]);
@@ -278,8 +287,7 @@ template <Battle::Pos C, int S>
             strikeCount += counter;
         }
         // The death, booked as data: UnitKilled on the counters, BuryUnit
-        // by exchange with the last of the line (with itself if alive), the
-        // actor bit following its unit.
+        // by exchange with the last of the line (with itself if alive).
         const int32_t d = (u & kHitpoints) == 0;
         const uint8_t p = foe.pos[target];
         foe.losses[target] += d;
@@ -293,8 +301,6 @@ template <Battle::Pos C, int S>
         const int32_t j = t + ((last - t) & -d);
         std::swap(foes[t], foes[j]);
         foeRetaliations[t] = foeRetaliations[j];
-        const uint64_t bit = (foeBits[j >> 6] >> (j & 63)) & 1;
-        foeBits[t >> 6] = (foeBits[t >> 6] & ~(uint64_t{1} << (t & 63))) | (bit << (t & 63));
         if (last == 0)
             expose<T>(h);
         if constexpr (!ranged) {
@@ -309,10 +315,6 @@ template <Battle::Pos C, int S>
                 h.m[S] = recip[ownLast];
                 std::swap(owns[actor], owns[ownLast]);
                 own.retaliations[static_cast<size_t>(actor)] = own.retaliations[static_cast<size_t>(ownLast)];
-                uint64_t* const ownBits = own.actors.data();
-                const uint64_t ownBit = (ownBits[ownLast >> 6] >> (ownLast & 63)) & 1;
-                ownBits[actor >> 6] =
-                    (ownBits[actor >> 6] & ~(uint64_t{1} << (actor & 63))) | (ownBit << (actor & 63));
                 if (ownLast == 0)
                     expose<S>(h);
                 break;

@@ -39,21 +39,24 @@ private:
     using Pos = Battle::Pos;
 
     // One soldier in four bytes, so three times as many share a cache line
-    // as Unit records: its kind in the top byte, its hit points below. A
-    // unit is dead when they reach 0, and a dead unit is never struck again.
+    // as Unit records: its hit points in the low 24 bits (a unit is dead when
+    // they reach 0, and a dead unit is never struck again), its kind above
+    // them, whether it stands in position "R", and whether it acts in the
+    // current phase. The flags travel with the unit, so burying the dead
+    // keeps them right without further work.
     using Soldier = uint32_t;
     static constexpr uint32_t kHitpoints = (uint32_t{1} << 24) - 1;
-    static int32_t kindOf(Soldier u) { return static_cast<int32_t>(u >> 24); }
+    static constexpr uint32_t kRangedPosition = uint32_t{1} << 30;
+    static constexpr uint32_t kActs = uint32_t{1} << 31;
+    static int32_t kindOf(Soldier u) { return static_cast<int32_t>((u >> 24) & 63); }
 
     struct Side {
         std::vector<Soldier> start;  // as Rebuild leaves them
-        std::vector<Soldier> units;
+        std::vector<Soldier> units;  // with room past the end for a scan four at a time
         // The counter-strikes each slot's unit made in this phase: apart
         // from the records, so clearing them is one fill and the shuffles,
         // which always come before a clearing, need not move them.
         std::vector<uint16_t> retaliations;
-        // One bit per slot of the line: does its unit act in this phase.
-        std::vector<uint64_t> actors;
         int32_t size = 0;
         int32_t sizeMinusB = 0;
         int32_t line = 0;  // Lifecounter
