@@ -15,6 +15,7 @@
 #include "Addform.h"
 #include "Battlesim.h"
 #include "Errors.h"
+#include "Forceform.h"
 #include "Infomodify.h"
 #include "Introduction.h"
 #include "Modform.h"
@@ -33,6 +34,7 @@ TArmymodify* Armymodify = nullptr;
 TModform1* Modform1 = nullptr;
 TRemform1* Remform1 = nullptr;
 TBatsim* Batsim = nullptr;
+TForceform* Forceform = nullptr;
 
 void createWindows() {
     Mainform = new TMainform;
@@ -45,6 +47,7 @@ void createWindows() {
     Modform1 = new TModform1(Mainform);
     Remform1 = new TRemform1(Mainform);
     Batsim = new TBatsim(Mainform);
+    Forceform = new TForceform(Mainform);
     Mainform->engine.setReport(Battleform);
     Mainform->show();
     Mainform->activateWindow();
@@ -283,6 +286,11 @@ TMainform::TMainform() : engine(nullptr) {
     TransferUnitsfromHeroes1 = addItem(HeroModifications1, QStringLiteral("TransferUnitsfromHeroes1"),
                                        QStringLiteral("Transfer Units from Heroes"));
 
+    Tools1 = bar->addMenu(QStringLiteral("Tools"));
+    Tools1->setObjectName(QStringLiteral("Tools1"));
+    FindForce1 = addItem(Tools1, QStringLiteral("FindForce1"), QStringLiteral("Find the Force Needed..."));
+    FindForce1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+
     // The file commands, first in the bar where desktop programs keep them.
     File1 = new QMenu(QStringLiteral("File"), bar);
     File1->setObjectName(QStringLiteral("File1"));
@@ -321,6 +329,7 @@ TMainform::TMainform() : engine(nullptr) {
     on(OpenArmies1, &TMainform::OpenArmies1Click);
     on(SaveArmies1, &TMainform::SaveArmies1Click);
     on(Exit1, &TMainform::Exit1Click);
+    on(FindForce1, &TMainform::FindForce1Click);
     on(ModifyGeneralInfo1, &TMainform::ModifyGeneralInfo1Click);
     on(SetGeneralOptions1, &TMainform::SetGeneralOptions1Click);
     on(AddUnits2, &TMainform::AddUnits2Click);
@@ -393,16 +402,25 @@ void TMainform::calculateClick() {
     Battleform->activateWindow();
 }
 
-void TMainform::SimulationClick() {
+bool TMainform::SimulationPossible() {
     if (PlayerArmy1.currentSize <= 0) {
         ShowError({QStringLiteral("Player 1 does not have an army yet. As a result no simulation can be run.")});
-        return;
+        return false;
     }
     if (PlayerArmy2.currentSize <= 0) {
         ShowError({QStringLiteral("Player 2 does not have an army yet. As a result no simulation can be run.")});
-        return;
+        return false;
     }
-    Batsim->ShowModal();
+    return true;
+}
+
+void TMainform::SimulationClick() {
+    if (SimulationPossible())
+        Batsim->ShowModal();
+}
+
+void TMainform::FindForce1Click() {
+    Forceform->ShowModal();
 }
 
 void TMainform::preparePopup(QLineEdit* wizardno) {

@@ -24,6 +24,7 @@ class TArmymodify;
 class TModform1;
 class TRemform1;
 class TBatsim;
+class TForceform;
 
 // The process-wide window instances, created once by createWindows().
 extern TMainform* Mainform;
@@ -36,6 +37,7 @@ extern TArmymodify* Armymodify;
 extern TModform1* Modform1;
 extern TRemform1* Remform1;
 extern TBatsim* Batsim;
+extern TForceform* Forceform;
 
 // Creates the ten windows in order, main window first, without running the
 // message loop, and shows the main window.
@@ -95,6 +97,8 @@ public:
     QAction* RemoveHeroes1;
     QAction* TransferUnitstoHeroes1;
     QAction* TransferUnitsfromHeroes1;
+    QMenu* Tools1;
+    QAction* FindForce1;
     QMenu* Unitmenu1;
     QAction* AddUnits1;
     QAction* RemoveUnits1;
@@ -160,6 +164,11 @@ public:
     // Opens an army file named on the command line as "Open Armies..." opens
     // the file chosen, once the welcome window has closed.
     void OpenArmiesAtStart(const QString& path);
+    void FindForce1Click();
+
+    // Both armies have units; otherwise the error window says which has
+    // none, as for "Simulate Battle", and the answer is false.
+    bool SimulationPossible();
 
     // Where the file commands get their path; an empty path is a cancel. By
     // default they ask with a file dialog; tests put their own answer here.
