@@ -355,7 +355,8 @@ private slots:
                                      QStringLiteral("General Options: Modify Army Info, Change General Options"),
                                      QStringLiteral("Unit Options: Add Units, Remove Units, Modify Units"),
                                      QStringLiteral("Hero Options: Add Heroes, Modify Heroes, Remove Heroes, "
-                                                    "Transfer Units to Heroes, Transfer Units from Heroes")}));
+                                                    "Transfer Units to Heroes, Transfer Units from Heroes"),
+                                     QStringLiteral("Tools: Find the Force Needed... [Ctrl+F]")}));
         QCOMPARE(Mainform->findChild<QAction*>("OpenArmies1"), Mainform->OpenArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("SaveArmies1"), Mainform->SaveArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("Exit1"), Mainform->Exit1);
