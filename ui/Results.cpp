@@ -243,6 +243,10 @@ void TBattleform::showStatistics(const SimulationResult& result) {
     Page->resize(ReportWidth + PanelWidth, ReportHeight);
     Statistics->show();
     fitToScreen();
+    // A new result opens at its start, where the Close button is, however
+    // far the last one was scrolled.
+    Scroller->horizontalScrollBar()->setValue(0);
+    Scroller->verticalScrollBar()->setValue(0);
 }
 
 void TBattleform::fillOdds(const SimulationResult& result) {
