@@ -73,19 +73,20 @@ QChart* ChanceChart(const std::vector<int32_t>& totalLeft, int32_t armySize, con
     const double runs = std::max<double>(1, static_cast<double>(left.size()));
     const CountScale scale(std::max(armySize, left.empty() ? 0 : left.back()));
 
-    auto* curve = new QLineSeries;
+    QList<QPointF> points;
     double x = 0;
     for (auto it = std::upper_bound(left.begin(), left.end(), 0); it != left.end();
          it = std::upper_bound(it, left.end(), *it)) {
         const double share = 100.0 * static_cast<double>(left.end() - it) / runs;
-        curve->append(x, share);
-        curve->append(*it, share);
+        points << QPointF(x, share) << QPointF(*it, share);
         x = *it;
     }
-    curve->append(x, 0);
-    curve->append(static_cast<double>(scale.top), 0);
+    points << QPointF(x, 0) << QPointF(static_cast<double>(scale.top), 0);
 
     auto* chart = new QChart;
+    // The area does not own its curve: the chart does.
+    auto* curve = new QLineSeries(chart);
+    curve->replace(points);
     chart->setTitle(title);
     QFont titleFont = chart->titleFont();
     titleFont.setBold(true);
