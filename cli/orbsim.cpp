@@ -88,44 +88,55 @@ std::optional<double> parseShare(const QString& text) {
 // One command-line option: its names (the first is shown), the name of its
 // value (none for a switch), its help, and how its value is read into the
 // options. read returns the error to show, or nothing.
+using Reader = std::function<std::optional<std::string>(Options&, const QString&)>;
 struct OptionSpec {
     QStringList names;
     QString valueName;
     const char* help;
-    std::function<std::optional<std::string>(Options&, const QString&)> read;
+    Reader read;
 };
 
 std::string refusal(const char* option, const std::string& rule, const QString& value) {
     return std::string(option) + " must be " + rule + ", not \"" + value.toStdString() + "\"";
 }
 
+// A whole number from lo to hi, handed to store; anything else is refused
+// with the rule.
+Reader wholeNumber(const char* option, uint64_t lo, uint64_t hi, const std::string& rule,
+                   void (*store)(Options&, uint64_t)) {
+    return [=](Options& o, const QString& v) -> std::optional<std::string> {
+        const std::optional<uint64_t> n = parseUnsigned(v);
+        if (!n || *n < lo || *n > hi)
+            return refusal(option, rule, v);
+        store(o, *n);
+        return std::nullopt;
+    };
+}
+
+Reader flag(bool Options::*field) {
+    return [field](Options& o, const QString&) -> std::optional<std::string> {
+        o.*field = true;
+        return std::nullopt;
+    };
+}
+
 const std::vector<OptionSpec>& optionTable() {
     static const std::vector<OptionSpec> table = {
         {{"runs"}, "N", "battles to fight (default 10; 1 to 10000000)",
-         [](Options& o, const QString& v) -> std::optional<std::string> {
-             const std::optional<uint64_t> n = parseUnsigned(v);
-             if (!n || *n < 1 || *n > static_cast<uint64_t>(MaxRuns))
-                 return refusal("--runs", "a whole number from 1 to " + std::to_string(MaxRuns), v);
-             o.runs = static_cast<int32_t>(*n);
-             o.runsGiven = true;
-             return std::nullopt;
-         }},
+         wholeNumber("--runs", 1, MaxRuns, "a whole number from 1 to " + std::to_string(MaxRuns),
+                     [](Options& o, uint64_t n) {
+                         o.runs = static_cast<int32_t>(n);
+                         o.runsGiven = true;
+                     })},
         {{"seed"}, "S", "fixed seed (0 to 18446744073709551615); with --threads 1 the\noutput is the same every time",
-         [](Options& o, const QString& v) -> std::optional<std::string> {
-             o.seed = parseUnsigned(v);
-             if (!o.seed)
-                 return refusal("--seed", "a whole number from 0 to 18446744073709551615", v);
-             return std::nullopt;
-         }},
+         wholeNumber("--seed", 0, std::numeric_limits<uint64_t>::max(), "a whole number from 0 to 18446744073709551615",
+                     [](Options& o, uint64_t n) { o.seed = n; })},
         {{"threads"}, "T", "worker threads (default: one per core)",
-         [](Options& o, const QString& v) -> std::optional<std::string> {
-             const std::optional<uint64_t> n = parseUnsigned(v);
-             if (!n || *n < 1 || *n > static_cast<uint64_t>(std::numeric_limits<int>::max()))
-                 return refusal("--threads", "a whole number of 1 or more", v);
-             o.threads = static_cast<int>(*n);
-             o.threadsGiven = true;
-             return std::nullopt;
-         }},
+         wholeNumber("--threads", 1, std::numeric_limits<int>::max(), "a whole number of 1 or more",
+                     [](Options& o, uint64_t n) {
+                         o.threads = static_cast<int>(n);
+                         o.threadsGiven = true;
+                     })},
         {{"find"}, "P:ABB",
          "find the fewest units of kind ABB of player P that win the\n"
          "--target share of battles: numbers tried by doubling, then\n"
@@ -152,24 +163,14 @@ const std::vector<OptionSpec>& optionTable() {
              return std::nullopt;
          }},
         {{"max"}, "N", "the largest number --find considers (default 9999; 1 to 9999)",
-         [](Options& o, const QString& v) -> std::optional<std::string> {
-             const std::optional<uint64_t> n = parseUnsigned(v);
-             if (!n || *n < 1 || *n > static_cast<uint64_t>(dialogrules::MaxUnits))
-                 return refusal("--max", "a whole number from 1 to " + std::to_string(dialogrules::MaxUnits), v);
-             o.largest = static_cast<int32_t>(*n);
-             o.searchTuned = true;
-             return std::nullopt;
-         }},
-        {{"report"}, {}, "fight one battle and print its full report instead",
-         [](Options& o, const QString&) -> std::optional<std::string> {
-             o.report = true;
-             return std::nullopt;
-         }},
-        {{"json"}, {}, "print one JSON object instead of text",
-         [](Options& o, const QString&) -> std::optional<std::string> {
-             o.json = true;
-             return std::nullopt;
-         }},
+         wholeNumber("--max", 1, dialogrules::MaxUnits,
+                     "a whole number from 1 to " + std::to_string(dialogrules::MaxUnits),
+                     [](Options& o, uint64_t n) {
+                         o.largest = static_cast<int32_t>(n);
+                         o.searchTuned = true;
+                     })},
+        {{"report"}, {}, "fight one battle and print its full report instead", flag(&Options::report)},
+        {{"json"}, {}, "print one JSON object instead of text", flag(&Options::json)},
         {{"help", "h"}, {}, "print this help", nullptr},
     };
     return table;
