@@ -225,7 +225,7 @@ template <Battle::Pos C, int S>
         h.actor[S] = std::min(i, n);
     }
     if (h.actor[S] < h.line[S]) {
-        positionAction<C, S>(h, st);
+        action<C, S>(h, st);
         ++h.acted[S];
         ++h.actor[S];
     }
@@ -236,33 +236,63 @@ template <Battle::Pos C, int S>
     return h.actor[0] >= h.line[0] && h.actor[1] >= h.line[1];
 }
 
-// One action of side S in round 1, as Battle's: the strikes of its actor,
-// with their counter-strikes outside the ranged phase. A strike's outcome
-// changes data rather than the path taken, because hits, misses and deaths
-// are as unpredictable as the draws behind them.
+// UnitKilled and BuryUnit for the unit at i of side X, of the given kind,
+// booked as data: d is 1 for a death and 0 for none (a strike kills about
+// every other time, too often to predict), the unit then exchanged with
+// itself. mShorter is the reciprocal of the line one shorter, read ahead.
+// Only round 1 reads the head counters (C is PosOther in later rounds).
+template <Battle::Pos C, int X>
+[[gnu::always_inline]] inline void LeanBattle::bury(Hot& h, int32_t i, int32_t kind, int32_t d, uint64_t mShorter) {
+    Side& side = sides_[X];
+    side.losses[kind] += d;
+    if constexpr (C != Battle::PosOther) {
+        const uint8_t p = side.pos[kind];
+        const int32_t rangedDeath = ((p == Battle::PosR) + side.extraR[kind]) & d;
+        h.K[X] -= C == Battle::PosR ? rangedDeath : (p == C) & d;
+        h.ranged[X] -= rangedDeath;
+        h.rangedInLine[X] -= (p == Battle::PosR) & d;
+    }
+    const int32_t last = h.line[X] - d;
+    h.line[X] = last;
+    h.m[X] ^= (h.m[X] ^ mShorter) & (uint64_t{0} - d);
+    const int32_t j = i + ((last - i) & -d);
+    std::swap(side.units[static_cast<size_t>(i)], side.units[static_cast<size_t>(j)]);
+    side.retaliations[static_cast<size_t>(i)] = side.retaliations[static_cast<size_t>(j)];
+    if (last == 0)
+        expose<X>(h);
+}
+
+// One action of side S, as Battle's: the strikes of its actor, with their
+// counter-strikes outside the ranged phase. C is the phase's position code:
+// PosR for the ranged phase, PosOther for the general phase of later
+// rounds. A strike's outcome changes data rather than the path taken,
+// because hits, misses and deaths are as unpredictable as the draws behind
+// them.
 template <Battle::Pos C, int S>
-[[gnu::always_inline]] inline void LeanBattle::positionAction(Hot& h, uint64_t& st) {
+[[gnu::always_inline]] inline void LeanBattle::action(Hot& h, uint64_t& st) {
     constexpr int T = 1 - S;
     constexpr bool ranged = C == Battle::PosR;
+    constexpr bool targetRule = C == Battle::PosG || C == Battle::PosM || C == Battle::PosF;
     Side& own = sides_[S];
     Side& foe = sides_[T];
     if (h.line[T] == 0)
         expose<T>(h);
     Soldier* const foes = foe.units.data();
     Soldier* const owns = own.units.data();
+    uint16_t* const foeRetaliations = foe.retaliations.data();
     const int32_t actor = h.actor[S];
     const int32_t kind = kindOf(owns[actor]);
-    uint16_t* const foeRetaliations = foe.retaliations.data();
     const int32_t attacks = own.attacks[kind];
     const auto& chance = (ranged ? rangedChance_ : meleeChance_)[S][kind];
     const auto& back = meleeChance_[T];
     const uint64_t* const recip = recip_.data();
     int32_t strikes = 0;
+    uint64_t counters = 0;
     while (h.line[T] > 0) {
         const int32_t line = h.line[T];
         const uint64_t mShorter = recip[line - 1];
         auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
-        if constexpr (!ranged) {
+        if constexpr (targetRule) {
             // Pass over ranged units while other targets stand in the line;
             // a line of ranged units only keeps the first draw.
             if (h.ranged[T] != line && line > h.rangedInLine[T])
@@ -276,6 +306,8 @@ template <Battle::Pos C, int S>
         ++strikes;
         bool actorDead = false;
         if constexpr (!ranged) {
+            // A miss provokes one counter-strike while the target has any
+            // left; its draw is taken only then, without a branch.
             const bool counter = !hit & (foeRetaliations[t] < foe.attacks[target]);
             const uint64_t st2 = advance(st);
             const bool backHit = hitDraw(output(st2), back[target][kind]);
@@ -284,46 +316,20 @@ template <Battle::Pos C, int S>
             owns[actor] = a;
             actorDead = (a & kHitpoints) == 0;
             foeRetaliations[t] = static_cast<uint16_t>(foeRetaliations[t] + counter);
-            strikeCount += counter;
+            counters += counter;
         }
-        // The death, booked as data: UnitKilled on the counters, BuryUnit
-        // by exchange with the last of the line (with itself if alive).
-        const int32_t d = (u & kHitpoints) == 0;
-        const uint8_t p = foe.pos[target];
-        foe.losses[target] += d;
-        const int32_t rangedDeath = ((p == Battle::PosR) + foe.extraR[target]) & d;
-        h.K[T] -= ranged ? rangedDeath : (p == C) & d;
-        h.ranged[T] -= rangedDeath;
-        h.rangedInLine[T] -= (p == Battle::PosR) & d;
-        const int32_t last = line - d;
-        h.line[T] = last;
-        h.m[T] ^= (h.m[T] ^ mShorter) & (uint64_t{0} - d);
-        const int32_t j = t + ((last - t) & -d);
-        std::swap(foes[t], foes[j]);
-        foeRetaliations[t] = foeRetaliations[j];
-        if (last == 0)
-            expose<T>(h);
+        bury<C, T>(h, t, target, (u & kHitpoints) == 0, mShorter);
         if constexpr (!ranged) {
             if (actorDead) {
                 // A counter-strike killed the actor: its action ends.
-                const uint8_t q = own.pos[kind];
-                ++own.losses[kind];
-                h.K[S] -= q == C;
-                h.ranged[S] -= (q == Battle::PosR) + own.extraR[kind];
-                h.rangedInLine[S] -= q == Battle::PosR;
-                const int32_t ownLast = --h.line[S];
-                h.m[S] = recip[ownLast];
-                std::swap(owns[actor], owns[ownLast]);
-                own.retaliations[static_cast<size_t>(actor)] = own.retaliations[static_cast<size_t>(ownLast)];
-                if (ownLast == 0)
-                    expose<S>(h);
+                bury<C, S>(h, actor, kind, 1, recip[h.line[S] - 1]);
                 break;
             }
         }
         if (attacks <= strikes)
             break;
     }
-    strikeCount += static_cast<uint64_t>(strikes);
+    strikeCount += static_cast<uint64_t>(strikes) + counters;
 }
 
 // The general phase of every later round: the sides' lines weigh the turn
@@ -350,71 +356,10 @@ template <int S>
 [[gnu::always_inline]] inline bool LeanBattle::meleeTurn(Hot& h, uint64_t& st) {
     ++h.actor[S];
     if (h.actor[S] < h.line[S])
-        meleeAction<S>(h, st);
+        action<Battle::PosOther, S>(h, st);
     if (h.line[0] == 0 || h.line[1] == 0)
         return true;
     return h.actor[0] >= h.line[0] && h.actor[1] >= h.line[1];
-}
-
-// As positionAction, with what later rounds leave out: no target rule, no
-// head counters (only round 1 reads them) and no actor bits.
-template <int S>
-[[gnu::always_inline]] inline void LeanBattle::meleeAction(Hot& h, uint64_t& st) {
-    constexpr int T = 1 - S;
-    Side& own = sides_[S];
-    Side& foe = sides_[T];
-    Soldier* const foes = foe.units.data();
-    Soldier* const owns = own.units.data();
-    const int32_t actor = h.actor[S];
-    const int32_t kind = kindOf(owns[actor]);
-    uint16_t* const foeRetaliations = foe.retaliations.data();
-    const int32_t attacks = own.attacks[kind];
-    const auto& chance = meleeChance_[S][kind];
-    const auto& back = meleeChance_[T];
-    const uint64_t* const recip = recip_.data();
-    int32_t strikes = 0;
-    uint64_t counters = 0;
-    while (h.line[T] > 0) {
-        const int32_t line = h.line[T];
-        const uint64_t mShorter = recip[line - 1];
-        const auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
-        const int32_t target = kindOf(foes[t]);
-        const bool hit = hitDraw(output(st = advance(st)), chance[target]);
-        const Soldier u = foes[t] - hit;
-        foes[t] = u;
-        ++strikes;
-        const bool counter = !hit & (foeRetaliations[t] < foe.attacks[target]);
-        const uint64_t st2 = advance(st);
-        const bool backHit = hitDraw(output(st2), back[target][kind]);
-        st ^= (st ^ st2) & (uint64_t{0} - counter);
-        const Soldier a = owns[actor] - (counter & backHit);
-        owns[actor] = a;
-        foeRetaliations[t] = static_cast<uint16_t>(foeRetaliations[t] + counter);
-        counters += counter;
-        const int32_t d = (u & kHitpoints) == 0;
-        foe.losses[target] += d;
-        const int32_t last = line - d;
-        h.line[T] = last;
-        h.m[T] ^= (h.m[T] ^ mShorter) & (uint64_t{0} - d);
-        const int32_t j = t + ((last - t) & -d);
-        std::swap(foes[t], foes[j]);
-        foeRetaliations[t] = foeRetaliations[j];
-        if (last == 0)
-            expose<T>(h);
-        if ((a & kHitpoints) == 0) {
-            ++own.losses[kind];
-            const int32_t ownLast = --h.line[S];
-            h.m[S] = recip[ownLast];
-            std::swap(owns[actor], owns[ownLast]);
-            own.retaliations[static_cast<size_t>(actor)] = own.retaliations[static_cast<size_t>(ownLast)];
-            if (ownLast == 0)
-                expose<S>(h);
-            break;
-        }
-        if (attacks <= strikes)
-            break;
-    }
-    strikeCount += static_cast<uint64_t>(strikes) + counters;
 }
 
 void LeanBattle::Fight(uint64_t seed) {

@@ -97,10 +97,11 @@ private:
     // A turn and an action, inlined into their phase's loop so that the
     // record of hot values stays in registers.
     template <Pos C, int S> [[gnu::always_inline]] bool positionTurn(Hot& h, uint64_t& st);
-    template <Pos C, int S> [[gnu::always_inline]] void positionAction(Hot& h, uint64_t& st);
     void meleePhase();
     template <int S> [[gnu::always_inline]] bool meleeTurn(Hot& h, uint64_t& st);
-    template <int S> [[gnu::always_inline]] void meleeAction(Hot& h, uint64_t& st);
+    template <Pos C, int S> [[gnu::always_inline]] void action(Hot& h, uint64_t& st);
+    template <Pos C, int X>
+    [[gnu::always_inline]] void bury(Hot& h, int32_t i, int32_t kind, int32_t d, uint64_t mShorter);
 
     std::array<Side, 2> sides_;
     uint64_t state_ = 0;
