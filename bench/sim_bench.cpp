@@ -5,6 +5,9 @@
 //
 // A 999-run simulation of the largest armies costs 999 / runs_per_s; the
 // benchmark fights a few runs and leaves the extrapolation to the reader.
+// bench/largest.json holds the same two armies as an army file, to time the
+// whole simulation through orbsim:
+//   time orbsim bench/largest.json --runs 999
 
 #include <benchmark/benchmark.h>
 
