@@ -89,7 +89,7 @@ std::optional<double> parseShare(const QString& text) {
 // value (none for a switch), its help, and how its value is read into the
 // options. read returns the error to show, or nothing.
 using Reader = std::function<std::optional<std::string>(Options&, const QString&)>;
-struct OptionSpec {
+struct OptionRow {
     QStringList names;
     QString valueName;
     const char* help;
@@ -120,8 +120,8 @@ Reader flag(bool Options::*field) {
     };
 }
 
-const std::vector<OptionSpec>& optionTable() {
-    static const std::vector<OptionSpec> table = {
+const std::vector<OptionRow>& optionTable() {
+    static const std::vector<OptionRow> table = {
         {{"runs"}, "N", "battles to fight (default 10; 1 to 10000000)",
          wholeNumber("--runs", 1, MaxRuns, "a whole number from 1 to " + std::to_string(MaxRuns),
                      [](Options& o, uint64_t n) {
@@ -178,19 +178,19 @@ const std::vector<OptionSpec>& optionTable() {
 
 std::string usage() {
     std::string text = "usage: orbsim ARMIES.json";
-    for (const OptionSpec& spec : optionTable())
-        if (spec.read)
-            text += " [--" + spec.names[0].toStdString() +
-                    (spec.valueName.isEmpty() ? "" : " " + spec.valueName.toStdString()) + "]";
+    for (const OptionRow& row : optionTable())
+        if (row.read)
+            text += " [--" + row.names[0].toStdString() +
+                    (row.valueName.isEmpty() ? "" : " " + row.valueName.toStdString()) + "]";
     return text;
 }
 
 std::string help() {
     std::vector<std::string> heads;
     size_t width = 0;
-    for (const OptionSpec& spec : optionTable()) {
-        heads.push_back("--" + spec.names[0].toStdString() +
-                        (spec.valueName.isEmpty() ? "" : " " + spec.valueName.toStdString()));
+    for (const OptionRow& row : optionTable()) {
+        heads.push_back("--" + row.names[0].toStdString() +
+                        (row.valueName.isEmpty() ? "" : " " + row.valueName.toStdString()));
         width = std::max(width, heads.back().size());
     }
     std::string text = usage() + "\n\n" + HelpIntro + "\n";
@@ -207,8 +207,8 @@ enum class Parsed { Run, Help, Error };
 
 Parsed parseArguments(int argc, char** argv, Options* options, std::string* error) {
     QCommandLineParser parser;
-    for (const OptionSpec& spec : optionTable())
-        parser.addOption(QCommandLineOption(spec.names, QString::fromUtf8(spec.help), spec.valueName));
+    for (const OptionRow& row : optionTable())
+        parser.addOption(QCommandLineOption(row.names, QString::fromUtf8(row.help), row.valueName));
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -222,10 +222,10 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
                                          unknown[0].toStdString();
         return Parsed::Error;
     }
-    for (const OptionSpec& spec : optionTable()) {
-        if (!spec.read || !parser.isSet(spec.names[0]))
+    for (const OptionRow& row : optionTable()) {
+        if (!row.read || !parser.isSet(row.names[0]))
             continue;
-        if (std::optional<std::string> refused = spec.read(*options, parser.value(spec.names[0]))) {
+        if (std::optional<std::string> refused = row.read(*options, parser.value(row.names[0]))) {
             *error = *refused;
             return Parsed::Error;
         }
