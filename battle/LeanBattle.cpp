@@ -4,11 +4,13 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
+#include "Battle.h"
 #include "Random.h"
 
 using wyrand::advance;
@@ -16,18 +18,142 @@ using wyrand::fastmod;
 using wyrand::hitDraw;
 using wyrand::output;
 
-bool LeanBattle::Fits(const Army& I, const Army& II) {
-    for (const Army* a : {&I, &II})
-        for (int32_t k = 0; k <= a->currentType; ++k) {
-            const Unittype& kind = a->unittypes[k];
-            if (kind.Number > 0 && (kind.Attacks > std::numeric_limits<uint16_t>::max() || kind.Hitpoints < 1 ||
-                                    static_cast<uint32_t>(kind.Hitpoints) > kHitpoints))
-                return false;
-        }
+template <class Soldier>
+class LeanBattle::Engine {
+public:
+    // Hit points and counter-strikes each have a field this wide: 4 bits in
+    // two-byte soldiers, 12 in four-byte ones.
+    static constexpr int kBits = 8 * sizeof(Soldier);
+    static constexpr int kField = (kBits - 8) / 2;
+    static constexpr int32_t kLargest = (int32_t{1} << kField) - 1;
+
+    Engine(const Army& I, const Army& II);
+    void Fight(uint64_t seed);
+    const std::array<int32_t, Army::maxTypes>& Losses(int side) const { return sides_[side].losses; }
+    uint64_t strikeCount = 0;
+
+private:
+    using Pos = Battle::Pos;
+
+    // One soldier: its hit points in the low field (a unit is dead when they
+    // reach 0, and a dead unit is never struck again), the counter-strikes
+    // it made in this phase in the next, its kind above them, whether it
+    // stands in position "R", and whether it acts in the current phase. All
+    // of it travels with the unit, so one load reads what a strike needs and
+    // burying the dead keeps it right without further work; two-byte
+    // soldiers keep the largest armies in the core's own cache.
+    static constexpr uint32_t kHitpoints = static_cast<uint32_t>(kLargest);
+    static constexpr int kCountShift = kField;
+    static constexpr uint32_t kCounts = kHitpoints << kCountShift;
+    static constexpr int kKindShift = 2 * kField;
+    static constexpr uint32_t kRangedPosition = uint32_t{1} << (kBits - 2);
+    static constexpr uint32_t kActs = uint32_t{1} << (kBits - 1);
+    static int32_t kindOf(uint32_t u) { return static_cast<int32_t>((u >> kKindShift) & 63); }
+    static int32_t countsOf(uint32_t u) { return static_cast<int32_t>((u >> kCountShift) & kHitpoints); }
+
+    struct Side {
+        std::vector<Soldier> start;  // as Rebuild leaves them
+        std::vector<Soldier> units;  // with room past the end for a scan sixteen at a time
+        int32_t size = 0;
+        int32_t sizeMinusB = 0;
+        int32_t line = 0;  // Lifecounter
+        int32_t bexposed = 0;
+        int32_t kinds = 0;  // kinds in use: 0 to currentType
+        // Head counters by position before a battle (NumberR counting
+        // shooters outside position "R" too), and the position "R" units.
+        std::array<int32_t, 6> startNumber{};
+        int32_t startRanged = 0;
+        std::array<uint8_t, Army::maxTypes> pos{};
+        std::array<uint8_t, Army::maxTypes> shoots{};
+        std::array<uint8_t, Army::maxTypes> extraR{};  // a shooter outside position "R"
+        std::array<uint8_t, Army::maxTypes> acts{};    // acts in the current phase
+        std::array<int32_t, Army::maxTypes> attacks{};
+        std::array<int32_t, Army::maxTypes> losses{};
+    };
+
+    // What a phase reads at every turn, per side. Every access names its side
+    // with a constant, so the whole record lives in registers.
+    struct Hot {
+        std::array<int32_t, 2> line;
+        std::array<uint64_t, 2> m;  // reciprocal of line, for the target draw
+        std::array<int32_t, 2> actor;
+        std::array<int32_t, 2> acted;
+        std::array<int32_t, 2> K;       // the phase's head counter
+        std::array<int32_t, 2> ranged;  // NumberR
+        std::array<int32_t, 2> rangedInLine;
+    };
+
+    void shuffle(Side& side, int32_t lo, int32_t hi);
+    static void resetCounters(Side& side);
+    static void markActors(Side& side);
+    static void exposeBackline(Side& side);
+    template <int S> void expose(Hot& h);
+    int32_t counter(const Side& side, Pos code) const;
+    Hot hot() const;
+    template <Pos C> void positionPhase();
+    // A turn and an action, inlined into their phase's loop so that the
+    // record of hot values stays in registers.
+    template <Pos C, int S> [[gnu::always_inline]] bool positionTurn(Hot& h, uint64_t& st);
+    void meleePhase();
+    template <int S> [[gnu::always_inline]] bool meleeTurn(Hot& h, uint64_t& st);
+    template <Pos C, int S> [[gnu::always_inline]] void action(Hot& h, uint64_t& st);
+    template <Pos C, int X>
+    [[gnu::always_inline]] void bury(Hot& h, int32_t i, int32_t kind, int32_t d, uint64_t mShorter);
+
+    std::array<Side, 2> sides_;
+    uint64_t state_ = 0;
+    std::vector<uint64_t> recip_;  // recip_[n] = reciprocal(n) for n >= 1
+    // Hit thresholds by attacking side, attacker kind and target kind.
+    std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
+    std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};
+};
+
+namespace {
+// Whether every kind with units has hit points from 1 to largest and at most
+// largest attacks.
+bool within(const Army& a, int32_t largest) {
+    for (int32_t k = 0; k <= a.currentType; ++k) {
+        const Unittype& kind = a.unittypes[k];
+        if (kind.Number > 0 && (kind.Attacks > largest || kind.Hitpoints < 1 || kind.Hitpoints > largest))
+            return false;
+    }
     return true;
+}
+}  // namespace
+
+bool LeanBattle::Fits(const Army& I, const Army& II) {
+    constexpr int32_t largest = Engine<uint32_t>::kLargest;
+    return within(I, largest) && within(II, largest);
 }
 
 LeanBattle::LeanBattle(const Army& I, const Army& II) {
+    constexpr int32_t largest = Engine<uint16_t>::kLargest;
+    if (within(I, largest) && within(II, largest))
+        narrow_ = std::make_unique<Engine<uint16_t>>(I, II);
+    else
+        wide_ = std::make_unique<Engine<uint32_t>>(I, II);
+}
+
+LeanBattle::~LeanBattle() = default;
+
+void LeanBattle::Fight(uint64_t seed) {
+    if (narrow_) {
+        const uint64_t before = narrow_->strikeCount;
+        narrow_->Fight(seed);
+        strikeCount += narrow_->strikeCount - before;
+    } else {
+        const uint64_t before = wide_->strikeCount;
+        wide_->Fight(seed);
+        strikeCount += wide_->strikeCount - before;
+    }
+}
+
+const std::array<int32_t, Army::maxTypes>& LeanBattle::Losses(int side) const {
+    return narrow_ ? narrow_->Losses(side) : wide_->Losses(side);
+}
+
+template <class Soldier>
+LeanBattle::Engine<Soldier>::Engine(const Army& I, const Army& II) {
     const Army* armies[2] = {&I, &II};
     for (int s = 0; s < 2; ++s) {
         const Army& a = *armies[s];
@@ -37,12 +163,11 @@ LeanBattle::LeanBattle(const Army& I, const Army& II) {
         side.start.resize(static_cast<size_t>(a.currentSize));
         for (int32_t i = 0; i < a.currentSize; ++i) {
             const Unit& u = a.units[i];
-            side.start[static_cast<size_t>(i)] =
+            side.start[static_cast<size_t>(i)] = static_cast<Soldier>(
                 (Battle::posCode(a.unittypes[u.Typeindex].Position) == Battle::PosR ? kRangedPosition : 0) |
-                static_cast<uint32_t>(u.Typeindex) << 24 | static_cast<uint32_t>(u.Hitpoints);
+                static_cast<uint32_t>(u.Typeindex) << kKindShift | static_cast<uint32_t>(u.Hitpoints));
         }
         side.units.resize(side.start.size() + 16);
-        side.retaliations.resize(side.start.size());
         side.kinds = a.currentType + 1;
         side.startNumber = {a.NumberF, a.NumberM, a.NumberR, a.NumberG, a.NumberB, 0};
         for (int32_t k = 0; k <= a.currentType; ++k) {
@@ -74,7 +199,8 @@ LeanBattle::LeanBattle(const Army& I, const Army& II) {
 
 // ---- Draws, line and deaths: as Battle's, on the compact records ------------
 
-void LeanBattle::shuffle(Side& side, int32_t lo, int32_t hi) {
+template <class Soldier>
+void LeanBattle::Engine<Soldier>::shuffle(Side& side, int32_t lo, int32_t hi) {
     if (hi <= lo)
         return;
     const auto span = static_cast<uint32_t>(hi - lo);
@@ -99,26 +225,29 @@ void LeanBattle::shuffle(Side& side, int32_t lo, int32_t hi) {
     state_ = st;
 }
 
-// Retaliations of the line only: units behind it are dead or have never
-// been struck, and the back line clears its own when it joins.
-void LeanBattle::resetCounters(Side& side) {
-    std::fill_n(side.retaliations.begin(), side.line, uint16_t{0});
-}
-
-void LeanBattle::markActors(Side& side) {
+// Counter-strikes of the line only: units behind it are dead or have never
+// been struck.
+template <class Soldier>
+void LeanBattle::Engine<Soldier>::resetCounters(Side& side) {
     Soldier* const units = side.units.data();
     for (int32_t i = 0; i < side.line; ++i)
-        units[i] = (units[i] & ~kActs) | (uint32_t{side.acts[kindOf(units[i])]} << 31);
+        units[i] = static_cast<Soldier>(units[i] & ~kCounts);
 }
 
-void LeanBattle::exposeBackline(Side& side) {
+template <class Soldier>
+void LeanBattle::Engine<Soldier>::markActors(Side& side) {
+    Soldier* const units = side.units.data();
+    for (int32_t i = 0; i < side.line; ++i)
+        units[i] = static_cast<Soldier>((units[i] & ~kActs) | uint32_t{side.acts[kindOf(units[i])]} << (kBits - 1));
+}
+
+template <class Soldier>
+void LeanBattle::Engine<Soldier>::exposeBackline(Side& side) {
     if (side.line > 0 || side.sizeMinusB == side.size || side.bexposed == 1)
         return;
     Soldier* const u = side.units.data();
     for (int32_t i = side.sizeMinusB; i < side.size; ++i)
         std::swap(u[i], u[side.line++]);
-    // The slots it takes held the dead.
-    std::fill_n(side.retaliations.begin(), side.line, uint16_t{0});
     side.bexposed = 1;
     if (side.line != 0)
         markActors(side);
@@ -129,14 +258,16 @@ void LeanBattle::exposeBackline(Side& side) {
 // A head counter as Battle keeps it, from the losses so far: each death takes
 // one off its position's counter, and a shooter outside position "R" one
 // more off NumberR.
-int32_t LeanBattle::counter(const Side& side, Pos code) const {
+template <class Soldier>
+int32_t LeanBattle::Engine<Soldier>::counter(const Side& side, Pos code) const {
     int32_t n = side.startNumber[code];
     for (int32_t k = 0; k < side.kinds; ++k)
         n -= side.losses[k] * ((side.pos[k] == code) + (code == Battle::PosR && side.extraR[k]));
     return n;
 }
 
-LeanBattle::Hot LeanBattle::hot() const {
+template <class Soldier>
+typename LeanBattle::Engine<Soldier>::Hot LeanBattle::Engine<Soldier>::hot() const {
     Hot h{};
     for (int s = 0; s < 2; ++s) {
         const Side& side = sides_[s];
@@ -151,8 +282,9 @@ LeanBattle::Hot LeanBattle::hot() const {
 }
 
 // ExposeBackline on side S from within a phase.
+template <class Soldier>
 template <int S>
-void LeanBattle::expose(Hot& h) {
+void LeanBattle::Engine<Soldier>::expose(Hot& h) {
     Side& side = sides_[S];
     side.line = h.line[S];
     exposeBackline(side);
@@ -162,8 +294,9 @@ void LeanBattle::expose(Hot& h) {
 
 // The ranged phase (C = PosR: shooters act, NumberR weighs the turns) and
 // the three position phases.
+template <class Soldier>
 template <Battle::Pos C>
-void LeanBattle::positionPhase() {
+void LeanBattle::Engine<Soldier>::positionPhase() {
     for (Side& side : sides_) {
         for (int32_t k = 0; k < Army::maxTypes; ++k)
             side.acts[k] = C == Battle::PosR ? side.shoots[k] : side.pos[k] == C;
@@ -198,8 +331,26 @@ void LeanBattle::positionPhase() {
         sides_[s].line = h.line[s];
 }
 
+// Sixteen units' "acts" flags from at on, one bit each.
+#ifdef __SSE2__
+inline unsigned actsFlags(const uint32_t* u, int32_t at) {
+    auto four = [u](int32_t from) {
+        return static_cast<unsigned>(
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + from)))));
+    };
+    return four(at) | four(at + 4) << 4 | four(at + 8) << 8 | four(at + 12) << 12;
+}
+inline unsigned actsFlags(const uint16_t* u, int32_t at) {
+    // Packing keeps each unit's sign, the flag, in one byte.
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at + 8));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lo, hi)));
+}
+#endif
+
+template <class Soldier>
 template <Battle::Pos C, int S>
-[[gnu::always_inline]] inline bool LeanBattle::positionTurn(Hot& h, uint64_t& st) {
+[[gnu::always_inline]] inline bool LeanBattle::Engine<Soldier>::positionTurn(Hot& h, uint64_t& st) {
     // The next unit of side S that acts in this phase, sixteen units at a
     // time, so the scan nearly always ends in its first round; flags past
     // the line are stale, hence the cap.
@@ -207,12 +358,8 @@ template <Battle::Pos C, int S>
     if (int32_t i = h.actor[S]; i < n) {
         const Soldier* const u = sides_[S].units.data();
 #ifdef __SSE2__
-        auto flags = [u](int32_t at) {
-            return static_cast<unsigned>(
-                _mm_movemask_ps(_mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at)))));
-        };
         for (;; i += 16) {
-            const unsigned found = flags(i) | flags(i + 4) << 4 | flags(i + 8) << 8 | flags(i + 12) << 12;
+            const unsigned found = actsFlags(u, i);
             if (found != 0 || i + 16 >= n) {
                 i += found != 0 ? std::countr_zero(found) : 16;
                 break;
@@ -241,8 +388,10 @@ template <Battle::Pos C, int S>
 // every other time, too often to predict), the unit then exchanged with
 // itself. mShorter is the reciprocal of the line one shorter, read ahead.
 // Only round 1 reads the head counters (C is PosOther in later rounds).
+template <class Soldier>
 template <Battle::Pos C, int X>
-[[gnu::always_inline]] inline void LeanBattle::bury(Hot& h, int32_t i, int32_t kind, int32_t d, uint64_t mShorter) {
+[[gnu::always_inline]] inline void LeanBattle::Engine<Soldier>::bury(Hot& h, int32_t i, int32_t kind, int32_t d,
+                                                                     uint64_t mShorter) {
     Side& side = sides_[X];
     side.losses[kind] += d;
     if constexpr (C != Battle::PosOther) {
@@ -257,7 +406,6 @@ template <Battle::Pos C, int X>
     h.m[X] ^= (h.m[X] ^ mShorter) & (uint64_t{0} - d);
     const int32_t j = i + ((last - i) & -d);
     std::swap(side.units[static_cast<size_t>(i)], side.units[static_cast<size_t>(j)]);
-    side.retaliations[static_cast<size_t>(i)] = side.retaliations[static_cast<size_t>(j)];
     if (last == 0)
         expose<X>(h);
 }
@@ -268,8 +416,9 @@ template <Battle::Pos C, int X>
 // rounds. A strike's outcome changes data rather than the path taken,
 // because hits, misses and deaths are as unpredictable as the draws behind
 // them.
+template <class Soldier>
 template <Battle::Pos C, int S>
-[[gnu::always_inline]] inline void LeanBattle::action(Hot& h, uint64_t& st) {
+[[gnu::always_inline]] inline void LeanBattle::Engine<Soldier>::action(Hot& h, uint64_t& st) {
     constexpr int T = 1 - S;
     constexpr bool ranged = C == Battle::PosR;
     constexpr bool targetRule = C == Battle::PosG || C == Battle::PosM || C == Battle::PosF;
@@ -279,7 +428,6 @@ template <Battle::Pos C, int S>
         expose<T>(h);
     Soldier* const foes = foe.units.data();
     Soldier* const owns = own.units.data();
-    uint16_t* const foeRetaliations = foe.retaliations.data();
     const int32_t actor = h.actor[S];
     const int32_t kind = kindOf(owns[actor]);
     const int32_t attacks = own.attacks[kind];
@@ -299,25 +447,26 @@ template <Battle::Pos C, int S>
                 while (foes[t] & kRangedPosition)
                     t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
         }
-        const int32_t target = kindOf(foes[t]);
+        const uint32_t struck = foes[t];
+        const int32_t target = kindOf(struck);
         const bool hit = hitDraw(output(st = advance(st)), chance[target]);
-        const Soldier u = foes[t] - hit;
-        foes[t] = u;
+        uint32_t u = struck - hit;
         ++strikes;
         bool actorDead = false;
         if constexpr (!ranged) {
             // A miss provokes one counter-strike while the target has any
             // left; its draw is taken only then, without a branch.
-            const bool counter = !hit & (foeRetaliations[t] < foe.attacks[target]);
+            const bool counter = !hit & (countsOf(struck) < foe.attacks[target]);
             const uint64_t st2 = advance(st);
             const bool backHit = hitDraw(output(st2), back[target][kind]);
             st ^= (st ^ st2) & (uint64_t{0} - counter);
-            const Soldier a = owns[actor] - (counter & backHit);
-            owns[actor] = a;
+            const uint32_t a = owns[actor] - (counter & backHit);
+            owns[actor] = static_cast<Soldier>(a);
             actorDead = (a & kHitpoints) == 0;
-            foeRetaliations[t] = static_cast<uint16_t>(foeRetaliations[t] + counter);
+            u += uint32_t{counter} << kCountShift;
             counters += counter;
         }
+        foes[t] = static_cast<Soldier>(u);
         bury<C, T>(h, t, target, (u & kHitpoints) == 0, mShorter);
         if constexpr (!ranged) {
             if (actorDead) {
@@ -334,7 +483,8 @@ template <Battle::Pos C, int S>
 
 // The general phase of every later round: the sides' lines weigh the turn
 // draw and the units act in line order.
-void LeanBattle::meleePhase() {
+template <class Soldier>
+void LeanBattle::Engine<Soldier>::meleePhase() {
     Hot h = hot();
     h.actor = {-1, -1};
     uint64_t st = state_;
@@ -352,8 +502,9 @@ void LeanBattle::meleePhase() {
         sides_[s].line = h.line[s];
 }
 
+template <class Soldier>
 template <int S>
-[[gnu::always_inline]] inline bool LeanBattle::meleeTurn(Hot& h, uint64_t& st) {
+[[gnu::always_inline]] inline bool LeanBattle::Engine<Soldier>::meleeTurn(Hot& h, uint64_t& st) {
     ++h.actor[S];
     if (h.actor[S] < h.line[S])
         action<Battle::PosOther, S>(h, st);
@@ -362,11 +513,11 @@ template <int S>
     return h.actor[0] >= h.line[0] && h.actor[1] >= h.line[1];
 }
 
-void LeanBattle::Fight(uint64_t seed) {
+template <class Soldier>
+void LeanBattle::Engine<Soldier>::Fight(uint64_t seed) {
     state_ = splitmix64(seed);
     for (Side& side : sides_) {
         std::memcpy(side.units.data(), side.start.data(), side.start.size() * sizeof(Soldier));
-        std::fill(side.retaliations.begin(), side.retaliations.end(), uint16_t{0});
         side.losses.fill(0);
         side.bexposed = 0;
         side.line = side.sizeMinusB;
@@ -405,3 +556,6 @@ void LeanBattle::Fight(uint64_t seed) {
         meleePhase();
     }
 }
+
+template class LeanBattle::Engine<uint16_t>;
+template class LeanBattle::Engine<uint32_t>;

@@ -96,58 +96,83 @@ void expectSameLosses(const Army& a, const std::array<int32_t, Army::maxTypes>& 
         EXPECT_EQ(a.unittypes[k].LastCasualties, losses[k]) << what << ", kind " << k;
 }
 
+// The engine of record, the rules step by step and the lean engine fight
+// the same battles from the same seeds: every loss and every strike agree.
+void expectSameBattles(const Army& I, const Army& II, const std::string& label) {
+    ASSERT_TRUE(LeanBattle::Fits(I, II)) << label;
+    LeanBattle lean(I, II);
+    for (uint64_t seed = 1; seed <= 3; ++seed) {
+        const std::string what = label + " seed " + std::to_string(seed);
+        Army engineI = I, engineII = II;
+        Battle engine;
+        engine.setFixedSeed(seed);
+        fight(engine, engineI, engineII, true);
+
+        Army stepI = I, stepII = II;
+        Battle step;
+        step.setFixedSeed(seed);
+        reference::fight(step, stepI, stepII);
+
+        const uint64_t before = lean.strikeCount;
+        lean.Fight(seed);
+
+        EXPECT_EQ(lean.strikeCount - before, engine.strikeCount) << what;
+        EXPECT_EQ(step.strikeCount, engine.strikeCount) << what;
+        expectSameLosses(engineI, lean.Losses(0), what + ", lean, side I");
+        expectSameLosses(engineII, lean.Losses(1), what + ", lean, side II");
+        expectSameLosses(stepI, lean.Losses(0), what + ", step by step, side I");
+        expectSameLosses(stepII, lean.Losses(1), what + ", step by step, side II");
+    }
+}
+
 }  // namespace
 
-// The engine of record, the rules step by step and the lean engine fight
-// the same battle from the same seed: every loss and every strike agree.
+// Over army shapes that reach every rule, on both widths of soldier record:
+// two bytes for catalogue kinds, four for hand-made ones beyond 15 hit
+// points or attacks.
 TEST(LeanBattle, FightsAsTheBattleEngineAndTheStepByStepRulesDrawForDraw) {
     std::mt19937_64 rng(2024);
+    std::array<int, 2> widths{};
     for (int shape = 0; shape < 7; ++shape) {
         const int pairs = shape == 6 ? 2 : 12;
         for (int pair = 0; pair < pairs; ++pair) {
             const Army I = randomArmy(rng, shape, 0);
             const Army II = randomArmy(rng, shape, 1);
-            ASSERT_TRUE(LeanBattle::Fits(I, II));
-            LeanBattle lean(I, II);
-            for (uint64_t seed = 1; seed <= 3; ++seed) {
-                const std::string what = "shape " + std::to_string(shape) + " pair " + std::to_string(pair) + " seed " +
-                                         std::to_string(seed);
-                Army engineI = I, engineII = II;
-                Battle engine;
-                engine.setFixedSeed(seed);
-                fight(engine, engineI, engineII, true);
-
-                Army stepI = I, stepII = II;
-                Battle step;
-                step.setFixedSeed(seed);
-                reference::fight(step, stepI, stepII);
-
-                const uint64_t before = lean.strikeCount;
-                lean.Fight(seed);
-
-                EXPECT_EQ(lean.strikeCount - before, engine.strikeCount) << what;
-                EXPECT_EQ(step.strikeCount, engine.strikeCount) << what;
-                expectSameLosses(engineI, lean.Losses(0), what + ", lean, side I");
-                expectSameLosses(engineII, lean.Losses(1), what + ", lean, side II");
-                expectSameLosses(stepI, lean.Losses(0), what + ", step by step, side I");
-                expectSameLosses(stepII, lean.Losses(1), what + ", step by step, side II");
-            }
+            ++widths[LeanBattle(I, II).Narrow()];
+            expectSameBattles(I, II, "shape " + std::to_string(shape) + " pair " + std::to_string(pair));
         }
     }
+    EXPECT_GT(widths[0], 10);
+    EXPECT_GT(widths[1], 10);
 }
 
-// The compact records hold hit points in 24 bits and counter-strikes in 16;
-// armies beyond that go to the engine of record, with the same result.
+// Two-byte records hold hit points and a phase's counter-strikes in four
+// bits each: kinds at 15 of both, whose counter-strike counts run up to 15
+// against a swarm that rarely hits, fight as the engine of record does.
+TEST(LeanBattle, NarrowRecordsHoldTheirLargestValues) {
+    const Army swarm = armyOf({{kind("Gnats", "F", 1, 1, 0, 1, 1), 600}, {kind("Darts", "R", 1, 1, 3, 1, 1), 50}});
+    const Army giants = armyOf({{kind("Giants", "F", 2, 999, 0, 15, 15), 30}, {kind("Ogres", "G", 2, 999, 0, 15, 15), 10}});
+    ASSERT_TRUE(LeanBattle(swarm, giants).Narrow());
+    expectSameBattles(swarm, giants, "swarm against giants");
+    expectSameBattles(giants, swarm, "giants against swarm");
+}
+
+// Four-byte records hold 12 bits of each; armies beyond that go to the
+// engine of record, with the same result.
 TEST(LeanBattle, ArmiesBeyondTheCompactRecordsAreFoughtByTheEngineOfRecord) {
     const Army small = catalogueArmy({{"TRI", 5}});
     struct Case {
         int32_t attacks, hitpoints;
-        bool fits;
-    } cases[] = {{65535, (1 << 24) - 1, true}, {65536, 1, false}, {1, 1 << 24, false}};
+        bool fits, narrow;
+    } cases[] = {{15, 15, true, true}, {16, 1, true, false}, {1, 16, true, false},
+                 {4095, 4095, true, false}, {4096, 1, false, false}, {1, 4096, false, false}};
     for (const Case& c : cases) {
         Army big;
         putKind(big, kind("Titans", "F", 1, 1, 0, c.attacks, c.hitpoints), 2);
         EXPECT_EQ(LeanBattle::Fits(big, small), c.fits) << c.attacks << " attacks, " << c.hitpoints << " hit points";
+        if (c.fits) {
+            EXPECT_EQ(LeanBattle(big, small).Narrow(), c.narrow) << c.attacks << " attacks, " << c.hitpoints;
+        }
     }
     Army zero;
     putKind(zero, kind("Ghosts", "F", 1, 1, 0, 1, 0), 3);
