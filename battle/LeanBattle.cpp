@@ -29,7 +29,7 @@ public:
 
     Engine(const Army& I, const Army& II);
     void Fight(uint64_t seed);
-    const std::array<int32_t, Army::maxTypes>& Losses(int side) const { return sides_[side].losses; }
+    const std::array<int32_t, Army::maxTypes>& Losses(int side) const { return sides_[side].armyLosses; }
     uint64_t strikeCount = 0;
 
 private:
@@ -38,7 +38,7 @@ private:
     // One soldier: its hit points in the low field (a unit is dead when they
     // reach 0, and a dead unit is never struck again), the counter-strikes
     // it made in this phase in the next, its kind above them, whether it
-    // stands in position "R", and whether it acts in the current phase. All
+    // stands in position "R", and whether it shoots in the ranged phase. All
     // of it travels with the unit, so one load reads what a strike needs and
     // burying the dead keeps it right without further work; two-byte
     // soldiers keep the largest armies in the core's own cache.
@@ -69,6 +69,13 @@ private:
         std::array<uint8_t, Army::maxTypes> acts{};    // acts in the current phase
         std::array<int32_t, Army::maxTypes> attacks{};
         std::array<int32_t, Army::maxTypes> losses{};
+        // Kinds are numbered here by position, so the kinds that act in a
+        // position phase are a range of numbers and so a range of records;
+        // armyKind[k] is the army's number of kind k.
+        std::array<uint8_t, Army::maxTypes> armyKind{};
+        std::array<int32_t, 6> firstOfPosition{};  // the kinds of code p: from firstOfPosition[p]
+        std::array<int32_t, 6> endOfPosition{};    // to endOfPosition[p], not included
+        std::array<int32_t, Army::maxTypes> armyLosses{};
     };
 
     // What a phase reads at every turn, per side. Every access names its side
@@ -160,18 +167,29 @@ LeanBattle::Engine<Soldier>::Engine(const Army& I, const Army& II) {
         Side& side = sides_[s];
         side.size = a.currentSize;
         side.sizeMinusB = a.SizeMinusB;
+        side.kinds = a.currentType + 1;
+        std::array<uint8_t, Army::maxTypes> number{};  // the engine's number of each army kind
+        int32_t k = 0;
+        for (int p = Battle::PosF; p <= Battle::PosOther; ++p) {
+            side.firstOfPosition[p] = k;
+            for (int32_t ak = 0; ak < side.kinds; ++ak)
+                if (Battle::posCode(a.unittypes[ak].Position) == p) {
+                    number[ak] = static_cast<uint8_t>(k);
+                    side.armyKind[k++] = static_cast<uint8_t>(ak);
+                }
+            side.endOfPosition[p] = k;
+        }
         side.start.resize(static_cast<size_t>(a.currentSize));
         for (int32_t i = 0; i < a.currentSize; ++i) {
             const Unit& u = a.units[i];
             side.start[static_cast<size_t>(i)] = static_cast<Soldier>(
                 (Battle::posCode(a.unittypes[u.Typeindex].Position) == Battle::PosR ? kRangedPosition : 0) |
-                static_cast<uint32_t>(u.Typeindex) << kKindShift | static_cast<uint32_t>(u.Hitpoints));
+                uint32_t{number[u.Typeindex]} << kKindShift | static_cast<uint32_t>(u.Hitpoints));
         }
         side.units.resize(side.start.size() + 16);
-        side.kinds = a.currentType + 1;
         side.startNumber = {a.NumberF, a.NumberM, a.NumberR, a.NumberG, a.NumberB, 0};
-        for (int32_t k = 0; k <= a.currentType; ++k) {
-            const Unittype& kind = a.unittypes[k];
+        for (k = 0; k < side.kinds; ++k) {
+            const Unittype& kind = a.unittypes[side.armyKind[k]];
             side.pos[k] = Battle::posCode(kind.Position);
             side.shoots[k] = kind.Rangedoff > 0;
             side.extraR[k] = side.shoots[k] && side.pos[k] != Battle::PosR;
@@ -179,16 +197,17 @@ LeanBattle::Engine<Soldier>::Engine(const Army& I, const Army& II) {
         }
         // Position "R" units all stand in the front part.
         for (int32_t i = 0; i < a.SizeMinusB; ++i)
-            side.startRanged += side.pos[a.units[i].Typeindex] == Battle::PosR;
+            side.startRanged += Battle::posCode(a.unittypes[a.units[i].Typeindex].Position) == Battle::PosR;
     }
     for (int s = 0; s < 2; ++s) {
         const Army& S = *armies[s];
         const Army& T = *armies[1 - s];
-        for (int32_t a = 0; a <= S.currentType; ++a)
-            for (int32_t t = 0; t <= T.currentType; ++t) {
-                const double def = T.unittypes[t].Defense;
-                rangedChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(S.unittypes[a].Rangedoff, def));
-                meleeChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(S.unittypes[a].Offense, def));
+        for (int32_t a = 0; a < sides_[s].kinds; ++a)
+            for (int32_t t = 0; t < sides_[1 - s].kinds; ++t) {
+                const Unittype& attacker = S.unittypes[sides_[s].armyKind[a]];
+                const double def = T.unittypes[sides_[1 - s].armyKind[t]].Defense;
+                rangedChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(attacker.Rangedoff, def));
+                meleeChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(attacker.Offense, def));
             }
     }
     const size_t n = static_cast<size_t>(I.currentSize) + static_cast<size_t>(II.currentSize) + 1;
@@ -297,10 +316,13 @@ void LeanBattle::Engine<Soldier>::expose(Hot& h) {
 template <class Soldier>
 template <Battle::Pos C>
 void LeanBattle::Engine<Soldier>::positionPhase() {
+    // Shooters of every position act in the ranged phase, so their records
+    // are flagged for it; the kinds of a position phase are a range.
     for (Side& side : sides_) {
         for (int32_t k = 0; k < Army::maxTypes; ++k)
             side.acts[k] = C == Battle::PosR ? side.shoots[k] : side.pos[k] == C;
-        markActors(side);
+        if constexpr (C == Battle::PosR)
+            markActors(side);
     }
     Hot h = hot();
     for (int s = 0; s < 2; ++s)
@@ -331,20 +353,39 @@ void LeanBattle::Engine<Soldier>::positionPhase() {
         sides_[s].line = h.line[s];
 }
 
-// Sixteen units' "acts" flags from at on, one bit each.
+// Whether each of sixteen units from at on acts, one bit each: in the
+// ranged phase by the flag in its top bit, in a position phase by its record
+// without that flag lying in [lo, hi), the records of the phase's kinds
+// (those of position "R" lie above, by their flag).
 #ifdef __SSE2__
-inline unsigned actsFlags(const uint32_t* u, int32_t at) {
-    auto four = [u](int32_t from) {
-        return static_cast<unsigned>(
-            _mm_movemask_ps(_mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + from)))));
+inline unsigned actsFlags(const uint32_t* u, int32_t at, bool flagged, uint32_t lo, uint32_t hi) {
+    const __m128i low = _mm_set1_epi32(static_cast<int32_t>(lo) - 1);
+    const __m128i high = _mm_set1_epi32(static_cast<int32_t>(hi));
+    const __m128i record = _mm_set1_epi32(0x7FFFFFFF);
+    auto four = [&](int32_t from) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + from));
+        if (!flagged) {
+            x = _mm_and_si128(x, record);
+            x = _mm_and_si128(_mm_cmpgt_epi32(x, low), _mm_cmplt_epi32(x, high));
+        }
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(x)));
     };
     return four(at) | four(at + 4) << 4 | four(at + 8) << 8 | four(at + 12) << 12;
 }
-inline unsigned actsFlags(const uint16_t* u, int32_t at) {
-    // Packing keeps each unit's sign, the flag, in one byte.
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at + 8));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lo, hi)));
+inline unsigned actsFlags(const uint16_t* u, int32_t at, bool flagged, uint32_t lo, uint32_t hi) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + at + 8));
+    if (!flagged) {
+        const __m128i low = _mm_set1_epi16(static_cast<int16_t>(lo - 1));
+        const __m128i high = _mm_set1_epi16(static_cast<int16_t>(hi));
+        const __m128i record = _mm_set1_epi16(0x7FFF);
+        a = _mm_and_si128(a, record);
+        b = _mm_and_si128(b, record);
+        a = _mm_and_si128(_mm_cmpgt_epi16(a, low), _mm_cmplt_epi16(a, high));
+        b = _mm_and_si128(_mm_cmpgt_epi16(b, low), _mm_cmplt_epi16(b, high));
+    }
+    // Packing keeps each unit's sign, the answer, in one byte.
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
 }
 #endif
 
@@ -356,17 +397,21 @@ template <Battle::Pos C, int S>
     // the line are stale, hence the cap.
     const int32_t n = h.line[S];
     if (int32_t i = h.actor[S]; i < n) {
-        const Soldier* const u = sides_[S].units.data();
+        const Side& side = sides_[S];
+        const Soldier* const u = side.units.data();
+        constexpr bool flagged = C == Battle::PosR;
+        const uint32_t lo = static_cast<uint32_t>(side.firstOfPosition[C]) << kKindShift;
+        const uint32_t hi = static_cast<uint32_t>(side.endOfPosition[C]) << kKindShift;
 #ifdef __SSE2__
         for (;; i += 16) {
-            const unsigned found = actsFlags(u, i);
+            const unsigned found = actsFlags(u, i, flagged, lo, hi);
             if (found != 0 || i + 16 >= n) {
                 i += found != 0 ? std::countr_zero(found) : 16;
                 break;
             }
         }
 #else
-        while (i < n && (u[i] & kActs) == 0)
+        while (i < n && (flagged ? (u[i] & kActs) == 0 : (u[i] & ~kActs) - lo >= hi - lo))
             ++i;
 #endif
         h.actor[S] = std::min(i, n);
@@ -555,6 +600,9 @@ void LeanBattle::Engine<Soldier>::Fight(uint64_t seed) {
         resetCounters(II);
         meleePhase();
     }
+    for (Side& side : sides_)
+        for (int32_t k = 0; k < side.kinds; ++k)
+            side.armyLosses[side.armyKind[k]] = side.losses[k];
 }
 
 template class LeanBattle::Engine<uint16_t>;
