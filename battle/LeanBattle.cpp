@@ -69,12 +69,19 @@ private:
         std::array<uint8_t, Army::maxTypes> acts{};    // acts in the current phase
         std::array<int32_t, Army::maxTypes> attacks{};
         std::array<int32_t, Army::maxTypes> losses{};
-        // Kinds are numbered here by position, so the kinds that act in a
-        // position phase are a range of numbers and so a range of records;
-        // armyKind[k] is the army's number of kind k.
+        // Kinds are numbered here so that the kinds of each position, and
+        // where they allow it the shooters, are ranges of numbers and so
+        // ranges of records: a phase finds its actors by range rather than
+        // by a flag set on the whole line first. armyKind[k] is the army's
+        // number of kind k.
         std::array<uint8_t, Army::maxTypes> armyKind{};
         std::array<int32_t, 6> firstOfPosition{};  // the kinds of code p: from firstOfPosition[p]
         std::array<int32_t, 6> endOfPosition{};    // to endOfPosition[p], not included
+        int32_t firstShooter = 0, endShooter = 0;
+        bool shootersInRange = true;  // else the ranged phase flags its actors
+        // The current phase's actors: kinds actFirst to actEnd, or flagged.
+        int32_t actFirst = 0, actEnd = 0;
+        bool flagged = false;
         std::array<int32_t, Army::maxTypes> armyLosses{};
     };
 
@@ -168,17 +175,51 @@ LeanBattle::Engine<Soldier>::Engine(const Army& I, const Army& II) {
         side.size = a.currentSize;
         side.sizeMinusB = a.SizeMinusB;
         side.kinds = a.currentType + 1;
+        // Positions without shooters first, then one with shooters and
+        // others (shooters last), those of shooters only, and one more with
+        // both (shooters first): the shooters then stand together. A third
+        // position with both leaves them apart.
+        std::array<int, 6> mixed{};  // 0: no shooters, 1: both, 2: shooters only
+        for (int p = Battle::PosF; p <= Battle::PosOther; ++p) {
+            bool shooters = false, others = false;
+            for (int32_t ak = 0; ak < side.kinds; ++ak)
+                if (Battle::posCode(a.unittypes[ak].Position) == p)
+                    (a.unittypes[ak].Rangedoff > 0 ? shooters : others) = true;
+            mixed[p] = shooters ? (others ? 1 : 2) : 0;
+        }
+        std::vector<std::pair<int, bool>> order;  // position, shooters first
+        for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
+            if (mixed[p] == 0)
+                order.push_back({p, false});
+        int both = 0;
+        for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
+            if (mixed[p] == 1 && both++ == 0)
+                order.push_back({p, false});
+        for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
+            if (mixed[p] == 2)
+                order.push_back({p, true});
+        for (int p = Battle::PosF, seen = 0; p <= Battle::PosOther; ++p)
+            if (mixed[p] == 1 && seen++ > 0)
+                order.push_back({p, true});
+        side.shootersInRange = both <= 2;
         std::array<uint8_t, Army::maxTypes> number{};  // the engine's number of each army kind
         int32_t k = 0;
-        for (int p = Battle::PosF; p <= Battle::PosOther; ++p) {
+        side.firstShooter = -1;
+        for (const auto& [p, shootersFirst] : order) {
             side.firstOfPosition[p] = k;
-            for (int32_t ak = 0; ak < side.kinds; ++ak)
-                if (Battle::posCode(a.unittypes[ak].Position) == p) {
-                    number[ak] = static_cast<uint8_t>(k);
-                    side.armyKind[k++] = static_cast<uint8_t>(ak);
-                }
+            for (const bool shooting : {shootersFirst, !shootersFirst})
+                for (int32_t ak = 0; ak < side.kinds; ++ak)
+                    if (Battle::posCode(a.unittypes[ak].Position) == p && (a.unittypes[ak].Rangedoff > 0) == shooting) {
+                        if (shooting && side.firstShooter < 0)
+                            side.firstShooter = k;
+                        if (shooting)
+                            side.endShooter = k + 1;
+                        number[ak] = static_cast<uint8_t>(k);
+                        side.armyKind[k++] = static_cast<uint8_t>(ak);
+                    }
             side.endOfPosition[p] = k;
         }
+        side.firstShooter = std::max(side.firstShooter, 0);
         side.start.resize(static_cast<size_t>(a.currentSize));
         for (int32_t i = 0; i < a.currentSize; ++i) {
             const Unit& u = a.units[i];
@@ -249,8 +290,20 @@ void LeanBattle::Engine<Soldier>::shuffle(Side& side, int32_t lo, int32_t hi) {
 template <class Soldier>
 void LeanBattle::Engine<Soldier>::resetCounters(Side& side) {
     Soldier* const units = side.units.data();
+#ifdef __SSE2__
+    // Sixteen bytes at a time; the records past the line that this reaches
+    // are dead, unstruck or spare, so clearing theirs changes nothing.
+    constexpr int32_t step = 16 / sizeof(Soldier);
+    const __m128i keep = sizeof(Soldier) == 2 ? _mm_set1_epi16(static_cast<int16_t>(~kCounts))
+                                              : _mm_set1_epi32(static_cast<int32_t>(~kCounts));
+    for (int32_t i = 0; i < side.line; i += step) {
+        auto* const at = reinterpret_cast<__m128i*>(units + i);
+        _mm_storeu_si128(at, _mm_and_si128(_mm_loadu_si128(at), keep));
+    }
+#else
     for (int32_t i = 0; i < side.line; ++i)
         units[i] = static_cast<Soldier>(units[i] & ~kCounts);
+#endif
 }
 
 template <class Soldier>
@@ -316,12 +369,13 @@ void LeanBattle::Engine<Soldier>::expose(Hot& h) {
 template <class Soldier>
 template <Battle::Pos C>
 void LeanBattle::Engine<Soldier>::positionPhase() {
-    // Shooters of every position act in the ranged phase, so their records
-    // are flagged for it; the kinds of a position phase are a range.
     for (Side& side : sides_) {
         for (int32_t k = 0; k < Army::maxTypes; ++k)
             side.acts[k] = C == Battle::PosR ? side.shoots[k] : side.pos[k] == C;
-        if constexpr (C == Battle::PosR)
+        side.flagged = C == Battle::PosR && !side.shootersInRange;
+        side.actFirst = C == Battle::PosR ? side.firstShooter : side.firstOfPosition[C];
+        side.actEnd = C == Battle::PosR ? side.endShooter : side.endOfPosition[C];
+        if (side.flagged)
             markActors(side);
     }
     Hot h = hot();
@@ -353,15 +407,14 @@ void LeanBattle::Engine<Soldier>::positionPhase() {
         sides_[s].line = h.line[s];
 }
 
-// Whether each of sixteen units from at on acts, one bit each: in the
-// ranged phase by the flag in its top bit, in a position phase by its record
-// without that flag lying in [lo, hi), the records of the phase's kinds
-// (those of position "R" lie above, by their flag).
+// Whether each of sixteen units from at on acts, one bit each: flagged by
+// its top bit, or else by its record without the two flags lying in
+// [lo, hi), the records of the phase's kinds.
 #ifdef __SSE2__
 inline unsigned actsFlags(const uint32_t* u, int32_t at, bool flagged, uint32_t lo, uint32_t hi) {
     const __m128i low = _mm_set1_epi32(static_cast<int32_t>(lo) - 1);
     const __m128i high = _mm_set1_epi32(static_cast<int32_t>(hi));
-    const __m128i record = _mm_set1_epi32(0x7FFFFFFF);
+    const __m128i record = _mm_set1_epi32(0x3FFFFFFF);
     auto four = [&](int32_t from) {
         __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + from));
         if (!flagged) {
@@ -378,7 +431,7 @@ inline unsigned actsFlags(const uint16_t* u, int32_t at, bool flagged, uint32_t 
     if (!flagged) {
         const __m128i low = _mm_set1_epi16(static_cast<int16_t>(lo - 1));
         const __m128i high = _mm_set1_epi16(static_cast<int16_t>(hi));
-        const __m128i record = _mm_set1_epi16(0x7FFF);
+        const __m128i record = _mm_set1_epi16(0x3FFF);
         a = _mm_and_si128(a, record);
         b = _mm_and_si128(b, record);
         a = _mm_and_si128(_mm_cmpgt_epi16(a, low), _mm_cmplt_epi16(a, high));
@@ -399,9 +452,9 @@ template <Battle::Pos C, int S>
     if (int32_t i = h.actor[S]; i < n) {
         const Side& side = sides_[S];
         const Soldier* const u = side.units.data();
-        constexpr bool flagged = C == Battle::PosR;
-        const uint32_t lo = static_cast<uint32_t>(side.firstOfPosition[C]) << kKindShift;
-        const uint32_t hi = static_cast<uint32_t>(side.endOfPosition[C]) << kKindShift;
+        const bool flagged = side.flagged;
+        const uint32_t lo = static_cast<uint32_t>(side.actFirst) << kKindShift;
+        const uint32_t hi = static_cast<uint32_t>(side.actEnd) << kKindShift;
 #ifdef __SSE2__
         for (;; i += 16) {
             const unsigned found = actsFlags(u, i, flagged, lo, hi);
@@ -411,7 +464,7 @@ template <Battle::Pos C, int S>
             }
         }
 #else
-        while (i < n && (flagged ? (u[i] & kActs) == 0 : (u[i] & ~kActs) - lo >= hi - lo))
+        while (i < n && (flagged ? (u[i] & kActs) == 0 : (u[i] & ~(kActs | kRangedPosition)) - lo >= hi - lo))
             ++i;
 #endif
         h.actor[S] = std::min(i, n);

@@ -20,16 +20,33 @@ namespace wyrand {
 
 inline uint64_t advance(uint64_t x) { return x + 0xA0761D6478BD642FULL; }
 
+// The full 128-bit product of a and b as two halves. GCC keeps a 128-bit
+// value in a register pair only while registers are plentiful; in a busy
+// loop it goes through the stack, which puts a store and a load on every
+// draw's latency, so on x86-64 the multiplication names its registers.
+inline void multiply(uint64_t a, uint64_t b, uint64_t& low, uint64_t& high) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    asm("mulq %3" : "=a"(low), "=d"(high) : "%0"(a), "rm"(b) : "cc");
+#else
+    const auto p = static_cast<unsigned __int128>(a) * b;
+    low = static_cast<uint64_t>(p);
+    high = static_cast<uint64_t>(p >> 64);
+#endif
+}
+
 inline uint32_t output(uint64_t x) {
-    const auto p = static_cast<unsigned __int128>(x) * (x ^ 0xE7037ED1A0B428DBULL);
-    return static_cast<uint32_t>((static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64)) >> 32);
+    uint64_t low, high;
+    multiply(x, x ^ 0xE7037ED1A0B428DBULL, low, high);
+    return static_cast<uint32_t>((low ^ high) >> 32);
 }
 
 // x % n for 0 < n < 2^32, exactly, with m = reciprocal(n): Lemire's fastmod,
 // two multiplications instead of a division.
 inline uint64_t reciprocal(uint32_t n) { return UINT64_MAX / n + 1; }  // wraps to 0 for n = 1, giving 0
 inline uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) {
-    return static_cast<uint32_t>((static_cast<unsigned __int128>(m * x) * n) >> 64);
+    uint64_t low, high;
+    multiply(m * x, n, low, high);
+    return static_cast<uint32_t>(high);
 }
 
 // The hit test, draw % 100 <= chance, as one multiplication and one

@@ -157,6 +157,19 @@ TEST(LeanBattle, NarrowRecordsHoldTheirLargestValues) {
     expectSameBattles(giants, swarm, "giants against swarm");
 }
 
+// Shooters and others in three positions cannot all stand together in the
+// engine's numbering of kinds, so its ranged phase flags its shooters
+// instead: both ways of finding them fight as the engine of record does.
+TEST(LeanBattle, FindsShootersWhereverTheirKindsAreNumbered) {
+    const Army together = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 2), 40}, {kind("Pikes", "F", 3, 3, 0, 1, 2), 60},
+                                  {kind("Drakes", "G", 5, 5, 4, 3, 3), 20}, {kind("Bows", "R", 1, 1, 4, 1, 1), 50}});
+    const Army apart = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 2), 40}, {kind("Pikes", "F", 3, 3, 0, 1, 2), 60},
+                               {kind("Lancers", "M", 4, 3, 0, 2, 2), 30}, {kind("Horse archers", "M", 3, 2, 3, 1, 2), 30},
+                               {kind("Drakes", "G", 5, 5, 4, 3, 3), 20}, {kind("Giants", "G", 6, 4, 0, 2, 4), 10}});
+    expectSameBattles(together, apart, "shooters together against apart");
+    expectSameBattles(apart, together, "shooters apart against together");
+}
+
 // Four-byte records hold 12 bits of each; armies beyond that go to the
 // engine of record, with the same result.
 TEST(LeanBattle, ArmiesBeyondTheCompactRecordsAreFoughtByTheEngineOfRecord) {
