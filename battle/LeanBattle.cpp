@@ -49,6 +49,7 @@ private:
     static constexpr uint32_t kRangedPosition = uint32_t{1} << (kBits - 2);
     static constexpr uint32_t kActs = uint32_t{1} << (kBits - 1);
     static int32_t kindOf(uint32_t u) { return static_cast<int32_t>((u >> kKindShift) & 63); }
+    static constexpr int32_t kFarLine = 1 << 15;  // units in a line beyond the nearest cache
     static int32_t countsOf(uint32_t u) { return static_cast<int32_t>((u >> kCountShift) & kHitpoints); }
 
     struct Side {
@@ -544,6 +545,16 @@ template <Battle::Pos C, int S>
             if (h.ranged[T] != line && line > h.rangedInLine[T])
                 while (foes[t] & kRangedPosition)
                     t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
+        }
+        if (line > kFarLine && strikes + 1 < attacks) {
+            // The actor strikes again, at the draw after this strike's hit
+            // draw or after its counter-strike's: a line this big is beyond
+            // the nearest cache, so both places are fetched now. A death
+            // before then moves a place by one at most.
+            const uint64_t next = advance(advance(st));
+            __builtin_prefetch(&foes[fastmod(output(next), h.m[T], static_cast<uint32_t>(line))]);
+            if constexpr (!ranged)
+                __builtin_prefetch(&foes[fastmod(output(advance(next)), h.m[T], static_cast<uint32_t>(line))]);
         }
         const uint32_t struck = foes[t];
         const int32_t target = kindOf(struck);
