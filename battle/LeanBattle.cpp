@@ -121,6 +121,10 @@ private:
     // Hit thresholds by attacking side, attacker kind and target kind.
     std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
     std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};
+    // The same melee thresholds by struck side, attacker kind and struck
+    // kind: a counter-strike's chance against its attacker, one row per
+    // action.
+    std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> backChance_{};
 };
 
 namespace {
@@ -250,6 +254,8 @@ LeanBattle::Engine<Soldier>::Engine(const Army& I, const Army& II) {
                 const double def = T.unittypes[sides_[1 - s].armyKind[t]].Defense;
                 rangedChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(attacker.Rangedoff, def));
                 meleeChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(attacker.Offense, def));
+                backChance_[1 - s][a][t] = wyrand::hitThreshold(
+                    Battle::HitChance(T.unittypes[sides_[1 - s].armyKind[t]].Offense, attacker.Defense));
             }
     }
     const size_t n = static_cast<size_t>(I.currentSize) + static_cast<size_t>(II.currentSize) + 1;
@@ -266,7 +272,7 @@ void LeanBattle::Engine<Soldier>::shuffle(Side& side, int32_t lo, int32_t hi) {
         return;
     const auto span = static_cast<uint32_t>(hi - lo);
     const uint64_t m = wyrand::reciprocal(span);
-    Soldier* const u = side.units.data();
+    Soldier* const u = side.units.data() + lo;
     uint64_t st = state_;
     // The exchanges of a big line miss the cache at random places; the
     // places are known draws ahead, so they are fetched that far ahead.
@@ -274,14 +280,14 @@ void LeanBattle::Engine<Soldier>::shuffle(Side& side, int32_t lo, int32_t hi) {
     if (span > 4096) {
         uint64_t pre = st;
         for (int32_t d = 0; d < ahead; ++d)
-            __builtin_prefetch(&u[lo + static_cast<int32_t>(fastmod(output(pre = advance(pre)), m, span))], 1);
-        for (int32_t i = lo; i < hi; ++i) {
-            __builtin_prefetch(&u[lo + static_cast<int32_t>(fastmod(output(pre = advance(pre)), m, span))], 1);
-            std::swap(u[i], u[lo + static_cast<int32_t>(fastmod(output(st = advance(st)), m, span))]);
+            __builtin_prefetch(&u[fastmod(output(pre = advance(pre)), m, span)], 1);
+        for (uint32_t i = 0; i < span; ++i) {
+            __builtin_prefetch(&u[fastmod(output(pre = advance(pre)), m, span)], 1);
+            std::swap(u[i], u[fastmod(output(st = advance(st)), m, span)]);
         }
     } else {
-        for (int32_t i = lo; i < hi; ++i)
-            std::swap(u[i], u[lo + static_cast<int32_t>(fastmod(output(st = advance(st)), m, span))]);
+        for (uint32_t i = 0; i < span; ++i)
+            std::swap(u[i], u[fastmod(output(st = advance(st)), m, span)]);
     }
     state_ = st;
 }
@@ -531,7 +537,7 @@ template <Battle::Pos C, int S>
     const int32_t kind = kindOf(owns[actor]);
     const int32_t attacks = own.attacks[kind];
     const auto& chance = (ranged ? rangedChance_ : meleeChance_)[S][kind];
-    const auto& back = meleeChance_[T];
+    const auto& back = backChance_[T][kind];
     const uint64_t* const recip = recip_.data();
     int32_t strikes = 0;
     uint64_t counters = 0;
@@ -567,7 +573,7 @@ template <Battle::Pos C, int S>
             // left; its draw is taken only then, without a branch.
             const bool counter = !hit & (countsOf(struck) < foe.attacks[target]);
             const uint64_t st2 = advance(st);
-            const bool backHit = hitDraw(output(st2), back[target][kind]);
+            const bool backHit = hitDraw(output(st2), back[target]);
             st ^= (st ^ st2) & (uint64_t{0} - counter);
             const uint32_t a = owns[actor] - (counter & backHit);
             owns[actor] = static_cast<Soldier>(a);
