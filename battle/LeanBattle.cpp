@@ -18,8 +18,8 @@ using wyrand::fastmod;
 using wyrand::hitDraw;
 using wyrand::output;
 
-template <class Soldier>
-class LeanBattle::Engine {
+template <class Soldier, bool Far>
+class LeanBattle::Engine final : public LeanBattle::Fighter {
 public:
     // Hit points and counter-strikes each have a field this wide: 4 bits in
     // two-byte soldiers, 12 in four-byte ones.
@@ -28,9 +28,8 @@ public:
     static constexpr int32_t kLargest = (int32_t{1} << kField) - 1;
 
     Engine(const Army& I, const Army& II);
-    void Fight(uint64_t seed);
-    const std::array<int32_t, Army::maxTypes>& Losses(int side) const { return sides_[side].armyLosses; }
-    uint64_t strikeCount = 0;
+    void Fight(uint64_t seed) override;
+    const std::array<int32_t, Army::maxTypes>& Losses(int side) const override { return sides_[side].armyLosses; }
 
 private:
     using Pos = Battle::Pos;
@@ -49,7 +48,6 @@ private:
     static constexpr uint32_t kRangedPosition = uint32_t{1} << (kBits - 2);
     static constexpr uint32_t kActs = uint32_t{1} << (kBits - 1);
     static int32_t kindOf(uint32_t u) { return static_cast<int32_t>((u >> kKindShift) & 63); }
-    static constexpr int32_t kFarLine = 1 << 15;  // units in a line beyond the nearest cache
     static int32_t countsOf(uint32_t u) { return static_cast<int32_t>((u >> kCountShift) & kHitpoints); }
 
     struct Side {
@@ -141,38 +139,37 @@ bool within(const Army& a, int32_t largest) {
 }  // namespace
 
 bool LeanBattle::Fits(const Army& I, const Army& II) {
-    constexpr int32_t largest = Engine<uint32_t>::kLargest;
+    constexpr int32_t largest = Engine<uint32_t, false>::kLargest;
     return within(I, largest) && within(II, largest);
 }
 
 LeanBattle::LeanBattle(const Army& I, const Army& II) {
-    constexpr int32_t largest = Engine<uint16_t>::kLargest;
-    if (within(I, largest) && within(II, largest))
-        narrow_ = std::make_unique<Engine<uint16_t>>(I, II);
+    constexpr int32_t largest = Engine<uint16_t, false>::kLargest;
+    narrow_ = within(I, largest) && within(II, largest);
+    // Lines beyond the nearest cache have their next targets fetched ahead;
+    // smaller ones do without the work.
+    constexpr int32_t farLine = 1 << 15;
+    const bool far = std::max(I.currentSize, II.currentSize) > farLine;
+    if (narrow_)
+        engine_ = far ? std::unique_ptr<Fighter>(std::make_unique<Engine<uint16_t, true>>(I, II))
+                      : std::make_unique<Engine<uint16_t, false>>(I, II);
     else
-        wide_ = std::make_unique<Engine<uint32_t>>(I, II);
+        engine_ = far ? std::unique_ptr<Fighter>(std::make_unique<Engine<uint32_t, true>>(I, II))
+                      : std::make_unique<Engine<uint32_t, false>>(I, II);
 }
 
 LeanBattle::~LeanBattle() = default;
 
 void LeanBattle::Fight(uint64_t seed) {
-    if (narrow_) {
-        const uint64_t before = narrow_->strikeCount;
-        narrow_->Fight(seed);
-        strikeCount += narrow_->strikeCount - before;
-    } else {
-        const uint64_t before = wide_->strikeCount;
-        wide_->Fight(seed);
-        strikeCount += wide_->strikeCount - before;
-    }
+    const uint64_t before = engine_->strikeCount;
+    engine_->Fight(seed);
+    strikeCount += engine_->strikeCount - before;
 }
 
-const std::array<int32_t, Army::maxTypes>& LeanBattle::Losses(int side) const {
-    return narrow_ ? narrow_->Losses(side) : wide_->Losses(side);
-}
+const std::array<int32_t, Army::maxTypes>& LeanBattle::Losses(int side) const { return engine_->Losses(side); }
 
-template <class Soldier>
-LeanBattle::Engine<Soldier>::Engine(const Army& I, const Army& II) {
+template <class Soldier, bool Far>
+LeanBattle::Engine<Soldier, Far>::Engine(const Army& I, const Army& II) {
     const Army* armies[2] = {&I, &II};
     for (int s = 0; s < 2; ++s) {
         const Army& a = *armies[s];
@@ -266,8 +263,8 @@ LeanBattle::Engine<Soldier>::Engine(const Army& I, const Army& II) {
 
 // ---- Draws, line and deaths: as Battle's, on the compact records ------------
 
-template <class Soldier>
-void LeanBattle::Engine<Soldier>::shuffle(Side& side, int32_t lo, int32_t hi) {
+template <class Soldier, bool Far>
+void LeanBattle::Engine<Soldier, Far>::shuffle(Side& side, int32_t lo, int32_t hi) {
     if (hi <= lo)
         return;
     const auto span = static_cast<uint32_t>(hi - lo);
@@ -294,8 +291,8 @@ void LeanBattle::Engine<Soldier>::shuffle(Side& side, int32_t lo, int32_t hi) {
 
 // Counter-strikes of the line only: units behind it are dead or have never
 // been struck.
-template <class Soldier>
-void LeanBattle::Engine<Soldier>::resetCounters(Side& side) {
+template <class Soldier, bool Far>
+void LeanBattle::Engine<Soldier, Far>::resetCounters(Side& side) {
     Soldier* const units = side.units.data();
 #ifdef __SSE2__
     // Sixteen bytes at a time; the records past the line that this reaches
@@ -313,15 +310,15 @@ void LeanBattle::Engine<Soldier>::resetCounters(Side& side) {
 #endif
 }
 
-template <class Soldier>
-void LeanBattle::Engine<Soldier>::markActors(Side& side) {
+template <class Soldier, bool Far>
+void LeanBattle::Engine<Soldier, Far>::markActors(Side& side) {
     Soldier* const units = side.units.data();
     for (int32_t i = 0; i < side.line; ++i)
         units[i] = static_cast<Soldier>((units[i] & ~kActs) | uint32_t{side.acts[kindOf(units[i])]} << (kBits - 1));
 }
 
-template <class Soldier>
-void LeanBattle::Engine<Soldier>::exposeBackline(Side& side) {
+template <class Soldier, bool Far>
+void LeanBattle::Engine<Soldier, Far>::exposeBackline(Side& side) {
     if (side.line > 0 || side.sizeMinusB == side.size || side.bexposed == 1)
         return;
     Soldier* const u = side.units.data();
@@ -337,16 +334,16 @@ void LeanBattle::Engine<Soldier>::exposeBackline(Side& side) {
 // A head counter as Battle keeps it, from the losses so far: each death takes
 // one off its position's counter, and a shooter outside position "R" one
 // more off NumberR.
-template <class Soldier>
-int32_t LeanBattle::Engine<Soldier>::counter(const Side& side, Pos code) const {
+template <class Soldier, bool Far>
+int32_t LeanBattle::Engine<Soldier, Far>::counter(const Side& side, Pos code) const {
     int32_t n = side.startNumber[code];
     for (int32_t k = 0; k < side.kinds; ++k)
         n -= side.losses[k] * ((side.pos[k] == code) + (code == Battle::PosR && side.extraR[k]));
     return n;
 }
 
-template <class Soldier>
-typename LeanBattle::Engine<Soldier>::Hot LeanBattle::Engine<Soldier>::hot() const {
+template <class Soldier, bool Far>
+typename LeanBattle::Engine<Soldier, Far>::Hot LeanBattle::Engine<Soldier, Far>::hot() const {
     Hot h{};
     for (int s = 0; s < 2; ++s) {
         const Side& side = sides_[s];
@@ -361,9 +358,9 @@ typename LeanBattle::Engine<Soldier>::Hot LeanBattle::Engine<Soldier>::hot() con
 }
 
 // ExposeBackline on side S from within a phase.
-template <class Soldier>
+template <class Soldier, bool Far>
 template <int S>
-void LeanBattle::Engine<Soldier>::expose(Hot& h) {
+void LeanBattle::Engine<Soldier, Far>::expose(Hot& h) {
     Side& side = sides_[S];
     side.line = h.line[S];
     exposeBackline(side);
@@ -373,9 +370,9 @@ void LeanBattle::Engine<Soldier>::expose(Hot& h) {
 
 // The ranged phase (C = PosR: shooters act, NumberR weighs the turns) and
 // the three position phases.
-template <class Soldier>
+template <class Soldier, bool Far>
 template <Battle::Pos C>
-void LeanBattle::Engine<Soldier>::positionPhase() {
+void LeanBattle::Engine<Soldier, Far>::positionPhase() {
     for (Side& side : sides_) {
         for (int32_t k = 0; k < Army::maxTypes; ++k)
             side.acts[k] = C == Battle::PosR ? side.shoots[k] : side.pos[k] == C;
@@ -449,9 +446,9 @@ inline unsigned actsFlags(const uint16_t* u, int32_t at, bool flagged, uint32_t 
 }
 #endif
 
-template <class Soldier>
+template <class Soldier, bool Far>
 template <Battle::Pos C, int S>
-[[gnu::always_inline]] inline bool LeanBattle::Engine<Soldier>::positionTurn(Hot& h, uint64_t& st) {
+[[gnu::always_inline]] inline bool LeanBattle::Engine<Soldier, Far>::positionTurn(Hot& h, uint64_t& st) {
     // The next unit of side S that acts in this phase, sixteen units at a
     // time, so the scan nearly always ends in its first round; flags past
     // the line are stale, hence the cap.
@@ -493,9 +490,9 @@ template <Battle::Pos C, int S>
 // every other time, too often to predict), the unit then exchanged with
 // itself. mShorter is the reciprocal of the line one shorter, read ahead.
 // Only round 1 reads the head counters (C is PosOther in later rounds).
-template <class Soldier>
+template <class Soldier, bool Far>
 template <Battle::Pos C, int X>
-[[gnu::always_inline]] inline void LeanBattle::Engine<Soldier>::bury(Hot& h, int32_t i, int32_t kind, int32_t d,
+[[gnu::always_inline]] inline void LeanBattle::Engine<Soldier, Far>::bury(Hot& h, int32_t i, int32_t kind, int32_t d,
                                                                      uint64_t mShorter) {
     Side& side = sides_[X];
     side.losses[kind] += d;
@@ -521,9 +518,9 @@ template <Battle::Pos C, int X>
 // rounds. A strike's outcome changes data rather than the path taken,
 // because hits, misses and deaths are as unpredictable as the draws behind
 // them.
-template <class Soldier>
+template <class Soldier, bool Far>
 template <Battle::Pos C, int S>
-[[gnu::always_inline]] inline void LeanBattle::Engine<Soldier>::action(Hot& h, uint64_t& st) {
+[[gnu::always_inline]] inline void LeanBattle::Engine<Soldier, Far>::action(Hot& h, uint64_t& st) {
     constexpr int T = 1 - S;
     constexpr bool ranged = C == Battle::PosR;
     constexpr bool targetRule = C == Battle::PosG || C == Battle::PosM || C == Battle::PosF;
@@ -552,7 +549,7 @@ template <Battle::Pos C, int S>
                 while (foes[t] & kRangedPosition)
                     t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
         }
-        if (line > kFarLine && strikes + 1 < attacks) {
+        if (Far && strikes + 1 < attacks) {
             // The actor strikes again, at the draw after this strike's hit
             // draw or after its counter-strike's: a line this big is beyond
             // the nearest cache, so both places are fetched now. A death
@@ -598,8 +595,8 @@ template <Battle::Pos C, int S>
 
 // The general phase of every later round: the sides' lines weigh the turn
 // draw and the units act in line order.
-template <class Soldier>
-void LeanBattle::Engine<Soldier>::meleePhase() {
+template <class Soldier, bool Far>
+void LeanBattle::Engine<Soldier, Far>::meleePhase() {
     Hot h = hot();
     h.actor = {-1, -1};
     uint64_t st = state_;
@@ -617,9 +614,9 @@ void LeanBattle::Engine<Soldier>::meleePhase() {
         sides_[s].line = h.line[s];
 }
 
-template <class Soldier>
+template <class Soldier, bool Far>
 template <int S>
-[[gnu::always_inline]] inline bool LeanBattle::Engine<Soldier>::meleeTurn(Hot& h, uint64_t& st) {
+[[gnu::always_inline]] inline bool LeanBattle::Engine<Soldier, Far>::meleeTurn(Hot& h, uint64_t& st) {
     ++h.actor[S];
     if (h.actor[S] < h.line[S])
         action<Battle::PosOther, S>(h, st);
@@ -628,8 +625,8 @@ template <int S>
     return h.actor[0] >= h.line[0] && h.actor[1] >= h.line[1];
 }
 
-template <class Soldier>
-void LeanBattle::Engine<Soldier>::Fight(uint64_t seed) {
+template <class Soldier, bool Far>
+void LeanBattle::Engine<Soldier, Far>::Fight(uint64_t seed) {
     state_ = splitmix64(seed);
     for (Side& side : sides_) {
         std::memcpy(side.units.data(), side.start.data(), side.start.size() * sizeof(Soldier));
@@ -675,5 +672,7 @@ void LeanBattle::Engine<Soldier>::Fight(uint64_t seed) {
             side.armyLosses[side.armyKind[k]] = side.losses[k];
 }
 
-template class LeanBattle::Engine<uint16_t>;
-template class LeanBattle::Engine<uint32_t>;
+template class LeanBattle::Engine<uint16_t, false>;
+template class LeanBattle::Engine<uint16_t, true>;
+template class LeanBattle::Engine<uint32_t, false>;
+template class LeanBattle::Engine<uint32_t, true>;

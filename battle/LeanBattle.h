@@ -33,14 +33,21 @@ public:
 
     // Whether the soldiers fit in two bytes each (every catalogue kind does);
     // otherwise they take four.
-    bool Narrow() const { return narrow_ != nullptr; }
+    bool Narrow() const { return narrow_; }
 
     // Strikes made since construction, counter-strikes included.
     uint64_t strikeCount = 0;
 
 private:
-    // The engine on soldier records of one width.
-    template <class Soldier> class Engine;
-    std::unique_ptr<Engine<uint16_t>> narrow_;
-    std::unique_ptr<Engine<uint32_t>> wide_;
+    struct Fighter {
+        virtual ~Fighter() = default;
+        virtual void Fight(uint64_t seed) = 0;
+        virtual const std::array<int32_t, Army::maxTypes>& Losses(int side) const = 0;
+        uint64_t strikeCount = 0;
+    };
+    // The engine on soldier records of one width, for lines that fit the
+    // nearest cache or not.
+    template <class Soldier, bool Far> class Engine;
+    std::unique_ptr<Fighter> engine_;
+    bool narrow_ = false;
 };

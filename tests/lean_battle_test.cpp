@@ -157,6 +157,14 @@ TEST(LeanBattle, NarrowRecordsHoldTheirLargestValues) {
     expectSameBattles(giants, swarm, "giants against swarm");
 }
 
+// Lines beyond the nearest cache have targets fetched ahead, which must not
+// change a draw.
+TEST(LeanBattle, FightsBigLinesAsTheEngineOfRecord) {
+    const Army big = catalogueArmy({{"TRI", 20000}, {"GOD", 9000}, {"ARC", 9000}});
+    const Army small = catalogueArmy({{"BOD", 3000}, {"CLA", 5000}, {"ROC", 2000}});
+    expectSameBattles(big, small, "big against small");
+}
+
 // Shooters and others in three positions cannot all stand together in the
 // engine's numbering of kinds, so its ranged phase flags its shooters
 // instead: both ways of finding them fight as the engine of record does.
