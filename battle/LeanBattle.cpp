@@ -13,6 +13,21 @@
 #include "Battle.h"
 #include "Random.h"
 
+namespace {
+// if_ ? a : b without a branch: outcomes here are coin tosses, which a
+// branch would mispredict half the time, and GCC turns a plain ?: into one.
+template <class T>
+[[gnu::always_inline]] inline T pick(bool if_, T a, T b) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+    asm("test %1, %1\n\tcmovnz %2, %0" : "+r"(b) : "r"(if_), "r"(a) : "cc");
+    return b;
+#else
+    return static_cast<T>(b ^ ((a ^ b) & (T{0} - static_cast<T>(if_))));
+#endif
+}
+}  // namespace
+
 using wyrand::advance;
 using wyrand::fastmod;
 using wyrand::hitDraw;
@@ -505,8 +520,8 @@ template <Battle::Pos C, int X>
     }
     const int32_t last = h.line[X] - d;
     h.line[X] = last;
-    h.m[X] ^= (h.m[X] ^ mShorter) & (uint64_t{0} - d);
-    const int32_t j = i + ((last - i) & -d);
+    h.m[X] = pick(d != 0, mShorter, h.m[X]);
+    const int32_t j = pick(d != 0, last, i);
     std::swap(side.units[static_cast<size_t>(i)], side.units[static_cast<size_t>(j)]);
     if (last == 0)
         expose<X>(h);
@@ -571,7 +586,7 @@ template <Battle::Pos C, int S>
             const bool counter = !hit & (countsOf(struck) < foe.attacks[target]);
             const uint64_t st2 = advance(st);
             const bool backHit = hitDraw(output(st2), back[target]);
-            st ^= (st ^ st2) & (uint64_t{0} - counter);
+            st = pick(counter, st2, st);
             const uint32_t a = owns[actor] - (counter & backHit);
             owns[actor] = static_cast<Soldier>(a);
             actorDead = (a & kHitpoints) == 0;
