@@ -298,6 +298,7 @@ void LeanBattle::Engine<Soldier, Far>::shuffle(Side& side, int32_t lo, int32_t h
             std::swap(u[i], u[fastmod(output(st = advance(st)), m, span)]);
         }
     } else {
+#pragma GCC unroll 4
         for (uint32_t i = 0; i < span; ++i)
             std::swap(u[i], u[fastmod(output(st = advance(st)), m, span)]);
     }
