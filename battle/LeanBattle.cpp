@@ -266,10 +266,12 @@ LeanBattle::Engine<Soldier, Far>::Engine(const Army& I, const Army& II) {
                 const double def = T.unittypes[sides_[1 - s].armyKind[t]].Defense;
                 rangedChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(attacker.Rangedoff, def));
                 meleeChance_[s][a][t] = wyrand::hitThreshold(Battle::HitChance(attacker.Offense, def));
-                backChance_[1 - s][a][t] = wyrand::hitThreshold(
-                    Battle::HitChance(T.unittypes[sides_[1 - s].armyKind[t]].Offense, attacker.Defense));
             }
     }
+    for (int s = 0; s < 2; ++s)
+        for (int32_t a = 0; a < sides_[1 - s].kinds; ++a)
+            for (int32_t t = 0; t < sides_[s].kinds; ++t)
+                backChance_[s][a][t] = meleeChance_[s][t][a];
     const size_t n = static_cast<size_t>(I.currentSize) + static_cast<size_t>(II.currentSize) + 1;
     recip_.resize(n);
     for (size_t i = 1; i < n; ++i)
