@@ -560,12 +560,27 @@ template <Battle::Pos C, int S>
         const int32_t line = h.line[T];
         const uint64_t mShorter = recip[line - 1];
         auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
+        uint32_t struck = foes[t];
         if constexpr (targetRule) {
             // Pass over ranged units while other targets stand in the line;
-            // a line of ranged units only keeps the first draw.
-            if (h.ranged[T] != line && line > h.rangedInLine[T])
-                while (foes[t] & kRangedPosition)
+            // a line of ranged units only keeps the first draw. A first draw
+            // falls on a ranged unit too often to predict, so the second
+            // draw and its unit are read at once and taken without a branch;
+            // a third is seldom needed.
+            const bool rule = h.ranged[T] != line && line > h.rangedInLine[T];
+            const uint64_t st2 = advance(st);
+            const auto t2 = static_cast<int32_t>(fastmod(output(st2), h.m[T], static_cast<uint32_t>(line)));
+            const uint32_t struck2 = foes[t2];
+            const bool again = rule & ((struck & kRangedPosition) != 0);
+            t = pick(again, t2, t);
+            st = pick(again, st2, st);
+            struck = pick(again, struck2, struck);
+            if (again & ((struck & kRangedPosition) != 0)) [[unlikely]] {
+                do {
                     t = static_cast<int32_t>(fastmod(output(st = advance(st)), h.m[T], static_cast<uint32_t>(line)));
+                    struck = foes[t];
+                } while (struck & kRangedPosition);
+            }
         }
         if (Far && strikes + 1 < attacks) {
             // The actor strikes again, at the draw after this strike's hit
@@ -577,7 +592,6 @@ template <Battle::Pos C, int S>
             if constexpr (!ranged)
                 __builtin_prefetch(&foes[fastmod(output(advance(next)), h.m[T], static_cast<uint32_t>(line))]);
         }
-        const uint32_t struck = foes[t];
         const int32_t target = kindOf(struck);
         const bool hit = hitDraw(output(st = advance(st)), chance[target]);
         uint32_t u = struck - hit;
