@@ -80,7 +80,6 @@ private:
         std::array<uint8_t, Army::maxTypes> pos{};
         std::array<uint8_t, Army::maxTypes> shoots{};
         std::array<uint8_t, Army::maxTypes> extraR{};  // a shooter outside position "R"
-        std::array<uint8_t, Army::maxTypes> acts{};    // acts in the current phase
         std::array<int32_t, Army::maxTypes> attacks{};
         std::array<int32_t, Army::maxTypes> losses{};
         // Kinds are numbered here so that the kinds of each position, and
@@ -93,7 +92,8 @@ private:
         std::array<int32_t, 6> endOfPosition{};    // to endOfPosition[p], not included
         int32_t firstShooter = 0, endShooter = 0;
         bool shootersInRange = true;  // else the ranged phase flags its actors
-        // The current phase's actors: kinds actFirst to actEnd, or flagged.
+        // The current phase's actors: kinds actFirst to actEnd, or flagged
+        // (only shooters, in the ranged phase, are ever flagged).
         int32_t actFirst = 0, actEnd = 0;
         bool flagged = false;
         std::array<int32_t, Army::maxTypes> armyLosses{};
@@ -116,8 +116,9 @@ private:
     static void markActors(Side& side);
     static void exposeBackline(Side& side);
     template <int S> void expose(Hot& h);
-    int32_t counter(const Side& side, Pos code) const;
-    Hot hot() const;
+    // The hot values as a phase of code C starts; the head counters only in
+    // round 1's phases, which alone read them (C is PosOther in later rounds).
+    template <Pos C> Hot hot() const;
     template <Pos C> void positionPhase();
     // A turn and an action, inlined into their phase's loop so that the
     // record of hot values stays in registers.
@@ -332,7 +333,7 @@ template <class Soldier, bool Far>
 void LeanBattle::Engine<Soldier, Far>::markActors(Side& side) {
     Soldier* const units = side.units.data();
     for (int32_t i = 0; i < side.line; ++i)
-        units[i] = static_cast<Soldier>((units[i] & ~kActs) | uint32_t{side.acts[kindOf(units[i])]} << (kBits - 1));
+        units[i] = static_cast<Soldier>((units[i] & ~kActs) | uint32_t{side.shoots[kindOf(units[i])]} << (kBits - 1));
 }
 
 template <class Soldier, bool Far>
@@ -343,34 +344,38 @@ void LeanBattle::Engine<Soldier, Far>::exposeBackline(Side& side) {
     for (int32_t i = side.sizeMinusB; i < side.size; ++i)
         std::swap(u[i], u[side.line++]);
     side.bexposed = 1;
-    if (side.line != 0)
+    if (side.flagged && side.line != 0)
         markActors(side);
 }
 
 // ---- Phases ------------------------------------------------------------------
 
-// A head counter as Battle keeps it, from the losses so far: each death takes
-// one off its position's counter, and a shooter outside position "R" one
-// more off NumberR.
+// The head counters as Battle keeps them, from the losses so far: each death
+// takes one off its position's counter, and a shooter outside position "R"
+// one more off NumberR.
 template <class Soldier, bool Far>
-int32_t LeanBattle::Engine<Soldier, Far>::counter(const Side& side, Pos code) const {
-    int32_t n = side.startNumber[code];
-    for (int32_t k = 0; k < side.kinds; ++k)
-        n -= side.losses[k] * ((side.pos[k] == code) + (code == Battle::PosR && side.extraR[k]));
-    return n;
-}
-
-template <class Soldier, bool Far>
+template <Battle::Pos C>
 typename LeanBattle::Engine<Soldier, Far>::Hot LeanBattle::Engine<Soldier, Far>::hot() const {
     Hot h{};
     for (int s = 0; s < 2; ++s) {
         const Side& side = sides_[s];
         h.line[s] = side.line;
         h.m[s] = recip_[static_cast<size_t>(side.line)];
-        h.ranged[s] = counter(side, Battle::PosR);
-        h.rangedInLine[s] = side.startRanged;
-        for (int32_t k = 0; k < side.kinds; ++k)
-            h.rangedInLine[s] -= side.losses[k] * (side.pos[k] == Battle::PosR);
+        if constexpr (C != Battle::PosOther) {
+            int32_t K = side.startNumber[C];
+            int32_t ranged = side.startNumber[Battle::PosR];
+            int32_t inLine = side.startRanged;
+            for (int32_t k = 0; k < side.kinds; ++k) {
+                const int32_t lost = side.losses[k];
+                const int32_t inR = side.pos[k] == Battle::PosR;
+                K -= lost * (side.pos[k] == C);
+                ranged -= lost * (inR + side.extraR[k]);
+                inLine -= lost * inR;
+            }
+            h.K[s] = C == Battle::PosR ? ranged : K;
+            h.ranged[s] = ranged;
+            h.rangedInLine[s] = inLine;
+        }
     }
     return h;
 }
@@ -392,17 +397,13 @@ template <class Soldier, bool Far>
 template <Battle::Pos C>
 void LeanBattle::Engine<Soldier, Far>::positionPhase() {
     for (Side& side : sides_) {
-        for (int32_t k = 0; k < Army::maxTypes; ++k)
-            side.acts[k] = C == Battle::PosR ? side.shoots[k] : side.pos[k] == C;
         side.flagged = C == Battle::PosR && !side.shootersInRange;
         side.actFirst = C == Battle::PosR ? side.firstShooter : side.firstOfPosition[C];
         side.actEnd = C == Battle::PosR ? side.endShooter : side.endOfPosition[C];
         if (side.flagged)
             markActors(side);
     }
-    Hot h = hot();
-    for (int s = 0; s < 2; ++s)
-        h.K[s] = counter(sides_[s], C);
+    Hot h = hot<C>();
     uint64_t st = state_;
     for (;;) {
         // A side whose units have all moved can keep a positive weight while
@@ -629,7 +630,7 @@ template <Battle::Pos C, int S>
 // draw and the units act in line order.
 template <class Soldier, bool Far>
 void LeanBattle::Engine<Soldier, Far>::meleePhase() {
-    Hot h = hot();
+    Hot h = hot<Battle::PosOther>();
     h.actor = {-1, -1};
     uint64_t st = state_;
     const uint64_t* const recip = recip_.data();
