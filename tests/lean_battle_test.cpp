@@ -176,6 +176,15 @@ TEST(LeanBattle, FindsShootersWhereverTheirKindsAreNumbered) {
                                {kind("Drakes", "G", 5, 5, 4, 3, 3), 20}, {kind("Giants", "G", 6, 4, 0, 2, 4), 10}});
     expectSameBattles(together, apart, "shooters together against apart");
     expectSameBattles(apart, together, "shooters apart against together");
+
+    // A back line of shooters that joins during the ranged phase is flagged
+    // as it joins, or it would not shoot.
+    const Army reserve = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 1), 1}, {kind("Pikes", "F", 3, 3, 0, 1, 1), 1},
+                                 {kind("Lancers", "M", 4, 3, 0, 1, 1), 1}, {kind("Horse archers", "M", 3, 2, 3, 1, 1), 1},
+                                 {kind("Drakes", "G", 5, 5, 4, 1, 1), 1}, {kind("Giants", "G", 6, 4, 0, 1, 1), 1},
+                                 {kind("Reserve bows", "B", 1, 1, 3, 1, 1), 20}});
+    const Army volley = armyOf({{kind("Longbows", "R", 1, 1, 999, 2, 1), 80}});
+    expectSameBattles(reserve, volley, "reserve against a volley");
 }
 
 // Four-byte records hold 12 bits of each; armies beyond that go to the
