@@ -27,6 +27,15 @@ inline uint64_t advance(uint64_t x) { return x + 0xA0761D6478BD642FULL; }
 inline void multiply(uint64_t a, uint64_t b, uint64_t& low, uint64_t& high) {
 #if defined(__x86_64__) && defined(__GNUC__)
     asm("mulq %3" : "=a"(low), "=d"(high) : "%0"(a), "rm"(b) : "cc");
+#elif defined(__wasm__)
+    // WebAssembly has no wide multiplication: a 128-bit product becomes a
+    // library call. Four 32x32->64 products give the same bits inline.
+    const uint64_t aLow = static_cast<uint32_t>(a), aHigh = a >> 32;
+    const uint64_t bLow = static_cast<uint32_t>(b), bHigh = b >> 32;
+    const uint64_t ll = aLow * bLow, lh = aLow * bHigh, hl = aHigh * bLow;
+    const uint64_t middle = (ll >> 32) + static_cast<uint32_t>(lh) + static_cast<uint32_t>(hl);
+    low = a * b;
+    high = aHigh * bHigh + (lh >> 32) + (hl >> 32) + (middle >> 32);
 #else
     const auto p = static_cast<unsigned __int128>(a) * b;
     low = static_cast<uint64_t>(p);
@@ -44,9 +53,16 @@ inline uint32_t output(uint64_t x) {
 // two multiplications instead of a division.
 inline uint64_t reciprocal(uint32_t n) { return UINT64_MAX / n + 1; }  // wraps to 0 for n = 1, giving 0
 inline uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) {
+#if defined(__wasm__)
+    // Only the upper half of a 64x32-bit product: two 32x32->64 products.
+    const uint64_t p = m * x;
+    const uint64_t low = (p & 0xFFFFFFFFu) * n;
+    return static_cast<uint32_t>(((p >> 32) * n + (low >> 32)) >> 32);
+#else
     uint64_t low, high;
     multiply(m * x, n, low, high);
     return static_cast<uint32_t>(high);
+#endif
 }
 
 // The hit test, draw % 100 <= chance, as one multiplication and one
