@@ -1,0 +1,560 @@
+// The browser edition's binding: every call takes and returns JSON text, so
+// the JavaScript side only moves strings between threads and never holds a
+// rule, a limit, a text or a statistic of its own. 64-bit seeds and sums
+// travel as decimal text or inside JSON that only this side reads.
+//
+// Every call catches what the engine throws and answers {"ok":false,
+// "error":...}: an exception that escaped would leave the module unusable.
+
+#include <emscripten/bind.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "army/Army.h"
+#include "army/Catalogue.h"
+#include "battle/Battle.h"
+#include "battle/ForceSearch.h"
+#include "battle/Report.h"
+#include "battle/ReportText.h"
+#include "battle/Simulation.h"
+#include "files/ArmyFile.h"
+#include "rules/DialogRules.h"
+
+namespace {
+
+using nlohmann::json;
+
+// A refusal whose message is shown as it is.
+struct Refused {
+    std::string message;
+};
+
+// As orbsim: each run keeps a few words of results until the end.
+constexpr int64_t MaxRuns = 10'000'000;
+
+std::string failure(const std::string& message) { return json{{"ok", false}, {"error", message}}.dump(); }
+
+// Runs a call; whatever it throws becomes an answer.
+template <class F>
+std::string guarded(F&& call) {
+    try {
+        return call();
+    } catch (const Refused& r) {
+        return failure(r.message);
+    } catch (const std::bad_alloc&) {
+        return failure("out of memory");
+    } catch (const std::exception& e) {
+        return failure(std::string("the battle could not be fought: ") + e.what());
+    }
+}
+
+uint64_t parseSeed(const std::string& text) {
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        throw Refused{"the seed must be a whole number from 0 to 18446744073709551615, not \"" + text + "\""};
+    return value;
+}
+
+json rowJson(const CatalogueRow& row) {
+    return {{"abbreviation", row.Abbreviation}, {"name", row.Fullname}, {"position", row.Position},
+            {"type", row.Type},                 {"offense", row.Offense}, {"defense", row.Defense},
+            {"rangedoff", row.Rangedoff},       {"attacks", row.Attacks}, {"hitpoints", row.Hitpoints}};
+}
+
+// An army file read and both armies built, as orbsim prepares a battle.
+struct Prepared {
+    armyfile::ArmySetup setup;
+    std::array<Army, 2> armies;
+};
+
+std::unique_ptr<Prepared> prepare(const std::string& text) {
+    auto p = std::make_unique<Prepared>();
+    std::string error;
+    if (!armyfile::FromJson(text, &p->setup, &error))
+        throw Refused{error};
+    for (int s = 0; s < 2; ++s)
+        if (!armyfile::BuildArmy(p->setup.players[s], &p->armies[s]))
+            throw Refused{"player " + std::to_string(s + 1) + "'s army cannot be built"};
+    // As the main window does: a battle needs units on both sides.
+    for (int s = 0; s < 2; ++s)
+        if (p->armies[s].currentSize == 0)
+            throw Refused{"player " + std::to_string(s + 1) + " (" + p->setup.players[s].name +
+                          ") has no units; both armies need units for a battle"};
+    return p;
+}
+
+// The armies of the last file read: the workers fight many slices of one
+// simulation, and building the largest armies anew for each would cost
+// more than a slice of small battles.
+int64_t preparedGeneration = 0;  // counts the files read by prepared()
+
+const Prepared& prepared(const std::string& text) {
+    static std::string lastText;
+    static std::unique_ptr<Prepared> last;
+    if (!last || text != lastText) {
+        last.reset();
+        lastText.clear();
+        last = prepare(text);
+        lastText = text;
+        ++preparedGeneration;
+    }
+    return *last;
+}
+
+StringReport reportFor(const armyfile::ArmySetup& setup) {
+    StringReport report;
+    for (int s = 0; s < 2; ++s) {
+        report.numbers[s] = setup.players[s].number;
+        report.names[s] = setup.players[s].name;
+    }
+    return report;
+}
+
+json columnsJson(const StringReport& report) { return json::array({report.columns[0], report.columns[1]}); }
+
+// ---- Parts of a simulation, exactly as fought ---------------------------------
+
+json spreadJson(const Spread& s) {
+    return {s.count, s.sum, s.sumSquares, s.min, s.max};
+}
+
+Spread spreadOf(const json& j) {
+    Spread s;
+    s.count = j.at(0).get<decltype(s.count)>();
+    s.sum = j.at(1).get<decltype(s.sum)>();
+    s.sumSquares = j.at(2).get<decltype(s.sumSquares)>();
+    s.min = j.at(3).get<decltype(s.min)>();
+    s.max = j.at(4).get<decltype(s.max)>();
+    return s;
+}
+
+json partJson(const SimulationResult& r, int32_t kinds0, int32_t kinds1) {
+    json sides = json::array();
+    const int32_t kinds[2] = {kinds0, kinds1};
+    for (int s = 0; s < 2; ++s) {
+        const SideResult& side = r.sides[s];
+        json casualties = json::array(), left = json::array();
+        for (int32_t k = 0; k < kinds[s]; ++k) {
+            casualties.push_back(side.casualties[k]);
+            left.push_back(spreadJson(side.unitsLeft[k]));
+        }
+        sides.push_back({{"casualties", casualties}, {"unitsLeft", left}, {"totalLeft", side.totalLeft},
+                         {"wins", side.wins}});
+    }
+    return {{"ok", true},        {"firstRun", r.firstRun}, {"runsDone", r.runsDone}, {"cancelled", r.cancelled},
+            {"strikes", r.strikes}, {"sides", sides}};
+}
+
+SimulationResult partOf(const json& j) {
+    SimulationResult r;
+    r.firstRun = j.at("firstRun").get<int32_t>();
+    r.runsDone = j.at("runsDone").get<int32_t>();
+    r.cancelled = j.at("cancelled").get<bool>();
+    r.strikes = j.at("strikes").get<uint64_t>();
+    for (int s = 0; s < 2; ++s) {
+        const json& side = j.at("sides").at(s);
+        SideResult& out = r.sides[s];
+        const json& casualties = side.at("casualties");
+        for (size_t k = 0; k < casualties.size() && k < Army::maxTypes; ++k) {
+            out.casualties[k] = casualties[k].get<int64_t>();
+            out.unitsLeft[k] = spreadOf(side.at("unitsLeft").at(k));
+        }
+        out.totalLeft = side.at("totalLeft").get<std::vector<int32_t>>();
+        out.wins = side.at("wins").get<int64_t>();
+    }
+    return r;
+}
+
+// ---- Force search -----------------------------------------------------------
+
+// The kind a search varies: by index, or by abbreviation in any case as
+// orbsim --find names it.
+int32_t searchedKind(const Prepared& p, int side, const json& kind) {
+    const Army& army = p.armies[side];
+    if (kind.is_number_integer()) {
+        const auto k = kind.get<int64_t>();
+        if (k >= 0 && k <= army.currentType && !army.unittypes[k].Fullname.empty())
+            return static_cast<int32_t>(k);
+    }
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        return s;
+    };
+    const std::string wanted = kind.is_string() ? kind.get<std::string>() : kind.dump();
+    std::string have;
+    for (int32_t k = 0; k <= army.currentType; ++k) {
+        if (upper(army.unittypes[k].Abbreviation) == upper(wanted))
+            return k;
+        have += (k == 0 ? "" : ", ") + army.unittypes[k].Abbreviation;
+    }
+    const armyfile::PlayerSetup& player = p.setup.players[side];
+    throw Refused{"player " + player.number + " (" + player.name + ") has no kind " + wanted + "; its kinds are " + have};
+}
+
+int sideOf(const json& request) {
+    const json& side = request.at("side");
+    if (!side.is_number_integer() || (side.get<int64_t>() != 0 && side.get<int64_t>() != 1))
+        throw Refused{"the side must be 0 (player 1) or 1 (player 2)"};
+    return side.get<int>();
+}
+
+ForceSearchOptions searchOptions(const json& request) {
+    ForceSearchOptions o;
+    o.target = request.value("target", 0.9);
+    // The last digit of 0.999 may round either way; 99.9% must pass.
+    if (!(o.target >= 0.5 && o.target <= 0.999 + 1e-12))
+        throw Refused{"the wanted win chance must be a share from 0.5 to 0.999 (50% to 99.9%)"};
+    const json largest = request.value("largest", json(dialogrules::MaxUnits));
+    if (!largest.is_number_integer() || largest.get<int64_t>() < 1 || largest.get<int64_t>() > dialogrules::MaxUnits)
+        throw Refused{"the largest number must be a whole number from 1 to " + std::to_string(dialogrules::MaxUnits)};
+    o.largest = largest.get<int32_t>();
+    o.seed = parseSeed(request.at("seed").get<std::string>());
+    return o;
+}
+
+std::string format(const char* pattern, auto... values) {
+    char buffer[512];
+    const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
+    return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
+}
+
+json trialJson(const NumberTrial& t) {
+    return {{"number", t.number}, {"chance", t.chance.value}, {"low", t.chance.low}, {"high", t.chance.high}};
+}
+
+json playerJson(const armyfile::PlayerSetup& player, int side) {
+    return {{"side", side == 0 ? "I" : "II"}, {"number", player.number}, {"name", player.name}};
+}
+
+// The answer as orbsim --find --json gives it, with the lines and the text.
+json searchAnswer(const Prepared& p, int side, int32_t kind, const ForceSearchOptions& search,
+                  const ForceSearchResult& result, double seconds) {
+    const Unittype& searched = p.armies[side].unittypes[kind];
+    const armyfile::PlayerSetup& player = p.setup.players[side];
+    const armyfile::PlayerSetup& enemy = p.setup.players[1 - side];
+    json root;
+    root["ok"] = true;
+    root["done"] = true;
+    root["cancelled"] = result.cancelled;
+    const NumberTrial* answer = result.answer();
+    root["found"] = result.found ? json(*result.found) : json(nullptr);
+    root["chance"] = answer ? answer->chance.value : 0.0;
+    root["low"] = answer ? answer->chance.low : 0.0;
+    root["high"] = answer ? answer->chance.high : 0.0;
+    root["number"] = answer ? json(answer->number) : json(nullptr);
+    const NumberTrial* lower = result.lower();
+    root["lower"] = lower ? trialJson(*lower) : json(nullptr);
+    root["battles"] = result.battles;
+    root["target"] = search.target;
+    root["largest"] = search.largest;
+    root["cap"] = search.cap;
+    root["seed"] = std::to_string(search.seed);
+    root["player"] = playerJson(player, side);
+    root["kind"] = {{"abbreviation", searched.Abbreviation}, {"name", searched.Fullname}};
+    json trials = json::array();
+    for (const NumberTrial& t : result.trials) {
+        json o = trialJson(t);
+        o["battles"] = t.battles;
+        o["wins"] = t.wins;
+        o["reaches"] = t.reaches;
+        o["atCap"] = t.atCap;
+        trials.push_back(o);
+    }
+    root["trials"] = trials;
+    json falls = json::array();
+    for (const auto& [a, b] : result.falls)
+        falls.push_back({a, b});
+    root["falls"] = falls;
+
+    const std::vector<std::string> lines = DescribeForce(result, search, searched.Fullname, seconds);
+    root["lines"] = lines;
+    std::string out = "FORCE NEEDED: " + searched.Fullname + " (" + searched.Abbreviation + ") of player " +
+                      player.number + " (" + player.name + "), to win " + PercentText(search.target, search.target) +
+                      " of battles against player " + enemy.number + " (" + enemy.name + ")\n";
+    for (const std::string& line : lines)
+        out += line + "\n";
+    out += "\nNUMBERS TRIED:\n";
+    out += format("%8s %8s %11s   %-22s %s\n", "number", "battles", "win chance", "95% interval", "judged");
+    for (const NumberTrial& t : result.trials) {
+        const std::string range =
+            PercentText(t.chance.low, search.target) + " to " + PercentText(t.chance.high, search.target);
+        out += format("%8d %8lld %11s   %-22s %s%s\n", t.number, static_cast<long long>(t.battles),
+                      PercentText(t.chance.value, search.target).c_str(), range.c_str(),
+                      t.reaches ? "reaches" : "short", t.atCap ? " (at the cap)" : "");
+    }
+    root["text"] = out;
+    return root;
+}
+
+}  // namespace
+
+// ---- Cheap calls --------------------------------------------------------------
+
+std::string catalogue() {
+    json rows = json::array();
+    for (const CatalogueRow& row : Unitcatalogue::rows())
+        rows.push_back(rowJson(row));
+    return rows.dump();
+}
+
+std::string lookup(const std::string& abbreviation) {
+    const CatalogueRow* row = Unitcatalogue::find(abbreviation);
+    return row ? rowJson(*row).dump() : "null";
+}
+
+std::string limits() {
+    using namespace dialogrules;
+    return json{{"maxUnits", MaxUnits},
+                {"maxValue", MaxValue},
+                {"maxPlayerNumber", MaxPlayerNumber},
+                {"playerNumberDigits", PlayerNumberDigits},
+                {"maxNameLength", MaxNameLength},
+                {"addNameLength", AddNameLength},
+                {"maxAbbreviationLength", MaxAbbreviationLength},
+                {"maxKinds", MaxKinds},
+                {"maxFileBytes", armyfile::MaxFileBytes}}
+        .dump();
+}
+
+std::string dialogInteger(const std::string& text) {
+    const std::optional<int> n = DialogInteger(text);
+    return n ? std::to_string(*n) : "null";
+}
+
+std::string readArmies(const std::string& text) {
+    return guarded([&] {
+        armyfile::ArmySetup setup;
+        std::string error;
+        if (!armyfile::FromJson(text, &setup, &error))
+            return failure(error);
+        return json{{"ok", true}, {"armies", json::parse(armyfile::ToJson(setup))}}.dump();
+    });
+}
+
+// The armies as the file's JSON object, checked and written by the file's
+// own writer, so that what is saved opens again.
+std::string writeArmies(const std::string& armies) {
+    return guarded([&] {
+        armyfile::ArmySetup setup;
+        std::string error;
+        if (!armyfile::FromJson(armies, &setup, &error))
+            return failure(error);
+        return json{{"ok", true}, {"text", armyfile::ToJson(setup)}}.dump();
+    });
+}
+
+// Whether a simulation can be fought, with the message orbsim gives when not.
+std::string checkBattle(const std::string& armies, const std::string& runs) {
+    return guarded([&] {
+        prepared(armies);
+        int64_t n = 0;
+        const auto [end, error] = std::from_chars(runs.data(), runs.data() + runs.size(), n);
+        if (runs.empty() || error != std::errc() || end != runs.data() + runs.size() || n < 1 || n > MaxRuns)
+            throw Refused{"the number of runs must be a whole number from 1 to " + std::to_string(MaxRuns) +
+                          ", not \"" + runs + "\""};
+        return json{{"ok", true}}.dump();
+    });
+}
+
+// ---- Battles ----------------------------------------------------------------------
+
+// One battle with its full report, as orbsim --report fights it.
+std::string report(const std::string& armies, const std::string& seed) {
+    return guarded([&] {
+        auto p = prepare(armies);
+        StringReport report = reportFor(p->setup);
+        Battle battle(&report);
+        battle.setFixedSeed(parseSeed(seed));
+        Battle::PrepareLine(p->armies[0]);
+        Battle::PrepareLine(p->armies[1]);
+        battle.FightBattle(p->armies[0], p->armies[1]);
+        return json{{"ok", true},
+                    {"columns", columnsJson(report)},
+                    {"text", ReportText(report.columns[0], report.columns[1])}}
+            .dump();
+    });
+}
+
+// Runs [first, last) of a seeded simulation: one part for finishSimulation.
+std::string simulateRuns(const std::string& armies, const std::string& seed, int32_t first, int32_t last) {
+    return guarded([&] {
+        const Prepared& p = prepared(armies);
+        const SimulationResult r = SimulateRuns(p.armies[0], p.armies[1], parseSeed(seed), first, last);
+        return partJson(r, p.armies[0].currentType + 1, p.armies[1].currentType + 1).dump();
+    });
+}
+
+// The parts merged into the whole simulation of `runs` runs, with the text
+// orbsim prints for it and the figures the results window shows.
+std::string finishSimulation(const std::string& armies, int32_t runs, const std::string& partsText) {
+    return guarded([&] {
+        auto p = prepare(armies);
+        std::vector<SimulationResult> parts;
+        for (const json& part : json::parse(partsText))
+            parts.push_back(partOf(part));
+        const SimulationResult result = MergeRuns(std::move(parts), runs);
+        const int32_t done = result.runsDone;
+        if (done < 1)
+            return json{{"ok", true}, {"runs", runs}, {"runsDone", 0}, {"cancelled", true}}.dump();
+        auto& a = p->armies;
+
+        // The averaged report through the engine's own writer, the average
+        // taken here as orbsim takes it, for many runs' sums overflow the
+        // engine's 32-bit counters.
+        StringReport report = reportFor(p->setup);
+        Battle battle(&report);
+        battle.ReportHeader(a[0], a[1]);
+        for (int s = 0; s < 2; ++s)
+            for (int32_t k = 0; k <= a[s].currentType; ++k)
+                a[s].unittypes[k].SimCasualties = static_cast<int32_t>(result.sides[s].casualties[k] / done);
+        battle.ReportAverageLeft(a[0], a[1], 1);
+
+        json root;
+        root["ok"] = true;
+        root["runs"] = runs;
+        root["runsDone"] = done;
+        root["cancelled"] = result.cancelled;
+        root["draws"] = done - result.sides[0].wins - result.sides[1].wins;
+        root["strikes"] = result.strikes;
+        json sides = json::array();
+        for (int s = 0; s < 2; ++s) {
+            const Proportion chance = WinChance(result.sides[s].wins, done);
+            json kinds = json::array();
+            for (int32_t k = 0; k <= a[s].currentType; ++k) {
+                const Unittype& kind = a[s].unittypes[k];
+                const Spread& left = result.sides[s].unitsLeft[k];
+                kinds.push_back({{"name", kind.Fullname},
+                                 {"abbreviation", kind.Abbreviation},
+                                 {"number", kind.Number},
+                                 {"averageLeft", kind.Number - kind.SimCasualties},
+                                 {"mean", left.mean()},
+                                 {"sd", left.standardDeviation()},
+                                 {"min", left.min},
+                                 {"max", left.max}});
+            }
+            sides.push_back({{"number", p->setup.players[s].number},
+                             {"name", p->setup.players[s].name},
+                             {"wins", result.sides[s].wins},
+                             {"chance", {{"value", chance.value}, {"low", chance.low}, {"high", chance.high}}},
+                             {"kinds", kinds},
+                             {"totalLeft", result.sides[s].totalLeft}});
+        }
+        root["sides"] = sides;
+        root["columns"] = columnsJson(report);
+        SimulationOdds odds{result, {}};
+        for (int s = 0; s < 2; ++s)
+            odds.sides[s] = OddsSideOf(a[s], p->setup.players[s].number, p->setup.players[s].name);
+        root["text"] = ReportText(report.columns[0], report.columns[1], &odds);
+        return root.dump();
+    });
+}
+
+// Runs [first, last) of one batch of a force search: the armies with the
+// searched kind set to `number` as the modify dialog sets it, fought as the
+// search's own fighter fights a batch of that seed.
+std::string forceRuns(const std::string& armies, const std::string& requestText) {
+    return guarded([&] {
+        const Prepared& p = prepared(armies);
+        const json request = json::parse(requestText);
+        const int side = sideOf(request);
+        const int32_t kind = searchedKind(p, side, request.at("kind"));
+        const auto number = request.at("number").get<int32_t>();
+        // Kept for the batch's next slices, as the search's own fighter keeps it.
+        static std::unique_ptr<Army> varied;
+        static int64_t variedFrom = -1;
+        static int variedSide = -1;
+        static int32_t variedKind = -1;
+        if (!varied || variedFrom != preparedGeneration || variedSide != side || variedKind != kind) {
+            varied = std::make_unique<Army>(p.armies[side]);
+            variedFrom = preparedGeneration;
+            variedSide = side;
+            variedKind = kind;
+        }
+        if (number != varied->unittypes[kind].Number &&
+            !varied->ApplyKind(kind, valuesOf(p.armies[side].unittypes[kind]), number))
+            throw Refused{"the number must be 1 or more"};
+        const Army& I = side == 0 ? *varied : p.armies[0];
+        const Army& II = side == 1 ? *varied : p.armies[1];
+        const SimulationResult r = SimulateRuns(I, II, parseSeed(request.at("seed").get<std::string>()),
+                                                request.at("first").get<int32_t>(), request.at("last").get<int32_t>());
+        return json{{"ok", true}, {"battles", r.runsDone}, {"wins", r.sides[side].wins}}.dump();
+    });
+}
+
+// One step of a force search: the search replayed over the batches fought so
+// far ("batches": number, battles, seed and their outcome). The replay fights
+// nothing; at the first batch not yet fought it stops and names it ("need"),
+// with the search's progress up to it. Once every batch it asks for is
+// known, or when "cancelled" is set, the answer comes as orbsim --find gives
+// it. "seconds" is the time the search took, for its last line.
+std::string findStep(const std::string& armies, const std::string& requestText) {
+    return guarded([&] {
+        const Prepared* p = &prepared(armies);
+        const json request = json::parse(requestText);
+        const int side = sideOf(request);
+        const int32_t kind = searchedKind(*p, side, request.at("kind"));
+        if (p->armies[1 - side].currentSize < 1)
+            throw Refused{"the other side has no units"};
+        ForceSearchOptions search = searchOptions(request);
+        const json& batches = request.at("batches");
+        const bool cancelled = request.value("cancelled", false);
+
+        std::optional<json> need;
+        SearchProgress last;
+        search.progress = [&](const SearchProgress& progress) {
+            if (!need)
+                last = progress;
+        };
+        const BatchFighter cached = [&](int32_t number, int64_t battles, uint64_t seed,
+                                        const std::function<void(int64_t)>& fought) -> BatchOutcome {
+            const std::string seedText = std::to_string(seed);
+            for (const json& b : batches)
+                if (b.at("number").get<int32_t>() == number && b.at("battles").get<int64_t>() == battles &&
+                    b.at("seed").get<std::string>() == seedText)
+                    return {b.at("fought").get<int64_t>(), b.at("wins").get<int64_t>()};
+            if (!need && !cancelled) {
+                // Has the search report where it stands before this batch.
+                if (fought)
+                    fought(0);
+                need = json{{"number", number}, {"battles", battles}, {"seed", seedText},
+                            {"progress", {{"numbersTried", last.numbersTried}, {"battles", last.battles},
+                                          {"current", last.current}}}};
+            }
+            return {0, 0};  // as a cancelled batch: the search stops here
+        };
+        const ForceSearchResult result = FindForce(cached, search);
+        if (need)
+            return json{{"ok", true}, {"done", false}, {"need", *need}}.dump();
+        return searchAnswer(*p, side, kind, search, result, request.value("seconds", 0.0)).dump();
+    });
+}
+
+EMSCRIPTEN_BINDINGS(orb_engine) {
+    emscripten::function("catalogue", &catalogue);
+    emscripten::function("lookup", &lookup);
+    emscripten::function("limits", &limits);
+    emscripten::function("dialogInteger", &dialogInteger);
+    emscripten::function("readArmies", &readArmies);
+    emscripten::function("writeArmies", &writeArmies);
+    emscripten::function("checkBattle", &checkBattle);
+    emscripten::function("report", &report);
+    emscripten::function("simulateRuns", &simulateRuns);
+    emscripten::function("finishSimulation", &finishSimulation);
+    emscripten::function("forceRuns", &forceRuns);
+    emscripten::function("findStep", &findStep);
+}

@@ -1,0 +1,409 @@
+// A pool of workers, each with its own engine instance, that fights
+// simulations and force searches on every core without shared memory.
+// Runs are handed out by run number in slices; the engine merges the parts
+// in any order into the same figures, so a fixed seed gives the same result
+// whatever the number of workers. The pool only moves text between the
+// workers and adds up counts: every rule, text and statistic is the engine's.
+import { bytesOrText } from './engine.js';
+import { compileEngine } from './module.js';
+import { coreCount, startWorker } from './platform.js';
+
+/** A refusal or failure reported by the engine, with its message. */
+export class EngineError extends Error {
+  /** @param {string} message */
+  constructor(message) {
+    super(message);
+    this.name = 'EngineError';
+  }
+}
+
+/** A call cut short by cancel() or terminate(). */
+class Stopped extends Error {}
+
+// A slice of runs lasts about this long whatever the size of the armies:
+// long enough that setting up its armies costs little, short enough that
+// the runs done move on often. Progress goes out on a timer, this often,
+// and a cancel stops the workers, so neither waits for a slice to end.
+const SLICE_MS = 250;
+const PROGRESS_MS = 100;
+
+/**
+ * A 64-bit seed as decimal text: the engine reads it; JavaScript numbers
+ * hold only 53 bits.
+ * @param {number | bigint | string | undefined | null} seed
+ * @returns {string}
+ */
+function seedText(seed) {
+  if (seed === undefined || seed === null) {
+    const words = new Uint32Array(2);
+    if (globalThis.crypto?.getRandomValues) globalThis.crypto.getRandomValues(words);
+    else for (let i = 0; i < 2; ++i) words[i] = Math.floor(Math.random() * 2 ** 32);
+    return ((BigInt(words[0]) << 32n) | BigInt(words[1])).toString();
+  }
+  if (typeof seed === 'number' && !Number.isSafeInteger(seed))
+    throw new TypeError('a seed given as a number must be a safe integer; give larger seeds as a BigInt or text');
+  return String(seed);
+}
+
+/**
+ * @param {string} answer
+ * @returns {any} the engine's answer, or its refusal thrown
+ */
+function accepted(answer) {
+  const parsed = JSON.parse(answer);
+  if (!parsed.ok) throw new EngineError(parsed.error);
+  return parsed;
+}
+
+/** One worker and the calls waiting for its answers. */
+class Connection {
+  /** @param {import('./platform.js').WorkerHandle} handle */
+  constructor(handle) {
+    this.handle = handle;
+    /** @type {Map<number, {resolve: (value: string) => void, reject: (error: Error) => void}>} */
+    this.pending = new Map();
+    this.nextId = 1;
+    /** @type {Error | undefined} */
+    this.dead = undefined;
+  }
+
+  /**
+   * @param {string} name
+   * @param {any[]} args
+   * @returns {Promise<string>}
+   */
+  call(name, args) {
+    if (this.dead) return Promise.reject(this.dead);
+    const id = this.nextId++;
+    this.handle.keepAlive(true);
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject });
+      this.handle.post({ id, call: name, args });
+    });
+  }
+
+  /** @param {any} message */
+  answer(message) {
+    const waiting = this.pending.get(message.id);
+    if (!waiting) return;
+    this.pending.delete(message.id);
+    if (this.pending.size === 0) this.handle.keepAlive(false);
+    if (message.error === undefined) {
+      waiting.resolve(message.result);
+      return;
+    }
+    const error = new Error(`the engine failed: ${message.error}`);
+    this.stop(error);
+    waiting.reject(error);
+  }
+
+  /** @param {Error} error */
+  stop(error) {
+    this.dead ??= error;
+    this.handle.terminate();
+    for (const waiting of this.pending.values()) waiting.reject(error);
+    this.pending.clear();
+  }
+}
+
+/**
+ * @typedef {object} KindFigures
+ * @property {string} name
+ * @property {string} abbreviation
+ * @property {number} number       units of the kind
+ * @property {number} averageLeft  as the averaged report shows it
+ * @property {number} mean
+ * @property {number} sd
+ * @property {number} min
+ * @property {number} max
+ */
+
+/**
+ * @typedef {object} SideFigures
+ * @property {string} number
+ * @property {string} name
+ * @property {number} wins
+ * @property {{value: number, low: number, high: number}} chance  95% interval
+ * @property {KindFigures[]} kinds
+ * @property {number[]} totalLeft  units left of the whole army, per run in run order
+ */
+
+/**
+ * @typedef {object} SimulationOutcome
+ * @property {number} runs
+ * @property {number} runsDone
+ * @property {boolean} cancelled
+ * @property {number} draws
+ * @property {number} strikes
+ * @property {string} text            what orbsim prints for the same seed
+ * @property {string[][]} columns     the averaged report's two columns
+ * @property {SideFigures[]} sides
+ */
+
+export class EnginePool {
+  /** @param {{workers?: number}} [options] workers: default one per core */
+  constructor(options = {}) {
+    const { workers } = options;
+    if (workers !== undefined && !(Number.isInteger(workers) && workers >= 1))
+      throw new RangeError('workers must be a whole number of 1 or more');
+    /** @type {Promise<number>} */
+    this.size = workers !== undefined ? Promise.resolve(workers) : coreCount();
+    /** @type {(Promise<Connection> | undefined)[]} */
+    this.slots = [];
+    /** @type {Set<{cancelled: boolean}>} */
+    this.tasks = new Set();
+    /** @type {Promise<unknown>} */
+    this.queue = Promise.resolve();
+    this.closed = false;
+  }
+
+  /**
+   * One battle with its full report, as orbsim --report fights it.
+   * @param {import('./engine.js').FileText} armies
+   * @param {{seed?: number | bigint | string}} [options]
+   * @returns {Promise<{columns: string[][], text: string, seed: string}>}
+   */
+  report(armies, options = {}) {
+    const seed = seedText(options.seed);
+    const text = bytesOrText(armies);
+    return this.#task(async () => {
+      const { columns, text: reportText } = accepted(await this.#call(0, 'report', [text, seed]));
+      return { columns, text: reportText, seed };
+    });
+  }
+
+  /**
+   * Fights the battle `runs` times on every worker.
+   * @param {import('./engine.js').FileText} armies
+   * @param {{runs?: number, seed?: number | bigint | string, onProgress?: (done: number, runs: number) => void}} [options]
+   * @returns {Promise<SimulationOutcome & {seed: string}>}
+   */
+  simulate(armies, options = {}) {
+    const { runs = 10, onProgress } = options;
+    const seed = seedText(options.seed);
+    const text = bytesOrText(armies);
+    return this.#task(async (task) => {
+      try {
+        accepted(await this.#call(0, 'checkBattle', [text, String(runs)]));
+      } catch (error) {
+        if (!(error instanceof Stopped)) throw error;
+      }
+      /** @type {string[]} */
+      const parts = [];
+      let done = 0;
+      const timer = setInterval(() => onProgress?.(done, runs), PROGRESS_MS);
+      try {
+        await this.#spread(task, runs, async (connection, first, last) => {
+          const part = await connection.call('simulateRuns', [text, seed, first, last]);
+          // The part's sums are 64-bit: only the engine reads them.
+          if (!part.startsWith('{"ok":true')) accepted(part);
+          parts.push(part);
+          done += last - first;
+        });
+      } finally {
+        clearInterval(timer);
+      }
+      onProgress?.(done, runs);
+      const merged = accepted(await this.#finish(() => this.#call(0, 'finishSimulation', [text, runs, `[${parts.join(',')}]`])));
+      return { ...merged, seed };
+    });
+  }
+
+  /**
+   * Searches the fewest units of one kind that win the wanted share of
+   * battles, as orbsim --find does, with its batches fought on every worker.
+   * @param {import('./engine.js').FileText} armies
+   * @param {{side: 0 | 1, kind: string | number, target?: number, largest?: number,
+   *          seed?: number | bigint | string,
+   *          onProgress?: (progress: {numbersTried: number, battles: number, current: number}) => void}} options
+   *   side: 0 for player 1, 1 for player 2; kind: its abbreviation (any case) or index
+   * @returns {Promise<object>} the fields of orbsim --find --json, with `lines`, `text` and `cancelled`
+   */
+  findForce(armies, options) {
+    const { side, kind, target = 0.9, largest, onProgress } = options;
+    const seed = seedText(options.seed);
+    const text = bytesOrText(armies);
+    return this.#task(async (task) => {
+      const started = performance.now();
+      /** @type {{number: number, battles: number, seed: string, fought: number, wins: number}[]} */
+      const batches = [];
+      const step = (cancelled) =>
+        this.#call(0, 'findStep', [
+          text,
+          JSON.stringify({ side, kind, target, largest, seed, batches, cancelled, seconds: (performance.now() - started) / 1000 }),
+        ]);
+      let progress = { numbersTried: 0, battles: 0, current: 1 };
+      const timer = setInterval(() => onProgress?.({ ...progress }), PROGRESS_MS);
+      try {
+        for (;;) {
+          let answer;
+          try {
+            answer = accepted(await step(false));
+          } catch (error) {
+            if (error instanceof Stopped) break;
+            throw error;
+          }
+          if (answer.done) return answer;
+          const need = answer.need;
+          const before = need.progress.battles;
+          progress = { ...need.progress };
+          let fought = 0;
+          let wins = 0;
+          await this.#spread(task, need.battles, async (connection, first, last) => {
+            const request = JSON.stringify({ side, kind, number: need.number, seed: need.seed, first, last });
+            const outcome = accepted(await connection.call('forceRuns', [text, request]));
+            fought += outcome.battles;
+            wins += outcome.wins;
+            progress = { ...need.progress, battles: before + fought };
+          });
+          if (task.cancelled) break;
+          batches.push({ number: need.number, battles: need.battles, seed: need.seed, fought, wins });
+        }
+      } finally {
+        clearInterval(timer);
+      }
+      // Cancelled: the search as it stood after its last whole batch.
+      return accepted(await this.#finish(() => step(true)));
+    });
+  }
+
+  /** Stops every worker at once; the calls in progress end with what was finished. */
+  cancel() {
+    for (const task of this.tasks) task.cancelled = true;
+    this.#stopWorkers(new Stopped('cancelled'));
+  }
+
+  /** Stops every worker for good. */
+  terminate() {
+    this.closed = true;
+    this.cancel();
+  }
+
+  /** @param {Error} reason */
+  #stopWorkers(reason) {
+    const slots = this.slots;
+    this.slots = [];
+    for (const slot of slots) slot?.then((connection) => connection.stop(reason), () => {});
+  }
+
+  /**
+   * Runs tasks one after another, each with every worker.
+   * @template T
+   * @param {(task: {cancelled: boolean}) => Promise<T>} body
+   * @returns {Promise<T>}
+   */
+  #task(body) {
+    if (this.closed) return Promise.reject(new Error('the pool has been terminated'));
+    const task = { cancelled: false };
+    this.tasks.add(task);
+    const run = this.queue.then(() => body(task));
+    const settled = run.finally(() => this.tasks.delete(task));
+    this.queue = settled.catch(() => {});
+    return settled;
+  }
+
+  /**
+   * A last call that must finish even when a cancel stopped the workers.
+   * @param {() => Promise<string>} call
+   * @returns {Promise<string>}
+   */
+  async #finish(call) {
+    for (;;) {
+      try {
+        return await call();
+      } catch (error) {
+        if (!(error instanceof Stopped) || this.closed) throw error;
+      }
+    }
+  }
+
+  /**
+   * Hands runs [0, total) out in slices to every worker until all are fought
+   * or the task is cancelled. A slice grows or shrinks to last about
+   * SLICE_MS, and the last ones shrink so that the workers end together.
+   * @param {{cancelled: boolean}} task
+   * @param {number} total
+   * @param {(connection: Connection, first: number, last: number) => Promise<void>} fight
+   */
+  async #spread(task, total, fight) {
+    const workers = await this.size;
+    let next = 0;
+    /** @type {unknown} */
+    let failure;
+    const worker = async (/** @type {number} */ index) => {
+      let size = 1;
+      while (next < total && !task.cancelled && failure === undefined) {
+        const connection = await this.#connection(index);
+        // Another worker may have taken the last runs meanwhile.
+        if (next >= total || task.cancelled) break;
+        const take = Math.max(1, Math.min(size, Math.ceil((total - next) / workers)));
+        const first = next;
+        next += take;
+        const started = performance.now();
+        await fight(connection, first, first + take);
+        const took = Math.max(performance.now() - started, 1);
+        size = Math.max(1, Math.min(size * 4, Math.round((take * SLICE_MS) / took)));
+      }
+    };
+    const outcomes = await Promise.allSettled(
+      Array.from({ length: workers }, (_, index) =>
+        worker(index).catch((error) => {
+          if (!(error instanceof Stopped)) failure ??= error;
+          throw error;
+        }),
+      ),
+    );
+    if (failure !== undefined) throw failure;
+    if (!task.cancelled && outcomes.some((o) => o.status === 'rejected')) throw new Stopped('stopped');
+  }
+
+  /**
+   * @param {number} index
+   * @param {string} name
+   * @param {any[]} args
+   * @returns {Promise<string>}
+   */
+  async #call(index, name, args) {
+    return (await this.#connection(index)).call(name, args);
+  }
+
+  /**
+   * The worker of a slot, started on first use and after a cancel.
+   * @param {number} index
+   * @returns {Promise<Connection>}
+   */
+  async #connection(index) {
+    if (this.closed) throw new Stopped('the pool has been terminated');
+    const slot = this.slots[index];
+    if (slot) {
+      const connection = await slot;
+      if (!connection.dead) return connection;
+      // A worker whose engine failed is replaced.
+      if (this.slots[index] === slot) this.slots[index] = undefined;
+    }
+    this.slots[index] ??= this.#startConnection();
+    return this.slots[index];
+  }
+
+  /** @returns {Promise<Connection>} */
+  async #startConnection() {
+    const handle = await startWorker(new URL('./worker.js', import.meta.url));
+    const connection = new Connection(handle);
+    const ready = new Promise((resolve, reject) => {
+      handle.onMessage((message) => {
+        if (message.type === 'ready') resolve(undefined);
+        else if (message.type === 'failed') reject(new Error(`the engine could not start: ${message.error}`));
+        else connection.answer(message);
+      });
+      handle.onError((error) => {
+        const failed = error instanceof Error ? error : new Error(String(error));
+        reject(failed);
+        if (!connection.dead) connection.stop(failed);
+      });
+    });
+    handle.post({ type: 'init', module: await compileEngine() });
+    await ready;
+    handle.keepAlive(false);
+    return connection;
+  }
+}

@@ -1,0 +1,228 @@
+// The browser engine against orbsim: for fixed seeds the pool must fight
+// exactly the battles orbsim fights, whatever its number of workers, and
+// refuse bad files with orbsim's messages without ever stopping the module.
+// ORB_WEB_DIR names the built browser edition, ORB_ORBSIM the orbsim to
+// compare with (make test sets both).
+import assert from 'node:assert/strict';
+import { execFileSync, spawnSync } from 'node:child_process';
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { after, before, describe, test } from 'node:test';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+const webDir = process.env.ORB_WEB_DIR ?? join(root, 'build/web');
+const orbsimPath = process.env.ORB_ORBSIM ?? join(root, 'build/orbsim');
+const examples = join(root, 'examples/armies.json');
+const largest = join(root, 'bench/largest.json');
+
+if (!existsSync(join(webDir, 'engine/orb-engine.wasm')))
+  throw new Error(`no browser engine in ${webDir}: run make web first`);
+const { loadEngine, EnginePool, EngineError } = await import(pathToFileURL(join(webDir, 'engine/index.js')).href);
+
+const scratch = mkdtempSync(join(tmpdir(), 'orb-web-test-'));
+let engine;
+let one;
+let four;
+
+before(async () => {
+  engine = await loadEngine();
+  one = new EnginePool({ workers: 1 });
+  four = new EnginePool({ workers: 4 });
+});
+
+after(() => {
+  one?.terminate();
+  four?.terminate();
+  rmSync(scratch, { recursive: true, force: true });
+});
+
+function orbsim(...args) {
+  return execFileSync(orbsimPath, args, { encoding: 'utf8', maxBuffer: 64 << 20 });
+}
+
+// orbsim's message for a file it refuses: "orbsim: PATH: MESSAGE".
+function orbsimRefusal(path) {
+  const run = spawnSync(orbsimPath, [path, '--runs', '1', '--seed', '1'], { encoding: 'utf8' });
+  assert.notEqual(run.status, 0, `orbsim accepted ${path}`);
+  const prefix = `orbsim: ${path}: `;
+  assert.ok(run.stderr.startsWith(prefix), run.stderr);
+  return run.stderr.slice(prefix.length).replace(/\n$/, '');
+}
+
+function file(name, text) {
+  const path = join(scratch, name);
+  writeFileSync(path, text);
+  return path;
+}
+
+// Army files drawn from the catalogue within the dialogs' limits, from a
+// seeded generator so that a failure can be repeated.
+function randomArmies(seed) {
+  let state = seed >>> 0;
+  const next = (n) => {
+    state = (Math.imul(state, 1664525) + 1013904223) >>> 0;
+    return state % n;
+  };
+  const rows = engine.catalogue();
+  const limits = engine.limits();
+  const player = (number) => ({
+    number: String(number),
+    name: `Wizard ${'Ωx'.repeat(next(4))}${next(1000)}`.slice(0, limits.maxNameLength),
+    kinds: Array.from({ length: 1 + next(6) }, () => {
+      const row = rows[next(rows.length)];
+      const value = (v, lowest) => Math.min(limits.maxValue, Math.max(lowest, v + next(3) - 1));
+      return {
+        abbreviation: row.abbreviation,
+        name: row.name,
+        position: row.position,
+        type: row.type,
+        offense: value(row.offense, 0),
+        defense: value(row.defense, 0),
+        rangedoff: value(row.rangedoff, 0),
+        attacks: value(row.attacks, 1),
+        hitpoints: value(row.hitpoints, 1),
+        number: 1 + next(250),
+      };
+    }),
+  });
+  const armies = { format: 'orb-battle-armies', version: 1, players: [player(1 + next(50)), player(51 + next(49))] };
+  const written = engine.writeArmies(armies);
+  assert.ok(written.ok, written.error);
+  return written.text;
+}
+
+// What orbsim --json gives per side, from a pool's simulation.
+function asOrbsimJson(outcome) {
+  return outcome.sides.map((side) => ({
+    wins: side.wins,
+    winChance: side.chance,
+    kinds: side.kinds.map(({ name, abbreviation, number, averageLeft, mean, sd, min, max }) => ({
+      name, abbreviation, number, averageLeft, mean, sd, min, max,
+    })),
+  }));
+}
+
+describe('simulations', () => {
+  const cases = [
+    { name: 'the sample armies', path: examples, runs: 200, seed: 7 },
+    { name: 'the largest armies', path: largest, runs: 4, seed: 11 },
+    ...[3, 5, 8].map((seed) => ({
+      name: `random armies ${seed}`,
+      path: () => file(`random-${seed}.json`, randomArmies(seed)),
+      runs: 60,
+      seed: 1000 + seed,
+    })),
+  ];
+  for (const c of cases) {
+    test(`${c.name}: figures and text equal orbsim's, with 1 or 4 workers`, async () => {
+      const path = typeof c.path === 'function' ? c.path() : c.path;
+      const text = readFileSync(path, 'utf8');
+      const args = [path, '--runs', String(c.runs), '--seed', String(c.seed)];
+      const byFour = await four.simulate(text, { runs: c.runs, seed: c.seed });
+      const expected = JSON.parse(orbsim(...args, '--json'));
+      assert.equal(byFour.runsDone, c.runs);
+      assert.equal(byFour.cancelled, false);
+      assert.equal(byFour.draws, expected.draws);
+      assert.deepEqual(
+        asOrbsimJson(byFour),
+        expected.players.map(({ wins, winChance, kinds }) => ({ wins, winChance, kinds })),
+      );
+      assert.equal(byFour.text, orbsim(...args));
+      // Every figure, strikes and per-run totals included, whatever the split.
+      const byOne = await one.simulate(text, { runs: c.runs, seed: c.seed });
+      assert.deepEqual(byOne, byFour);
+      assert.equal(byFour.sides[0].totalLeft.length, c.runs);
+      assert.ok(byFour.strikes > 0);
+    });
+  }
+});
+
+test('a seeded battle report equals orbsim --report byte for byte', async () => {
+  for (const [path, seed] of [[examples, 3], [file('random-report.json', randomArmies(21)), 12345678901234567890n]]) {
+    const report = await four.report(readFileSync(path), { seed });
+    assert.equal(report.text, orbsim(path, '--report', '--seed', String(seed)));
+    assert.equal(report.columns.length, 2);
+  }
+});
+
+test('a force search gives orbsim --find\'s answer', async () => {
+  const text = readFileSync(examples, 'utf8');
+  let progressed = 0;
+  const found = await four.findForce(text, { side: 1, kind: 'kni', seed: 7, onProgress: () => ++progressed });
+  const expected = JSON.parse(orbsim(examples, '--find', '2:KNI', '--seed', '7', '--json'));
+  for (const [key, value] of Object.entries(expected)) assert.deepEqual(found[key], value, key);
+  const withoutTime = (t) => t.replace(/, in [0-9.]+ s\.$/m, '');
+  assert.equal(withoutTime(found.text), withoutTime(orbsim(examples, '--find', '2:KNI', '--seed', '7')));
+  assert.equal(found.lines[0], found.text.split('\n')[1]);
+  assert.equal(found.cancelled, false);
+});
+
+test('cancel stops a long simulation at once and keeps what was finished', async () => {
+  const text = readFileSync(largest, 'utf8');
+  const stamps = [];
+  const started = performance.now();
+  const running = four.simulate(text, { runs: 999, seed: 5, onProgress: () => stamps.push(performance.now()) });
+  await new Promise((r) => setTimeout(r, 1500));
+  const cancelledAt = performance.now();
+  four.cancel();
+  const outcome = await running;
+  assert.ok(performance.now() - cancelledAt < 1500, 'the cancelled simulation took too long to end');
+  assert.equal(outcome.cancelled, true);
+  assert.ok(outcome.runsDone < 999);
+  if (outcome.runsDone > 0) assert.match(outcome.text, /ODDS OVER \d+ RUNS?:/);
+  // Progress comes on a timer, not only when slices end.
+  const gaps = [started, ...stamps].slice(1).map((t, i) => t - [started, ...stamps][i]);
+  assert.ok(stamps.length >= 5 && Math.max(...gaps) < 600, `progress gaps: ${gaps.map(Math.round)}`);
+  // The pool works again after a cancel.
+  assert.equal((await four.simulate(readFileSync(examples, 'utf8'), { runs: 5, seed: 1 })).runsDone, 5);
+});
+
+describe('bad files get orbsim\'s message and leave the module whole', () => {
+  const good = readFileSync(examples, 'utf8');
+  const sample = JSON.parse(good);
+  const changed = (edit) => {
+    const copy = structuredClone(sample);
+    edit(copy);
+    return JSON.stringify(copy);
+  };
+  const cases = {
+    'not JSON': () => '{"format": "orb-battle-armies", ',
+    '50 MB': () => `{"format": "${' '.repeat(50 << 20)}"}`,
+    'nested 10,000 deep': () => '['.repeat(10000) + ']'.repeat(10000),
+    'a million kinds': () => changed((a) => (a.players[0].kinds = Array.from({ length: 1e6 }, () => 0))),
+    'offense out of range': () => changed((a) => (a.players[0].kinds[0].offense = 1000)),
+    'too many units': () => changed((a) => (a.players[1].kinds[0].number = 10000)),
+    'a huge number': () => changed((a) => (a.players[1].kinds[0].number = 1e300)),
+    'no units': () => changed((a) => (a.players[1].kinds = [])),
+  };
+  for (const [name, make] of Object.entries(cases)) {
+    test(name, async () => {
+      const text = make();
+      const message = orbsimRefusal(file('bad.json', text));
+      const read = engine.readArmies(text);
+      if (name !== 'no units') assert.deepEqual(read, { ok: false, error: message });
+      await assert.rejects(four.simulate(text, { runs: 3, seed: 1 }), (e) => e instanceof EngineError && e.message === message);
+      // Still whole: the same module reads and fights a good file.
+      assert.ok(engine.readArmies(good).ok);
+      assert.equal((await four.simulate(good, { runs: 2, seed: 1 })).runsDone, 2);
+    });
+  }
+});
+
+test('the cheap calls come from the engine', () => {
+  const limits = engine.limits();
+  assert.equal(engine.catalogue().length, 94);
+  assert.equal(engine.lookup('kni').abbreviation, 'KNI');
+  assert.equal(engine.lookup('KN I'), null);
+  assert.equal(engine.dialogInteger(' -12'), -12);
+  assert.equal(engine.dialogInteger('1e3'), null);
+  // A file written by the engine reads back to the same armies.
+  const read = engine.readArmies(readFileSync(examples));
+  const written = engine.writeArmies(read.armies);
+  assert.deepEqual(engine.readArmies(written.text), read);
+  const tooMany = structuredClone(read.armies);
+  tooMany.players[0].kinds[0].number = limits.maxUnits + 1;
+  assert.equal(engine.writeArmies(tooMany).ok, false);
+});
