@@ -12,6 +12,7 @@
 
 #include "Battle.h"
 #include "Random.h"
+#include "rules/DialogRules.h"
 
 namespace {
 // if_ ? a : b without a branch: outcomes here are coin tosses, which a
@@ -156,6 +157,10 @@ bool within(const Army& a, int32_t largest) {
 
 bool LeanBattle::Fits(const Army& I, const Army& II) {
     constexpr int32_t largest = Engine<uint32_t, false>::kLargest;
+    // Every army the dialogs and army files accept fits the four-byte
+    // records, so simulations of them never leave this engine.
+    static_assert(dialogrules::MaxValue <= largest, "attacks and hit points the dialogs accept must fit a record");
+    static_assert(dialogrules::MaxKinds <= 64, "every kind must fit the six bits of a record's kind");
     return within(I, largest) && within(II, largest);
 }
 

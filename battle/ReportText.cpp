@@ -79,7 +79,7 @@ std::string OddsText(const SimulationOdds& odds) {
         for (size_t k = 0; k < side.kinds.size() && k < result.sides[s].unitsLeft.size(); ++k) {
             const Spread& left = result.sides[s].unitsLeft[k];
             out += row(side.kinds[k],
-                       format("%10.2f %10.2f %7d %7d", left.mean, left.standardDeviation(), left.min, left.max));
+                       format("%10.2f %10.2f %7d %7d", left.mean(), left.standardDeviation(), left.min, left.max));
         }
     }
     return out;

@@ -25,10 +25,8 @@ void Spread::add(int32_t value) {
         max = std::max(max, value);
     }
     ++count;
-    // Welford's update: stable where summing squares would cancel.
-    const double delta = value - mean;
-    mean += delta / static_cast<double>(count);
-    m2 += delta * (value - mean);
+    sum += value;
+    sumSquares += static_cast<int64_t>(value) * value;
 }
 
 void Spread::merge(const Spread& other) {
@@ -38,15 +36,21 @@ void Spread::merge(const Spread& other) {
         *this = other;
         return;
     }
-    const double n1 = static_cast<double>(count);
-    const double n2 = static_cast<double>(other.count);
-    const double n = n1 + n2;
-    const double delta = other.mean - mean;
-    mean += delta * n2 / n;
-    m2 += other.m2 + delta * delta * n1 * n2 / n;
     count += other.count;
+    sum += other.sum;
+    sumSquares += other.sumSquares;
     min = std::min(min, other.min);
     max = std::max(max, other.max);
+}
+
+double Spread::variance() const {
+    if (count < 2)
+        return 0.0;
+    // n * sum of squares - sum^2 exactly, then one rounding: no cancellation,
+    // and the same bits however the runs were split.
+    const __int128 n = count;
+    const __int128 scaled = n * sumSquares - static_cast<__int128>(sum) * sum;
+    return static_cast<double>(scaled) / (static_cast<double>(count) * static_cast<double>(count - 1));
 }
 
 double Spread::standardDeviation() const { return std::sqrt(variance()); }
@@ -85,22 +89,25 @@ struct Shared {
     const Army& II;
     const SimulationOptions& options;
     uint64_t seed;
-    int32_t runs;
+    int32_t first;  // the runs fought are first to last - 1
+    int32_t last;
     int32_t chunk;
-    std::atomic<int64_t> nextRun{0};  // 64 bits: claims past the end must not wrap
+    std::atomic<int64_t> nextRun;  // 64 bits: claims past the end must not wrap
     std::atomic<int32_t> done{0};
     std::atomic<bool> stop{false};
-    // Per run, the units left of each side (-1: not fought). Each slot has
-    // one writer, so the array needs no lock and ends up in run order.
+    // Per run from the first, the units left of each side (-1: not fought).
+    // Each slot has one writer, so the array needs no lock and ends up in
+    // run order.
     std::vector<std::array<int32_t, 2>> totals;
     std::chrono::steady_clock::time_point lastProgress;
     std::mutex progressLock;  // guards lastProgress and keeps calls apart
     std::mutex errorLock;
     std::exception_ptr error;
 
-    Shared(const Army& a, const Army& b, const SimulationOptions& o, uint64_t seedBase, int32_t n, int32_t chunkSize)
-        : I(a), II(b), options(o), seed(seedBase), runs(n), chunk(chunkSize),
-          totals(static_cast<size_t>(n), {-1, -1}), lastProgress(std::chrono::steady_clock::now()) {}
+    Shared(const Army& a, const Army& b, const SimulationOptions& o, uint64_t seedBase, int32_t firstRun,
+           int32_t lastRun, int32_t chunkSize)
+        : I(a), II(b), options(o), seed(seedBase), first(firstRun), last(lastRun), chunk(chunkSize), nextRun(firstRun),
+          totals(static_cast<size_t>(lastRun - firstRun), {-1, -1}), lastProgress(std::chrono::steady_clock::now()) {}
 
     bool cancelled() const {
         return stop.load(std::memory_order_relaxed) ||
@@ -158,10 +165,10 @@ void work(Shared& shared, WorkerResult& out) {
 
         while (!shared.cancelled()) {
             const int64_t claimed = shared.nextRun.fetch_add(shared.chunk, std::memory_order_relaxed);
-            if (claimed >= shared.runs)
+            if (claimed >= shared.last)
                 break;
             const auto first = static_cast<int32_t>(claimed);
-            const int32_t last = static_cast<int32_t>(std::min<int64_t>(shared.runs, claimed + shared.chunk));
+            const int32_t last = static_cast<int32_t>(std::min<int64_t>(shared.last, claimed + shared.chunk));
             for (int32_t run = first; run < last; ++run) {
                 if (shared.cancelled())
                     break;
@@ -173,13 +180,16 @@ void work(Shared& shared, WorkerResult& out) {
                     battle.setFixedSeed(seed);
                     Battle::PrepareLine(I);
                     Battle::PrepareLine(II);
-                    battle.FightSimBattle(I, II);
+                    // The losses are read per run below; the engine's own
+                    // 32-bit sum over runs is never read and would overflow
+                    // on long simulations of large armies.
+                    battle.FightBattle(I, II);
                     for (int s = 0; s < 2; ++s)
                         for (int32_t k = 0; k <= armies[s]->currentType; ++k)
                             losses[s][k] = armies[s]->unittypes[k].LastCasualties;
                 }
 
-                auto& left = shared.totals[static_cast<size_t>(run)];
+                auto& left = shared.totals[static_cast<size_t>(run - shared.first)];
                 for (int s = 0; s < 2; ++s) {
                     const Army& a = *armies[s];
                     SideResult& side = out.sides[s];
@@ -211,30 +221,21 @@ void work(Shared& shared, WorkerResult& out) {
 
 bool hasUnits(const Army& a) { return a.currentSize > 0; }
 
-}  // namespace
-
-SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions& options) {
-    SimulationResult result;
-    const int32_t runs = options.runs;
-    if (runs < 1 || !hasUnits(I) || !hasUnits(II))
-        return result;
-
-    int workers = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
-    workers = std::clamp(workers, 1, static_cast<int>(std::min<int32_t>(runs, 256)));
-    // One run at a time unless there are very many: a large battle takes a
-    // tenth of a second, and a chunk of them would leave the other workers
-    // idle at the end. Only thousands of (then surely tiny) runs share a
-    // chunk, to keep the shared counter out of the way.
-    const int32_t chunk = std::clamp<int32_t>(runs / (workers * 256), 1, 64);
-
-    // Without a seed every simulation draws its own; each run is then seeded
-    // from it as from a given one.
-    const uint64_t seed = options.seed ? *options.seed : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
-    Shared shared(I, II, options, seed, runs, chunk);
+// Fights the runs of `shared` on `workers` threads (the calling one among
+// them) and gathers the result in run order.
+SimulationResult fightRuns(Shared& shared, int workers) {
     std::vector<WorkerResult> partial(static_cast<size_t>(workers));
     {
-        // The calling thread is worker 0; jthreads join even when unwinding.
-        std::vector<std::jthread> threads;
+        // The calling thread is worker 0; the others are joined even when
+        // unwinding.
+        std::vector<std::thread> threads;
+        struct Joiner {
+            std::vector<std::thread>& threads;
+            ~Joiner() {
+                for (std::thread& t : threads)
+                    t.join();
+            }
+        } joiner{threads};
         threads.reserve(static_cast<size_t>(workers - 1));
         for (int w = 1; w < workers; ++w) {
             try {
@@ -248,6 +249,8 @@ SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions
     if (shared.error)
         std::rethrow_exception(shared.error);
 
+    SimulationResult result;
+    result.firstRun = shared.first;
     for (const WorkerResult& part : partial) {
         for (int s = 0; s < 2; ++s) {
             SideResult& side = result.sides[s];
@@ -266,6 +269,65 @@ SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions
         result.sides[1].totalLeft.push_back(left[1]);
     }
     result.runsDone = shared.done.load();
+    result.cancelled = result.runsDone < shared.last - shared.first;
+    return result;
+}
+
+}  // namespace
+
+SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions& options) {
+    const int32_t runs = options.runs;
+    if (runs < 1 || !hasUnits(I) || !hasUnits(II))
+        return {};
+
+    int workers = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
+    workers = std::clamp(workers, 1, static_cast<int>(std::min<int32_t>(runs, 256)));
+    // One run at a time unless there are very many: a large battle takes a
+    // tenth of a second, and a chunk of them would leave the other workers
+    // idle at the end. Only thousands of (then surely tiny) runs share a
+    // chunk, to keep the shared counter out of the way.
+    const int32_t chunk = std::clamp<int32_t>(runs / (workers * 256), 1, 64);
+
+    // Without a seed every simulation draws its own; each run is then seeded
+    // from it as from a given one.
+    const uint64_t seed = options.seed ? *options.seed : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+    Shared shared(I, II, options, seed, 0, runs, chunk);
+    return fightRuns(shared, workers);
+}
+
+SimulationResult SimulateRuns(const Army& I, const Army& II, uint64_t seed, int32_t firstRun, int32_t lastRun,
+                              const std::atomic<bool>* cancel) {
+    if (firstRun < 0 || lastRun <= firstRun || !hasUnits(I) || !hasUnits(II)) {
+        SimulationResult none;
+        none.firstRun = firstRun;
+        return none;
+    }
+    SimulationOptions options;
+    options.runs = lastRun - firstRun;
+    options.threads = 1;
+    options.seed = seed;
+    options.cancel = cancel;
+    Shared shared(I, II, options, seed, firstRun, lastRun, 1);
+    return fightRuns(shared, 1);
+}
+
+SimulationResult MergeRuns(std::vector<SimulationResult> parts, int32_t runs) {
+    std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.firstRun < b.firstRun; });
+    SimulationResult result;
+    for (const SimulationResult& part : parts) {
+        for (int s = 0; s < 2; ++s) {
+            SideResult& side = result.sides[s];
+            const SideResult& from = part.sides[s];
+            for (int32_t k = 0; k < Army::maxTypes; ++k) {
+                side.casualties[k] += from.casualties[k];
+                side.unitsLeft[k].merge(from.unitsLeft[k]);
+            }
+            side.wins += from.wins;
+            side.totalLeft.insert(side.totalLeft.end(), from.totalLeft.begin(), from.totalLeft.end());
+        }
+        result.strikes += part.strikes;
+        result.runsDone += part.runsDone;
+    }
     result.cancelled = result.runsDone < runs;
     return result;
 }

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "battle/ForceSearch.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 
 #ifndef ORB_SAMPLE_ARMIES
 #error "ORB_SAMPLE_ARMIES must name examples/armies.json"

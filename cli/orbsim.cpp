@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -26,7 +27,7 @@
 #include "battle/Report.h"
 #include "battle/ReportText.h"
 #include "battle/Simulation.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 #include "rules/DialogRules.h"
 
 namespace {
@@ -51,8 +52,9 @@ struct Options {
     std::optional<uint64_t> seed;
     bool report = false;
     bool json = false;
-    // --find P:ABB: the player's number as typed and the kind's abbreviation.
-    std::optional<std::pair<uint64_t, QString>> find;
+    // --find P:ABB: the player's number as the army-info dialog and army
+    // files read it, and the kind's abbreviation.
+    std::optional<std::pair<int, QString>> find;
     double target = 0.9;
     int32_t largest = dialogrules::MaxUnits;
     bool searchTuned = false;  // --target or --max given
@@ -80,7 +82,9 @@ std::optional<double> parseShare(const QString& text) {
     const char* end = digits.constData() + digits.size();
     double value = 0;
     const auto [stop, error] = std::from_chars(digits.constData(), end, value, std::chars_format::fixed);
-    if (digits.isEmpty() || error != std::errc() || stop != end)
+    // from_chars reads "nan" and "inf" in any format, and no range check
+    // can refuse a NaN: every comparison with it is false.
+    if (digits.isEmpty() || error != std::errc() || stop != end || !std::isfinite(value))
         return std::nullopt;
     return percent ? value / 100 : value;
 }
@@ -92,7 +96,7 @@ using Reader = std::function<std::optional<std::string>(Options&, const QString&
 struct OptionRow {
     QStringList names;
     QString valueName;
-    const char* help;
+    std::string help;
     Reader read;
 };
 
@@ -122,7 +126,7 @@ Reader flag(bool Options::*field) {
 
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> table = {
-        {{"runs"}, "N", "battles to fight (default 10; 1 to 10000000)",
+        {{"runs"}, "N", "battles to fight (default 10; 1 to " + std::to_string(MaxRuns) + ")",
          wholeNumber("--runs", 1, MaxRuns, "a whole number from 1 to " + std::to_string(MaxRuns),
                      [](Options& o, uint64_t n) {
                          o.runs = static_cast<int32_t>(n);
@@ -140,12 +144,13 @@ const std::vector<OptionRow>& optionTable() {
         {{"find"}, "P:ABB",
          "find the fewest units of kind ABB of player P that win the\n"
          "--target share of battles: numbers tried by doubling, then\n"
-         "bisection, each judged by battles until its 95% interval\n"
-         "lies wholly above or below the target, or at most 10000\n"
-         "battles",
+         "bisection, each judged by battles until its win chance lies\n"
+         "surely above or below the target (wrong at most 2.5% of the\n"
+         "time each way), or at most 10000 battles",
          [](Options& o, const QString& v) -> std::optional<std::string> {
              const qsizetype colon = v.indexOf(QLatin1Char(':'));
-             const std::optional<uint64_t> player = parseUnsigned(v.left(colon));
+             // " 7" and "+7" name player 7, as they do in an army file.
+             const std::optional<int> player = DialogInteger(v.left(colon).toStdString());
              const QString abbreviation = v.mid(colon + 1);
              if (colon < 0 || !player || abbreviation.isEmpty())
                  return refusal("--find", "a player number and an abbreviation, as 2:KNI", v);
@@ -162,7 +167,9 @@ const std::vector<OptionRow>& optionTable() {
              o.searchTuned = true;
              return std::nullopt;
          }},
-        {{"max"}, "N", "the largest number --find considers (default 9999; 1 to 9999)",
+        {{"max"}, "N",
+         "the largest number --find considers (default and most " + std::to_string(dialogrules::MaxUnits) +
+             ", the units a kind holds)",
          wholeNumber("--max", 1, dialogrules::MaxUnits,
                      "a whole number from 1 to " + std::to_string(dialogrules::MaxUnits),
                      [](Options& o, uint64_t n) {
@@ -208,7 +215,7 @@ enum class Parsed { Run, Help, Error };
 Parsed parseArguments(int argc, char** argv, Options* options, std::string* error) {
     QCommandLineParser parser;
     for (const OptionRow& row : optionTable())
-        parser.addOption(QCommandLineOption(row.names, QString::fromUtf8(row.help), row.valueName));
+        parser.addOption(QCommandLineOption(row.names, QString::fromStdString(row.help), row.valueName));
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -264,8 +271,8 @@ std::string format(const char* pattern, auto... values) {
 StringReport reportFor(const armyfile::ArmySetup& setup) {
     StringReport report;
     for (int s = 0; s < 2; ++s) {
-        report.numbers[s] = setup.players[s].number.toStdString();
-        report.names[s] = setup.players[s].name.toStdString();
+        report.numbers[s] = setup.players[s].number;
+        report.names[s] = setup.players[s].name;
     }
     return report;
 }
@@ -273,8 +280,8 @@ StringReport reportFor(const armyfile::ArmySetup& setup) {
 QJsonObject playerJson(const armyfile::PlayerSetup& player, int side) {
     QJsonObject o;
     o.insert(QStringLiteral("side"), side == 0 ? QStringLiteral("I") : QStringLiteral("II"));
-    o.insert(QStringLiteral("number"), player.number);
-    o.insert(QStringLiteral("name"), player.name);
+    o.insert(QStringLiteral("number"), QString::fromStdString(player.number));
+    o.insert(QStringLiteral("name"), QString::fromStdString(player.name));
     return o;
 }
 
@@ -362,7 +369,7 @@ std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armi
                 o.insert(QStringLiteral("abbreviation"), QString::fromStdString(kind.Abbreviation));
                 o.insert(QStringLiteral("number"), kind.Number);
                 o.insert(QStringLiteral("averageLeft"), averageLeft(s, k));
-                o.insert(QStringLiteral("mean"), left.mean);
+                o.insert(QStringLiteral("mean"), left.mean());
                 o.insert(QStringLiteral("sd"), left.standardDeviation());
                 o.insert(QStringLiteral("min"), left.min);
                 o.insert(QStringLiteral("max"), left.max);
@@ -378,7 +385,7 @@ std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armi
     SimulationOdds odds{result, {}};
     for (int s = 0; s < 2; ++s)
         odds.sides[s] =
-            OddsSideOf(armies[s], setup.players[s].number.toStdString(), setup.players[s].name.toStdString());
+            OddsSideOf(armies[s], setup.players[s].number, setup.players[s].name);
     return ReportText(report.columns[0], report.columns[1], &odds);
 }
 
@@ -444,9 +451,9 @@ std::string findForce(const armyfile::ArmySetup& setup, const std::array<Army, 2
     }
 
     std::string out = "FORCE NEEDED: " + searched.Fullname + " (" + searched.Abbreviation + ") of player " +
-                      player.number.toStdString() + " (" + player.name.toStdString() + "), to win " +
+                      player.number + " (" + player.name + "), to win " +
                       PercentText(search.target, search.target) + " of battles against player " +
-                      enemy.number.toStdString() + " (" + enemy.name.toStdString() + ")\n";
+                      enemy.number + " (" + enemy.name + ")\n";
     for (const std::string& line : DescribeForce(result, search, searched.Fullname, seconds))
         out += line + "\n";
     out += "\nNUMBERS TRIED:\n";
@@ -466,12 +473,12 @@ std::optional<std::pair<int, int32_t>> findTarget(const armyfile::ArmySetup& set
     const auto& [number, abbreviation] = *options.find;
     int side = -1;
     for (int s = 0; s < 2 && side < 0; ++s)
-        if (parseUnsigned(setup.players[s].number) == number)
+        if (DialogInteger(setup.players[s].number) == number)
             side = s;
     if (side < 0) {
         *message = "no player numbered " + std::to_string(number) + " in the file; its players are " +
-                   setup.players[0].number.toStdString() + " (" + setup.players[0].name.toStdString() + ") and " +
-                   setup.players[1].number.toStdString() + " (" + setup.players[1].name.toStdString() + ")";
+                   setup.players[0].number + " (" + setup.players[0].name + ") and " + setup.players[1].number + " (" +
+                   setup.players[1].name + ")";
         return std::nullopt;
     }
     const Army& army = armies[side];
@@ -482,8 +489,8 @@ std::optional<std::pair<int, int32_t>> findTarget(const armyfile::ArmySetup& set
             return std::make_pair(side, k);
         have += (k == 0 ? "" : ", ") + kind.toStdString();
     }
-    *message = "player " + setup.players[side].number.toStdString() + " (" + setup.players[side].name.toStdString() +
-               ") has no kind " + abbreviation.toStdString() + "; its kinds are " + have;
+    *message = "player " + setup.players[side].number + " (" + setup.players[side].name + ") has no kind " +
+               abbreviation.toStdString() + "; its kinds are " + have;
     return std::nullopt;
 }
 
@@ -507,7 +514,7 @@ int run(const Options& options) {
         if (armies[s].currentSize == 0) {
             std::fprintf(stderr, "orbsim: %s: player %d (%s) has no units; both armies need units for a battle\n",
                          options.file.toLocal8Bit().constData(), s + 1,
-                         setup.players[s].name.toLocal8Bit().constData());
+                         setup.players[s].name.c_str());
             return 1;
         }
     }

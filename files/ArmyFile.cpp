@@ -1,190 +1,207 @@
 #include "ArmyFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
-#include <QSaveFile>
 #include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "rules/DialogRules.h"
 
 namespace armyfile {
 using namespace dialogrules;
+using nlohmann::json;
 
 namespace {
 
-QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string number(int64_t n) { return std::to_string(n); }
 
 // Reports carry names line by line and the command line prints them to a
 // terminal: a line break or an escape sequence in a name would break the
 // report's columns or drive the terminal. The dialogs' one-line edits never
-// hold such characters.
-bool hasControlCharacters(const QString& text) {
-    for (const QChar c : text)
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+// hold such characters: C0 and C1 controls, and the line and paragraph
+// separators. The parser has already refused text that is not UTF-8.
+bool hasControlCharacters(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F)
             return true;
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c == 0xC2 && next >= 0x80 && next <= 0x9F)
+            return true;
+        if (c == 0xE2 && next == 0x80 && i + 2 < text.size() &&
+            (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9))
+            return true;
+    }
     return false;
 }
 
 // The checks of one file, each failure thrown as its message so that the
 // first broken rule ends the reading with nothing taken from the file.
 struct Broken {
-    QString message;
+    std::string message;
 };
 
 class Reader {
 public:
-    ArmySetup read(const QJsonDocument& doc) {
-        if (!doc.isObject())
-            fail(QStringLiteral("not an army file: the top level is not a JSON object"));
-        const QJsonObject root = doc.object();
+    ArmySetup read(const json& root) {
+        if (!root.is_object())
+            fail("not an army file: the top level is not a JSON object");
 
-        const QJsonValue format = root.value(QLatin1String("format"));
-        if (format.isUndefined())
-            fail(QStringLiteral("not an army file: \"format\" is missing"));
-        if (!format.isString())
-            fail(QStringLiteral("not an army file: \"format\" must be the text \"%1\"").arg(QLatin1String(Format)));
-        if (format.toString() != QLatin1String(Format))
-            fail(QStringLiteral("unknown format %1").arg(quoted(format.toString())));
+        const json* format = find(root, "format");
+        if (!format)
+            fail("not an army file: \"format\" is missing");
+        if (!format->is_string())
+            fail(std::string("not an army file: \"format\" must be the text \"") + Format + "\"");
+        if (format->get_ref<const std::string&>() != Format)
+            fail("unknown format " + inQuotes(format->get_ref<const std::string&>()));
 
-        const QJsonValue version = root.value(QLatin1String("version"));
-        if (version.isUndefined())
-            fail(QStringLiteral("\"version\" is missing"));
-        const std::optional<double> v = integral(version);
+        const json* version = find(root, "version");
+        if (!version)
+            fail("\"version\" is missing");
+        const std::optional<double> v = integral(*version);
         if (!v)
-            fail(QStringLiteral("\"version\" must be a whole number"));
-        if (*v != Version)
-            fail(QStringLiteral("version %1 is not supported").arg(QString::number(*v, 'g', 17)));
+            fail("\"version\" must be a whole number");
+        if (*v != Version) {
+            char text[40];
+            std::snprintf(text, sizeof text, "%.17g", *v);
+            fail(std::string("version ") + text + " is not supported");
+        }
 
-        const QJsonValue players = root.value(QLatin1String("players"));
-        if (players.isUndefined())
-            fail(QStringLiteral("\"players\" is missing"));
-        if (!players.isArray())
-            fail(QStringLiteral("\"players\" must be a list of two players"));
-        const QJsonArray list = players.toArray();
-        if (list.size() != 2)
-            fail(QStringLiteral("\"players\" must hold exactly 2 players, not %1").arg(list.size()));
+        const json* players = find(root, "players");
+        if (!players)
+            fail("\"players\" is missing");
+        if (!players->is_array())
+            fail("\"players\" must be a list of two players");
+        if (players->size() != 2)
+            fail("\"players\" must hold exactly 2 players, not " + number(static_cast<int64_t>(players->size())));
 
         ArmySetup setup;
         std::array<int, 2> numbers{};
         for (int p = 0; p < 2; ++p) {
-            where_ = QStringLiteral("player %1").arg(p + 1);
-            if (!list[p].isObject())
-                fail(where_ + QStringLiteral(" must be a JSON object"));
-            numbers[p] = readPlayer(list[p].toObject(), &setup.players[p]);
+            where_ = "player " + number(p + 1);
+            const json& player = (*players)[static_cast<size_t>(p)];
+            if (!player.is_object())
+                fail(where_ + " must be a JSON object");
+            numbers[p] = readPlayer(player, &setup.players[p]);
         }
-        const QString& a = setup.players[0].number;
-        const QString& b = setup.players[1].number;
+        const std::string& a = setup.players[0].number;
+        const std::string& b = setup.players[1].number;
         if (a == b)
-            fail(QStringLiteral("players 1 and 2 both have the number %1").arg(quoted(a)));
+            fail("players 1 and 2 both have the number " + inQuotes(a));
         if (numbers[0] == numbers[1])
-            fail(QStringLiteral("players 1 and 2 have the same number (%1 and %2 both read as %3)")
-                     .arg(quoted(a), quoted(b))
-                     .arg(numbers[0]));
+            fail("players 1 and 2 have the same number (" + inQuotes(a) + " and " + inQuotes(b) + " both read as " +
+                 number(numbers[0]) + ")");
         return setup;
     }
 
 private:
-    [[noreturn]] static void fail(const QString& message) { throw Broken{message}; }
-    [[noreturn]] void failField(const char* key, const QString& rule) const {
-        fail(where_ + QStringLiteral(": \"%1\" %2").arg(QLatin1String(key), rule));
+    [[noreturn]] static void fail(const std::string& message) { throw Broken{message}; }
+    [[noreturn]] void failField(const char* key, const std::string& rule) const {
+        fail(where_ + ": \"" + key + "\" " + rule);
     }
 
-    static std::optional<double> integral(const QJsonValue& value) {
-        if (!value.isDouble())
+    static const json* find(const json& object, const char* key) {
+        const auto it = object.find(key);
+        return it == object.end() ? nullptr : &*it;
+    }
+
+    static std::optional<double> integral(const json& value) {
+        if (!value.is_number())
             return std::nullopt;
-        const double d = value.toDouble();
+        const double d = value.get<double>();
         if (!std::isfinite(d) || std::trunc(d) != d)
             return std::nullopt;
         return d;
     }
 
-    QJsonValue required(const QJsonObject& object, const char* key) const {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.isUndefined())
-            failField(key, QStringLiteral("is missing"));
-        return value;
+    const json& required(const json& object, const char* key) const {
+        const json* value = find(object, key);
+        if (!value)
+            failField(key, "is missing");
+        return *value;
     }
 
-    int wholeNumber(const QJsonObject& object, const char* key, int low, int high) const {
+    int wholeNumber(const json& object, const char* key, int low, int high) const {
         const std::optional<double> d = integral(required(object, key));
         if (!d || *d < low || *d > high)
-            failField(key, QStringLiteral("must be a whole number from %1 to %2").arg(low).arg(high));
+            failField(key, "must be a whole number from " + number(low) + " to " + number(high));
         return static_cast<int>(*d);
     }
 
-    QString text(const QJsonObject& object, const char* key, int minLength, int maxLength) const {
-        const QJsonValue value = required(object, key);
-        const QString rule = minLength > 0
-                                 ? QStringLiteral("must be a text of %1 to %2 characters").arg(minLength).arg(maxLength)
-                                 : QStringLiteral("must be a text of at most %1 characters").arg(maxLength);
-        if (!value.isString())
+    std::string text(const json& object, const char* key, int minLength, int maxLength) const {
+        const json& value = required(object, key);
+        const std::string rule = minLength > 0 ? "must be a text of " + number(minLength) + " to " + number(maxLength) +
+                                                     " characters"
+                                               : "must be a text of at most " + number(maxLength) + " characters";
+        if (!value.is_string())
             failField(key, rule);
-        const QString s = value.toString();
-        if (s.size() < minLength || s.size() > maxLength)
+        const std::string& s = value.get_ref<const std::string&>();
+        const int64_t length = FieldLength(s);
+        if (length < minLength || length > maxLength)
             failField(key, rule);
         if (hasControlCharacters(s))
-            failField(key, QStringLiteral("must not hold line breaks or other control characters"));
+            failField(key, "must not hold line breaks or other control characters");
         return s;
     }
 
-    QString code(const QJsonObject& object, const char* key, const QStringList& codes) const {
-        const QJsonValue value = required(object, key);
-        if (!value.isString() || !codes.contains(value.toString()))
-            failField(key, QStringLiteral("must be one of ") + codes.join(QStringLiteral(", ")));
-        return value.toString();
+    std::string code(const json& object, const char* key, std::initializer_list<const char*> codes) const {
+        const json& value = required(object, key);
+        if (value.is_string())
+            for (const char* c : codes)
+                if (value.get_ref<const std::string&>() == c)
+                    return c;
+        std::string list;
+        for (const char* c : codes)
+            list += (list.empty() ? "" : ", ") + std::string(c);
+        failField(key, "must be one of " + list);
     }
 
     // Returns the player number as a number, for the distinctness check.
-    int readPlayer(const QJsonObject& object, PlayerSetup* player) {
-        const QJsonValue number = required(object, "number");
-        const QString rule = QStringLiteral("must be a text of 1 or 2 characters reading as a whole number from 1 to %1")
-                                 .arg(MaxPlayerNumber);
-        if (!number.isString())
+    int readPlayer(const json& object, PlayerSetup* player) {
+        const json& value = required(object, "number");
+        const std::string rule = "must be a text of 1 or 2 characters reading as a whole number from 1 to " +
+                                 number(MaxPlayerNumber);
+        if (!value.is_string())
             failField("number", rule);
-        player->number = number.toString();
+        player->number = value.get<std::string>();
         // A player number of " 7" or "+7" is one the army-info dialog accepts,
         // so a file may hold it too.
         const std::optional<int> n = DialogInteger(player->number);
-        if (player->number.size() < 1 || player->number.size() > 2 || !n || *n < 1 || *n > MaxPlayerNumber)
+        const int64_t length = FieldLength(player->number);
+        if (length < 1 || length > PlayerNumberDigits || !n || *n < 1 || *n > MaxPlayerNumber)
             failField("number", rule);
 
         player->name = text(object, "name", 1, MaxNameLength);
 
-        const QJsonValue kinds = required(object, "kinds");
-        if (!kinds.isArray())
-            failField("kinds", QStringLiteral("must be a list of kinds"));
-        const QJsonArray list = kinds.toArray();
-        if (list.size() > MaxKinds)
-            failField("kinds", QStringLiteral("holds %1 kinds; an army holds at most %2").arg(list.size()).arg(MaxKinds));
+        const json& kinds = required(object, "kinds");
+        if (!kinds.is_array())
+            failField("kinds", "must be a list of kinds");
+        if (kinds.size() > static_cast<size_t>(MaxKinds))
+            failField("kinds", "holds " + number(static_cast<int64_t>(kinds.size())) + " kinds; an army holds at most " +
+                                   number(MaxKinds));
 
-        const QString playerWhere = where_;
-        for (qsizetype k = 0; k < list.size(); ++k) {
-            where_ = playerWhere + QStringLiteral(", kind %1").arg(k + 1);
-            if (!list[k].isObject())
-                fail(where_ + QStringLiteral(" must be a JSON object"));
-            player->kinds.push_back(readKind(list[k].toObject()));
+        const std::string playerWhere = where_;
+        for (size_t k = 0; k < kinds.size(); ++k) {
+            where_ = playerWhere + ", kind " + number(static_cast<int64_t>(k + 1));
+            if (!kinds[k].is_object())
+                fail(where_ + " must be a JSON object");
+            player->kinds.push_back(readKind(kinds[k]));
         }
         where_ = playerWhere;
         return *n;
     }
 
-    KindSetup readKind(const QJsonObject& object) {
+    KindSetup readKind(const json& object) {
         KindSetup kind;
         KindValues& v = kind.values;
         // The name first, so that every later message can say which kind.
-        v.Fullname = text(object, "name", 1, MaxNameLength).toStdString();
-        where_ += QStringLiteral(" (%1)").arg(quoted(QString::fromStdString(v.Fullname)));
-        v.Abbreviation = text(object, "abbreviation", 0, MaxAbbreviationLength).toStdString();
-        v.Position = code(object, "position", {QStringLiteral("F"), QStringLiteral("G"), QStringLiteral("B"),
-                                               QStringLiteral("R"), QStringLiteral("M")})
-                         .toStdString();
-        v.Type = code(object, "type", {QStringLiteral("O"), QStringLiteral("S"), QStringLiteral("U"), QStringLiteral("H")})
-                     .toStdString();
+        v.Fullname = text(object, "name", 1, MaxNameLength);
+        where_ += " (" + inQuotes(v.Fullname) + ")";
+        v.Abbreviation = text(object, "abbreviation", 0, MaxAbbreviationLength);
+        v.Position = code(object, "position", {"F", "G", "B", "R", "M"});
+        v.Type = code(object, "type", {"O", "S", "U", "H"});
         v.Offense = wholeNumber(object, "offense", 0, MaxValue);
         v.Defense = wholeNumber(object, "defense", 0, MaxValue);
         v.Rangedoff = wholeNumber(object, "rangedoff", 0, MaxValue);
@@ -194,25 +211,45 @@ private:
         return kind;
     }
 
-    QString where_;
+    std::string where_;
 };
 
 // Whole values are written as integers so the file reads as it was typed;
 // anything else stays a real and is refused on reading.
-QJsonValue numberValue(double d) {
+json numberValue(double d) {
     if (std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 1e15)
-        return QJsonValue(static_cast<qint64>(d));
-    return QJsonValue(d);
+        return static_cast<int64_t>(d);
+    return d;
 }
 
-void setError(QString* error, const QString& message) {
+void setError(std::string* error, const std::string& message) {
     if (error)
         *error = message;
 }
 
+// Thrown from the parser's callback: the nesting limit is reached.
+struct TooDeep {};
+
+// The parser's own words, without its prefix ("[json.exception.parse_error.101]
+// parse error at line 1, column 5: ") that repeats where the offset says.
+std::string parseProblem(const std::string& what) {
+    const size_t at = what.find(": ");
+    return at == std::string::npos ? what : what.substr(at + 2);
+}
+
 }  // namespace
 
-PlayerSetup SetupFromArmy(const Army& army, const QString& number, const QString& name) {
+int64_t FieldLength(std::string_view text) {
+    int64_t units = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80)
+            units += byte >= 0xF0 ? 2 : 1;  // a four-byte sequence is a surrogate pair
+    }
+    return units;
+}
+
+PlayerSetup SetupFromArmy(const Army& army, const std::string& number, const std::string& name) {
     PlayerSetup player;
     player.number = number;
     player.name = name;
@@ -228,55 +265,64 @@ PlayerSetup SetupFromArmy(const Army& army, const QString& number, const QString
     return player;
 }
 
-ArmySetup SetupFromArmies(const Army& army1, const QString& number1, const QString& name1, const Army& army2,
-                          const QString& number2, const QString& name2) {
+ArmySetup SetupFromArmies(const Army& army1, const std::string& number1, const std::string& name1, const Army& army2,
+                          const std::string& number2, const std::string& name2) {
     ArmySetup setup;
     setup.players[0] = SetupFromArmy(army1, number1, name1);
     setup.players[1] = SetupFromArmy(army2, number2, name2);
     return setup;
 }
 
-QByteArray ToJson(const ArmySetup& setup) {
-    QJsonArray players;
+std::string ToJson(const ArmySetup& setup) {
+    json players = json::array();
     for (const PlayerSetup& p : setup.players) {
-        QJsonArray kinds;
+        json kinds = json::array();
         for (const KindSetup& k : p.kinds) {
             const KindValues& v = k.values;
-            QJsonObject kind;
-            kind.insert(QStringLiteral("abbreviation"), QString::fromStdString(v.Abbreviation));
-            kind.insert(QStringLiteral("name"), QString::fromStdString(v.Fullname));
-            kind.insert(QStringLiteral("position"), QString::fromStdString(v.Position));
-            kind.insert(QStringLiteral("type"), QString::fromStdString(v.Type));
-            kind.insert(QStringLiteral("offense"), numberValue(v.Offense));
-            kind.insert(QStringLiteral("defense"), numberValue(v.Defense));
-            kind.insert(QStringLiteral("rangedoff"), numberValue(v.Rangedoff));
-            kind.insert(QStringLiteral("attacks"), v.Attacks);
-            kind.insert(QStringLiteral("hitpoints"), v.Hitpoints);
-            kind.insert(QStringLiteral("number"), k.number);
-            kinds.append(kind);
+            kinds.push_back({{"abbreviation", v.Abbreviation},
+                             {"name", v.Fullname},
+                             {"position", v.Position},
+                             {"type", v.Type},
+                             {"offense", numberValue(v.Offense)},
+                             {"defense", numberValue(v.Defense)},
+                             {"rangedoff", numberValue(v.Rangedoff)},
+                             {"attacks", v.Attacks},
+                             {"hitpoints", v.Hitpoints},
+                             {"number", k.number}});
         }
-        QJsonObject player;
-        player.insert(QStringLiteral("number"), p.number);
-        player.insert(QStringLiteral("name"), p.name);
-        player.insert(QStringLiteral("kinds"), kinds);
-        players.append(player);
+        players.push_back({{"number", p.number}, {"name", p.name}, {"kinds", std::move(kinds)}});
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("format"), QLatin1String(Format));
-    root.insert(QStringLiteral("version"), Version);
-    root.insert(QStringLiteral("players"), players);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    const json root = {{"format", Format}, {"version", Version}, {"players", std::move(players)}};
+    // Text that is not UTF-8 cannot come from a window or a file; should it
+    // come from code, it is written replaced rather than thrown.
+    return root.dump(4, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-bool FromJson(const QByteArray& json, ArmySetup* out, QString* error) {
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        setError(error, QStringLiteral("not JSON: %1 at offset %2").arg(parseError.errorString()).arg(parseError.offset));
+bool FromJson(std::string_view text, ArmySetup* out, std::string* error) {
+    if (static_cast<int64_t>(text.size()) > MaxFileBytes) {
+        setError(error, "the file is too large for an army file (more than " + number(MaxFileBytes) + " bytes)");
+        return false;
+    }
+    json root;
+    try {
+        root = json::parse(text.begin(), text.end(), [](int depth, json::parse_event_t event, json&) {
+            if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
+                depth >= MaxNesting)
+                throw TooDeep{};
+            return true;
+        });
+    } catch (const json::parse_error& e) {
+        setError(error, "not JSON: " + parseProblem(e.what()) + " at offset " + number(static_cast<int64_t>(e.byte)));
+        return false;
+    } catch (const json::exception& e) {
+        setError(error, "not JSON: " + parseProblem(e.what()));
+        return false;
+    } catch (const TooDeep&) {
+        setError(error, "not an army file: it nests more than " + number(MaxNesting) + " levels deep");
         return false;
     }
     try {
-        ArmySetup setup = Reader().read(doc);
+        ArmySetup setup = Reader().read(root);
         if (out)
             *out = std::move(setup);
         return true;
@@ -286,64 +332,11 @@ bool FromJson(const QByteArray& json, ArmySetup* out, QString* error) {
     }
 }
 
-QString Check(const ArmySetup& setup) {
+std::string Check(const ArmySetup& setup) {
     // One set of rules for reading and writing: what would not read back is
     // not written.
-    QString error;
-    return FromJson(ToJson(setup), nullptr, &error) ? QString() : error;
-}
-
-bool LoadArmies(const QString& path, ArmySetup* out, QString* error) {
-    if (QFileInfo(path).isDir()) {
-        setError(error, QStringLiteral("cannot open the file: it is a directory"));
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("cannot open the file: %1").arg(file.errorString()));
-        return false;
-    }
-    // Read one byte past the limit, so that a file that only looks small
-    // (a pipe, a device) is caught as well.
-    const QByteArray data = file.read(MaxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        setError(error, QStringLiteral("cannot read the file: %1").arg(file.errorString()));
-        return false;
-    }
-    if (data.size() > MaxFileBytes) {
-        setError(error, QStringLiteral("the file is too large for an army file (more than %1 bytes)").arg(MaxFileBytes));
-        return false;
-    }
-    return FromJson(data, out, error);
-}
-
-bool SaveArmies(const QString& path, const ArmySetup& setup, QString* error) {
-    const QString broken = Check(setup);
-    if (!broken.isEmpty()) {
-        setError(error, QStringLiteral("the armies cannot be saved: %1").arg(broken));
-        return false;
-    }
-    return WriteWhole(path, ToJson(setup), error);
-}
-
-bool WriteWhole(const QString& path, const QByteArray& data, QString* error) {
-    QSaveFile file(path);
-    // Never write in place: a failed save must leave the old file whole.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, QStringLiteral("cannot write the file: %1").arg(file.errorString()));
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        setError(error, QStringLiteral("cannot write the file: %1").arg(file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        setError(error, QStringLiteral("cannot write the file: %1").arg(file.errorString()));
-        return false;
-    }
-    return true;
+    std::string error;
+    return FromJson(ToJson(setup), nullptr, &error) ? std::string() : error;
 }
 
 bool BuildArmy(const PlayerSetup& player, Army* army) {

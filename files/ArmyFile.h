@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "army/Army.h"
@@ -11,7 +11,9 @@
 // Army files: both players' numbers, wizard names and every kind of both
 // armies, as JSON. A file is checked whole before anything is taken from
 // it, by the same rules the unit and army-info dialogs apply, so whatever
-// opens can be fought and edited like an army entered by hand.
+// opens can be fought and edited like an army entered by hand. Plain C++:
+// the desktop program, orbsim and the browser edition read and write files
+// through this one reader and writer. Texts are UTF-8.
 
 namespace armyfile {
 
@@ -19,7 +21,9 @@ inline constexpr const char* Format = "orb-battle-armies";
 inline constexpr int Version = 1;
 
 // Far beyond any real army file; keeps a stray huge file out of memory.
-inline constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+inline constexpr int64_t MaxFileBytes = 16 * 1024 * 1024;
+// Real files nest four levels; a deep one would only cost memory and time.
+inline constexpr int MaxNesting = 64;
 
 struct KindSetup {
     KindValues values;
@@ -27,8 +31,8 @@ struct KindSetup {
 };
 
 struct PlayerSetup {
-    QString number;  // as the main window stores it: "07" keeps its zero
-    QString name;
+    std::string number;  // as the main window stores it: "07" keeps its zero
+    std::string name;
     std::vector<KindSetup> kinds;
 };
 
@@ -37,29 +41,25 @@ struct ArmySetup {
 };
 
 // The kinds in use of an army, in kind order, with a player's texts.
-PlayerSetup SetupFromArmy(const Army& army, const QString& number, const QString& name);
-ArmySetup SetupFromArmies(const Army& army1, const QString& number1, const QString& name1, const Army& army2,
-                          const QString& number2, const QString& name2);
+PlayerSetup SetupFromArmy(const Army& army, const std::string& number, const std::string& name);
+ArmySetup SetupFromArmies(const Army& army1, const std::string& number1, const std::string& name1, const Army& army2,
+                          const std::string& number2, const std::string& name2);
 
 // Empty when the setup keeps every rule of a file, else what breaks first.
-QString Check(const ArmySetup& setup);
+std::string Check(const ArmySetup& setup);
 
-QByteArray ToJson(const ArmySetup& setup);
+std::string ToJson(const ArmySetup& setup);
 // On failure *out is untouched and *error (if given) names the problem and
-// where it is.
-bool FromJson(const QByteArray& json, ArmySetup* out, QString* error);
-
-bool LoadArmies(const QString& path, ArmySetup* out, QString* error);
-// Refuses a setup that would not open again; the old file stays whole on
-// any failure.
-bool SaveArmies(const QString& path, const ArmySetup& setup, QString* error);
-// Writes data as the whole new content of the file, through a temporary
-// file renamed over it: on any failure the old file stays whole.
-bool WriteWhole(const QString& path, const QByteArray& data, QString* error);
+// where it is. Text longer than MaxFileBytes is refused unread.
+bool FromJson(std::string_view json, ArmySetup* out, std::string* error);
 
 // Replaces *army with the player's army, built kind by kind in order as the
 // add dialog builds it. On failure (a kind no dialog would accept) *army is
 // untouched.
 bool BuildArmy(const PlayerSetup& player, Army* army);
+
+// The length of a UTF-8 text as the dialogs' fields count it: in UTF-16
+// code units, so a character beyond the Basic Multilingual Plane takes two.
+int64_t FieldLength(std::string_view text);
 
 }  // namespace armyfile

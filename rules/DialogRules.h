@@ -1,12 +1,13 @@
 #pragma once
 
-// What the unit and army dialogs accept, read alike by the windows and by
-// army files, so that whatever a file holds could have been typed.
-// Qt Core only.
+// What the unit and army dialogs accept, read alike by the windows, by army
+// files, by orbsim, by the engine and by the browser edition, so that
+// whatever a file holds could have been typed. Plain C++: no toolkit.
 
-#include <QStringView>
+#include <cstdint>
 #include <limits>
 #include <optional>
+#include <string_view>
 
 #include "army/Army.h"
 
@@ -28,27 +29,28 @@ inline constexpr int MaxKinds = Army::maxTypes;
 }  // namespace dialogrules
 
 // A whole number as the dialogs read one: leading blanks, an optional sign,
-// then decimal digits and nothing else, within the range of int.
-inline std::optional<int> DialogInteger(QStringView text) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text[i] == QLatin1Char(' '))
+// then decimal digits and nothing else, within the range of int. Any byte
+// outside ASCII (UTF-8 text) is no digit, as no other character is.
+constexpr std::optional<int> DialogInteger(std::string_view text) {
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n && text[i] == ' ')
         ++i;
     bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
         ++i;
     }
     if (i == n)
         return std::nullopt;
-    qint64 value = 0;
+    int64_t value = 0;
     for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+        const char c = text[i];
+        if (c < '0' || c > '9')
             return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
+        value = value * 10 + (c - '0');
         // Stops a long run of digits before it overflows.
-        if (value > static_cast<qint64>(std::numeric_limits<int>::max()) + 1)
+        if (value > static_cast<int64_t>(std::numeric_limits<int>::max()) + 1)
             return std::nullopt;
     }
     if (negative)

@@ -15,7 +15,7 @@
 
 #include "army/Army.h"
 #include "army/Catalogue.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 
 using namespace armyfile;
 
@@ -110,6 +110,17 @@ QJsonObject validFile() {
 }
 
 QByteArray bytes(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Compact); }
+
+// The reader as the windows see its messages.
+bool FromJson(std::string_view json, ArmySetup* out, QString* error) {
+    std::string message;
+    const bool read = armyfile::FromJson(json, out, &message);
+    *error = QString::fromStdString(message);
+    return read;
+}
+bool FromJson(const QByteArray& json, ArmySetup* out, QString* error) {
+    return FromJson(std::string_view(json.constData(), static_cast<size_t>(json.size())), out, error);
+}
 
 // Edits one field of a kind (0-based player and kind) in a file object.
 void setKindField(QJsonObject& file, int player, int kind, const char* key, const QJsonValue& value) {
@@ -387,7 +398,7 @@ TEST(ArmyFileRefusal, TextThatIsNotAnArmyFile) {
     }
     ArmySetup out = sentinel();
     QString error;
-    EXPECT_FALSE(FromJson("[1, 2]", &out, &error));
+    EXPECT_FALSE(FromJson(std::string_view("[1, 2]"), &out, &error));
     EXPECT_EQ(error.toStdString(), "not an army file: the top level is not a JSON object");
     expectSentinel(out);
 }
@@ -453,7 +464,7 @@ TEST(ArmyFileSave, ReplacesAnOldFileWhole) {
     const ArmySetup setup = SetupFromArmies(one, "1", "A", two, "2", "B");
     QString error;
     ASSERT_TRUE(SaveArmies(path, setup, &error)) << error.toStdString();
-    EXPECT_EQ(readAll(path).toUtf8(), ToJson(setup));
+    EXPECT_EQ(readAll(path).toStdString(), ToJson(setup));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"armies.json"});
 }
 

@@ -248,7 +248,7 @@ double largestDifference(const Outcomes& a, const Outcomes& b, const Army& I, co
             const Spread& x = a.left[s][k];
             const Spread& y = b.left[s][k];
             const double seMean = std::sqrt(x.variance() / na + y.variance() / nb);
-            const double diff = x.mean - y.mean;
+            const double diff = x.mean() - y.mean();
             consider(seMean > 0 ? diff / seMean : (diff == 0 ? 0 : INFINITY),
                      "units left of " + army.unittypes[k].Fullname + " (side " + std::to_string(s + 1) + ")");
         }

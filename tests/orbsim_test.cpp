@@ -105,6 +105,16 @@ TEST_F(Orbsim, SeededSingleThreadRunsRepeatExactly) {
     // Another seed fights other battles.
     const Outcome other = runOrbsim({armies_, "--runs", "200", "--seed", "43", "--threads", "1"});
     EXPECT_NE(other.out, first.out);
+
+    // Any thread count gives the same bytes, the JSON's full-precision means
+    // and spreads included: how the workers' parts meet must not matter.
+    for (const QStringList& format : {QStringList{}, QStringList{"--json"}}) {
+        const QStringList seeded = QStringList{armies_, "--runs", "300", "--seed", "9"} + format;
+        const Outcome one = runOrbsim(seeded + QStringList{"--threads", "1"});
+        ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+        for (const char* threads : {"2", "8"})
+            EXPECT_EQ(runOrbsim(seeded + QStringList{"--threads", threads}).out, one.out) << threads << " threads";
+    }
 }
 
 TEST_F(Orbsim, TextAndJsonTellTheSameResult) {
@@ -210,6 +220,30 @@ TEST_F(Orbsim, BadArgumentsAreRefusedWithUsage) {
         {armies_, "--find", "1:KNI", "--target", "99.95%"},
         {armies_, "--find", "1:KNI", "--max", "0"},
         {armies_, "--find", "1:KNI", "--max", "10000"},
+        // Every number once past each end, not a number, signed, blank or empty.
+        {armies_, "--runs", "10000001"},
+        {armies_, "--runs", "+5"},
+        {armies_, "--runs", " 5"},
+        {armies_, "--runs", ""},
+        {armies_, "--runs", "nan"},
+        {armies_, "--threads", "2147483648"},
+        {armies_, "--threads", "inf"},
+        {armies_, "--seed", "18446744073709551616"},
+        {armies_, "--seed", ""},
+        {armies_, "--find", "1:KNI", "--target", "nan"},
+        {armies_, "--find", "1:KNI", "--target", "NaN%"},
+        {armies_, "--find", "1:KNI", "--target", "inf"},
+        {armies_, "--find", "1:KNI", "--target", "-inf"},
+        {armies_, "--find", "1:KNI", "--target", "+0.9"},
+        {armies_, "--find", "1:KNI", "--target", " 0.9"},
+        {armies_, "--find", "1:KNI", "--target", ""},
+        {armies_, "--find", "1:KNI", "--target", "0.4999"},
+        {armies_, "--find", "1:KNI", "--target", "99.91%"},
+        {armies_, "--find", "1:KNI", "--max", "-1"},
+        {armies_, "--find", "1:KNI", "--max", "nan"},
+        {armies_, "--find", "nan:KNI"},
+        {armies_, "--find", ":KNI"},
+        {armies_, "--find", "+:KNI"},
     };
     for (const QStringList& call : calls) {
         SCOPED_TRACE(call.join(' ').toStdString());
@@ -306,4 +340,18 @@ TEST_F(Orbsim, FindNamesWhatTheFileHasWhenThePlayerOrKindIsNotInIt) {
     EXPECT_EQ(player.exitCode, 2);
     EXPECT_EQ(player.out, "");
     EXPECT_TRUE(player.err.contains("its players are 1 (Nameless 1) and 07 (The Grey)")) << player.err.toStdString();
+
+    // A player stored as "+7" or " 7" is player 7, as the army file reads it,
+    // and so is "+7" or " 7" typed after --find.
+    for (const char* stored : {"+7", " 7"}) {
+        const QString path = write("signed.json", QByteArray(Armies).replace("\"07\"", QByteArray("\"") + stored + "\""));
+        for (const char* asked : {"7:WRI", "+7:WRI", " 7:WRI"}) {
+            SCOPED_TRACE(std::string(stored) + " asked as " + asked);
+            const Outcome found = runOrbsim({path, "--find", asked, "--max", "1", "--json"});
+            ASSERT_EQ(found.exitCode, 0) << found.err.toStdString();
+            const QJsonObject root = QJsonDocument::fromJson(found.out.toUtf8()).object();
+            EXPECT_EQ(root["player"].toObject()["number"].toString(), QString::fromLatin1(stored));
+            EXPECT_EQ(root["kind"].toObject()["abbreviation"].toString(), "WRI");
+        }
+    }
 }

@@ -12,7 +12,7 @@
 #include <QScrollBar>
 
 #include "UiTestSupport.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 #include "rules/DialogRules.h"
 
 using namespace ui_test;
@@ -59,8 +59,8 @@ QString writeLargestArmies() {
     const auto& rows = Unitcatalogue::rows();
     for (int s = 0; s < 2; ++s) {
         armyfile::PlayerSetup& player = setup.players[s];
-        player.number = QString::number(98 + s);
-        player.name = QString(dialogrules::MaxNameLength, QLatin1Char(s == 0 ? 'W' : 'M'));
+        player.number = std::to_string(98 + s);
+        player.name = std::string(dialogrules::MaxNameLength, s == 0 ? 'W' : 'M');
         for (int k = 0; k < Army::maxTypes; ++k)
             player.kinds.push_back(
                 {Unitcatalogue::values(rows[static_cast<size_t>(k + 40 * s) % rows.size()]), dialogrules::MaxUnits});

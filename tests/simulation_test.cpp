@@ -7,11 +7,13 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
 
 #include "EngineTestSupport.h"
+#include "HandKind.h"
 #include "battle/Simulation.h"
 
 using testsupport::catalogueArmy;
@@ -34,7 +36,8 @@ SimulationResult run(int32_t runs, int threads, std::optional<uint64_t> seed) {
 // The per-kind and per-run figures of a result, for exact comparisons.
 auto outcome(const SimulationResult& r) {
     return std::make_tuple(r.runsDone, r.sides[0].casualties, r.sides[1].casualties, r.sides[0].wins, r.sides[1].wins,
-                           r.sides[0].totalLeft, r.sides[1].totalLeft, r.strikes);
+                           r.sides[0].totalLeft, r.sides[1].totalLeft, r.strikes, r.sides[0].unitsLeft,
+                           r.sides[1].unitsLeft);
 }
 
 }  // namespace
@@ -44,7 +47,7 @@ TEST(Spread, KnownValuesAndParallelMerge) {
     for (int v : {1, 2, 3, 4})
         all.add(v);
     EXPECT_EQ(all.count, 4);
-    EXPECT_DOUBLE_EQ(all.mean, 2.5);
+    EXPECT_DOUBLE_EQ(all.mean(), 2.5);
     EXPECT_NEAR(all.standardDeviation(), 1.2909944, 1e-7);
     EXPECT_EQ(all.min, 1);
     EXPECT_EQ(all.max, 4);
@@ -61,7 +64,7 @@ TEST(Spread, KnownValuesAndParallelMerge) {
     Spread merged = a;
     merged.merge(b);
     EXPECT_EQ(merged.count, one.count);
-    EXPECT_NEAR(merged.mean, one.mean, 1e-12);
+    EXPECT_NEAR(merged.mean(), one.mean(), 1e-12);
     EXPECT_NEAR(merged.variance(), one.variance(), 1e-9);
     EXPECT_EQ(merged.min, -3);
     EXPECT_EQ(merged.max, 12);
@@ -75,7 +78,7 @@ TEST(Spread, KnownValuesAndParallelMerge) {
     empty.merge(b);
     EXPECT_EQ(empty.min, 0);
     EXPECT_EQ(empty.max, 9);
-    EXPECT_NEAR(empty.mean, 6.0, 1e-12);
+    EXPECT_NEAR(empty.mean(), 6.0, 1e-12);
 
     Spread single;
     single.add(5);
@@ -123,7 +126,7 @@ TEST(Simulate, ParallelAverageAgreesWithSingleThread) {
             // Two independent means of 400 runs: 4 standard errors of their
             // difference is far beyond chance.
             const double se = std::sqrt(a.variance() / runs + b.variance() / runs);
-            EXPECT_LE(std::abs(a.mean - b.mean), std::max(4 * se, 1e-9)) << "side " << s << " kind " << k;
+            EXPECT_LE(std::abs(a.mean() - b.mean()), std::max(4 * se, 1e-9)) << "side " << s << " kind " << k;
         }
     EXPECT_EQ(kindsCompared, 7);
     const double p1 = WinChance(one.sides[0].wins, runs).value;
@@ -141,6 +144,15 @@ TEST(Simulate, FixedSeedGivesTheSameResultWhateverTheThreadCount) {
     EXPECT_EQ(outcome(first), outcome(run(120, 2, 42)));
     EXPECT_EQ(outcome(first), outcome(run(120, 5, 42)));
     EXPECT_NE(outcome(first), outcome(run(120, 1, 43)));
+    // Split by run number over workers that share nothing, and merged in
+    // whatever order the parts come back.
+    std::vector<SimulationResult> parts;
+    for (const auto& [from, to] : {std::pair{70, 120}, std::pair{0, 1}, std::pair{1, 70}})
+        parts.push_back(SimulateRuns(sideI(), sideII(), 42, from, to));
+    EXPECT_EQ(outcome(first), outcome(MergeRuns(parts, 120)));
+    EXPECT_FALSE(MergeRuns(parts, 120).cancelled);
+    parts.pop_back();
+    EXPECT_TRUE(MergeRuns(parts, 120).cancelled);
     // Without a seed two simulations are still fought from separate streams.
     EXPECT_NE(run(120, 2, std::nullopt).sides[0].totalLeft, run(120, 2, std::nullopt).sides[0].totalLeft);
 }
@@ -162,7 +174,7 @@ TEST(Simulate, SumsMeansAndPerRunTotalsAgree) {
             const Unittype& kind = a.unittypes[k];
             const Spread& left = side.unitsLeft[k];
             EXPECT_EQ(left.count, runs);
-            EXPECT_NEAR(kind.Number - static_cast<double>(side.casualties[k]) / runs, left.mean, 1e-9);
+            EXPECT_NEAR(kind.Number - static_cast<double>(side.casualties[k]) / runs, left.mean(), 1e-9);
             EXPECT_GE(left.min, 0);
             EXPECT_LE(left.max, kind.Number);
             leftOverRuns += int64_t{kind.Number} * runs - side.casualties[k];
@@ -303,4 +315,28 @@ TEST(Simulate, ExceptionFromACallbackReachesTheCaller) {
     };
     EXPECT_THROW(Simulate(sideI(), sideII(), o), std::runtime_error);
     EXPECT_LT(calls.load(), o.runs);
+}
+
+// Armies beyond the lean engine's records are fought by the engine of
+// record, whose own sum of losses over runs is 32 bits: a simulation must
+// not add to it (here it starts at its limit, as after some 215,000 runs of
+// a wiped-out kind of 9,999) and must still count every loss.
+TEST(Simulate, LongRunsOfTheEngineOfRecordDoNotOverflow) {
+    Army titans;
+    testsupport::putKind(titans, handkind::kind("Titans", "F", 1, 1, 0, 4096, 1), 40);
+    Army knights = catalogueArmy({{"KNI", 30}});
+    for (Army* a : {&titans, &knights})
+        a->unittypes[0].SimCasualties = std::numeric_limits<int32_t>::max();
+    SimulationOptions o;
+    o.runs = 50;
+    o.threads = 2;
+    o.seed = 3;
+    const SimulationResult r = Simulate(titans, knights, o);
+    ASSERT_EQ(r.runsDone, 50);
+    for (int s = 0; s < 2; ++s) {
+        const Army& a = s == 0 ? titans : knights;
+        const Spread& left = r.sides[s].unitsLeft[0];
+        EXPECT_EQ(r.sides[s].casualties[0], int64_t{a.unittypes[0].Number} * 50 - left.sum);
+    }
+    EXPECT_GT(r.sides[0].casualties[0] + r.sides[1].casualties[0], 0);
 }

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "UiTestSupport.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 
 using namespace ui_test;
 
@@ -690,7 +690,7 @@ private slots:
         }
         armyfile::ArmySetup setup;
         QVERIFY(armyfile::LoadArmies(target, &setup, nullptr));
-        QCOMPARE(setup.players[0].name, QStringLiteral("Morgana"));
+        QCOMPARE(setup.players[0].name, std::string("Morgana"));
 
         // A path given whole is written as given, and a cancelled choice
         // (the empty path) does nothing at all.

@@ -22,7 +22,7 @@
 #include <algorithm>
 
 #include "Simulator.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 
 namespace {
 constexpr int PreparedLines = 300;
@@ -294,7 +294,7 @@ void TBattleform::fillOdds(const SimulationResult& result) {
             const ::Spread& left = result.sides[s].unitsLeft[k];
             const int row = addRow();
             Odds->setItem(row, 0, Cell(QString::fromStdString(kind.Fullname), Qt::AlignLeft | Qt::AlignVCenter));
-            Odds->setItem(row, 1, Cell(QString::number(left.mean, 'f', 1)));
+            Odds->setItem(row, 1, Cell(QString::number(left.mean(), 'f', 1)));
             Odds->setItem(row, 2, Cell(QString::number(left.standardDeviation(), 'f', 1)));
             Odds->setItem(row, 3, Cell(QString::number(left.min)));
             Odds->setItem(row, 4, Cell(QString::number(left.max)));

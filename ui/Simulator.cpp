@@ -22,7 +22,7 @@
 #include "Remform.h"
 #include "Results.h"
 #include "Test.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 
 TMainform* Mainform = nullptr;
 TIntroform* Introform = nullptr;
@@ -585,15 +585,15 @@ void TMainform::openArmiesFile(const QString& path) {
     }
 
     // As the army info dialog writes its numbers and names back.
-    wizardno1->setText(setup.players[0].number);
-    wizardno2->setText(setup.players[1].number);
-    name1->setText(setup.players[0].name);
-    name2->setText(setup.players[1].name);
+    wizardno1->setText(QString::fromStdString(setup.players[0].number));
+    wizardno2->setText(QString::fromStdString(setup.players[1].number));
+    name1->setText(QString::fromStdString(setup.players[0].name));
+    name2->setText(QString::fromStdString(setup.players[1].name));
     PlayerArmy1 = std::move(built[0]);
     PlayerArmy2 = std::move(built[1]);
 
     for (int player : {1, 2})
-        writeArmy(player, setup.players[player - 1].number);
+        writeArmy(player, QString::fromStdString(setup.players[player - 1].number));
     lastArmiesFile_ = path;
 }
 
@@ -607,8 +607,9 @@ void TMainform::SaveArmies1Click() {
         if (QFileInfo::exists(path) && !confirmReplace(path))
             return;
     }
-    const armyfile::ArmySetup setup = armyfile::SetupFromArmies(PlayerArmy1, wizardno1->text(), name1->text(),
-                                                                PlayerArmy2, wizardno2->text(), name2->text());
+    const armyfile::ArmySetup setup =
+        armyfile::SetupFromArmies(PlayerArmy1, wizardno1->text().toStdString(), name1->text().toStdString(), PlayerArmy2,
+                                  wizardno2->text().toStdString(), name2->text().toStdString());
     QString error;
     if (!armyfile::SaveArmies(path, setup, &error)) {
         showFileError(

@@ -41,19 +41,19 @@ QString FloatToStr(double value) {
 }
 
 int StrToInt(const QString& text) {
-    const std::optional<int> value = DialogInteger(text);
+    const std::optional<int> value = DialogInteger(text.toStdString());
     if (!value)
         throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
     return *value;
 }
 
 int StrToIntDef(const QString& text, int fallback) {
-    return DialogInteger(text).value_or(fallback);
+    return DialogInteger(text.toStdString()).value_or(fallback);
 }
 
 bool SameNumber(const QString& a, const QString& b) {
-    const std::optional<int> x = DialogInteger(a);
-    return x && x == DialogInteger(b);
+    const std::optional<int> x = DialogInteger(a.toStdString());
+    return x && x == DialogInteger(b.toStdString());
 }
 
 double StrToFloat(const QString& text) {
