@@ -13,9 +13,13 @@
 
 // "How many do I need?": the smallest number of one kind with which its side
 // wins at least a wanted share of battles. Each number is judged by battles
-// fought in growing batches until the 95% interval of the win chance lies
-// wholly above or below the wanted chance, or a cap is reached; the numbers
-// are searched by doubling, then by bisection.
+// fought in growing batches until its wins lie surely above or below the
+// wanted chance, or a cap is reached; the numbers are searched by doubling,
+// then by bisection. "Surely" takes all the looks at a number into account:
+// a number whose win chance is the wanted one is judged either way before
+// the cap at most 2.5% of the time each way. The intervals shown are plain
+// 95% intervals, and a number decided before the cap has its interval
+// wholly on the side judged.
 
 // Battles fought with a given number of the kind searched over.
 struct BatchOutcome {
@@ -40,11 +44,12 @@ struct ForceSearchOptions {
     double target = 0.9;     // the win chance wanted, above 0 and below 1
     int32_t largest = 9999;  // the largest number considered
     // Battles per number at most. At this cap a close case (within about
-    // 0.6% of 90%) has its interval still around the wanted chance; it is
-    // then judged by its share of wins alone, and the answer says so.
+    // 0.8% of 90%) is still undecided; it is then judged by its share of
+    // wins alone, and the answer says so.
     int64_t cap = 10000;
     // The batches: the first is this large, each later one as large as all
     // before it, so a number is looked at after 100, 200, 400 ... battles.
+    // The more looks these and the cap give, the surer each must be.
     int64_t firstBatch = 100;
     uint64_t seed = 0;
     // Set from another thread to stop after the battles in flight.
@@ -60,7 +65,7 @@ struct NumberTrial {
     int64_t wins = 0;
     Proportion chance;
     bool reaches = false;  // judged to win at least the wanted share
-    bool atCap = false;    // judged at the cap by the share alone, not by the interval
+    bool atCap = false;    // judged at the cap by the share alone, undecided before
 };
 
 // Judges one number; nothing when cancelled before it was judged. The
