@@ -1,11 +1,14 @@
 # The two commands a player or developer needs: `make run` and `make test`.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+# The browser edition: Emscripten's build folder, and where the edition is put together.
+WEB_BUILD ?= $(BUILD)/web-build
+WEB_OUT = $(abspath $(BUILD))/web
 JOBS ?= $(shell nproc)
 # Where `make install` puts the program; ~ works even where the shell leaves it.
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench soak screenshots asan-test install package clean
+.PHONY: all deps configure build run test bench soak screenshots asan-test install package clean web web-test web-bench
 
 all: build
 
@@ -21,8 +24,40 @@ build: configure
 run: build
 	@$(BUILD)/orbsimulator
 
-test: build
+test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(WEB_TEST)
+
+# Debian's Emscripten runs its JavaScript tools with node; a Node that is not
+# Debian's own does not look for their modules where Debian keeps them.
+export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+
+# The browser edition's engine in $(BUILD)/web: the same army, battle and
+# army-file sources compiled to WebAssembly, and the scripts that drive it.
+web:
+	@tools/install-deps --web
+	@for tool in emcmake:emscripten em++:emscripten node:nodejs; do \
+	  command -v $${tool%%:*} > /dev/null || { echo "make web: $${tool%%:*} was not found. Install the Debian package $${tool#*:} (tools/install-deps --web installs everything the web build needs)." >&2; exit 1; }; \
+	done
+	@emcmake cmake -S web -B $(WEB_BUILD) -DORB_WEB_OUT=$(WEB_OUT) > /dev/null
+	@cmake --build $(WEB_BUILD) -j $(JOBS) --target web
+
+# The browser engine against orbsim, under Node's own test runner; `make
+# test` runs it after the rest.
+WEB_TEST = ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim node --test web/test/engine.test.js
+web-test: build web
+	@$(WEB_TEST)
+
+# The WebAssembly engine's ns per strike beside the native engine's, both
+# built from one source in one sitting, then the worker pool against orbsim
+# on the largest armies.
+web-bench: build web
+	@cmake -S web -B $(BUILD)/web-bench-native -DCMAKE_BUILD_TYPE=Release > /dev/null
+	@cmake --build $(BUILD)/web-bench-native -j $(JOBS) --target web_bench
+	@cmake --build $(WEB_BUILD) -j $(JOBS) --target web_bench
+	@$(BUILD)/web-bench-native/web_bench native
+	@node --no-experimental-fetch $(WEB_BUILD)/web_bench.js wasm
+	@node web/bench/pool_bench.js $(WEB_OUT) $(abspath $(BUILD))/orbsim bench/largest.json 999
 
 bench: build
 	@$(BUILD)/bench/battle_bench

@@ -183,16 +183,17 @@ export class EnginePool {
     const seed = seedText(options.seed);
     const text = bytesOrText(armies);
     return this.#task(async (task) => {
-      try {
-        accepted(await this.#call(0, 'checkBattle', [text, String(runs)]));
-      } catch (error) {
-        if (!(error instanceof Stopped)) throw error;
-      }
       /** @type {string[]} */
       const parts = [];
       let done = 0;
+      // From the start: reading the largest armies takes a while too.
       const timer = setInterval(() => onProgress?.(done, runs), PROGRESS_MS);
       try {
+        try {
+          accepted(await this.#call(0, 'checkBattle', [text, String(runs)]));
+        } catch (error) {
+          if (!(error instanceof Stopped)) throw error;
+        }
         await this.#spread(task, runs, async (connection, first, last) => {
           const part = await connection.call('simulateRuns', [text, seed, first, last]);
           // The part's sums are 64-bit: only the engine reads them.
