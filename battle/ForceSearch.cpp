@@ -98,6 +98,8 @@ void checkOptions(const ForceSearchOptions& options) {
 
 std::optional<NumberTrial> JudgeNumber(const BatchFighter& fight, int32_t number, const ForceSearchOptions& options,
                                        int64_t battlesBefore, int32_t numbersTried) {
+    // Batches of no battles would never reach the cap.
+    checkOptions(options);
     NumberTrial trial;
     trial.number = number;
     auto report = [&](int64_t battles) {
@@ -320,6 +322,7 @@ std::vector<std::string> DescribeForce(const ForceSearchResult& result, const Fo
     char time[32];
     std::snprintf(time, sizeof time, "%.1f s", seconds);
     lines.push_back("Battles fought: " + std::to_string(result.battles) + ", over " +
-                    std::to_string(result.trials.size()) + " numbers, in " + time + ".");
+                    std::to_string(result.trials.size()) + (result.trials.size() == 1 ? " number" : " numbers") +
+                    ", in " + time + ".");
     return lines;
 }

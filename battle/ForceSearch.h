@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Simulation.h"
+#include "rules/DialogRules.h"
 
 // "How many do I need?": the smallest number of one kind with which its side
 // wins at least a wanted share of battles. Each number is judged by battles
@@ -42,7 +43,7 @@ struct SearchProgress {
 
 struct ForceSearchOptions {
     double target = 0.9;     // the win chance wanted, above 0 and below 1
-    int32_t largest = 9999;  // the largest number considered
+    int32_t largest = dialogrules::MaxUnits;  // the largest number considered: a kind holds no more
     // Battles per number at most. At this cap a close case (within about
     // 0.8% of 90%) is still undecided; it is then judged by its share of
     // wins alone, and the answer says so.

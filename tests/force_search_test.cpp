@@ -191,7 +191,7 @@ TEST(DescribeForce, OneUnitEnoughOnlyWhenOneUnitWins) {
     const std::vector<std::string> short_ = describe(0.0);
     ASSERT_EQ(short_.size(), 2u);
     EXPECT_EQ(short_[0].rfind("Even 1 Knights do not win 90.0%: they win 0.0% of battles", 0), 0u) << short_[0];
-    EXPECT_EQ(short_[1].rfind("Battles fought: 100, over 1 numbers", 0), 0u) << short_[1];
+    EXPECT_EQ(short_[1].rfind("Battles fought: 100, over 1 number,", 0), 0u) << short_[1];
 }
 
 TEST(FindForce, ReportsAChanceThatFallsWithTheNumber) {
