@@ -44,9 +44,21 @@ inline void multiply(uint64_t a, uint64_t b, uint64_t& low, uint64_t& high) {
 }
 
 inline uint32_t output(uint64_t x) {
+#if defined(__wasm__)
+    // The upper halves of both words of the product, from 32-bit halves:
+    // the low word's is the middle sum's low half, so a*b is not needed.
+    const uint64_t y = x ^ 0xE7037ED1A0B428DBULL;
+    const uint64_t xLow = static_cast<uint32_t>(x), xHigh = x >> 32;
+    const uint64_t yLow = static_cast<uint32_t>(y), yHigh = y >> 32;
+    const uint64_t lh = xLow * yHigh, hl = xHigh * yLow;
+    const uint64_t middle = ((xLow * yLow) >> 32) + static_cast<uint32_t>(lh) + static_cast<uint32_t>(hl);
+    const uint64_t high = xHigh * yHigh + (lh >> 32) + (hl >> 32) + (middle >> 32);
+    return static_cast<uint32_t>(middle) ^ static_cast<uint32_t>(high >> 32);
+#else
     uint64_t low, high;
     multiply(x, x ^ 0xE7037ED1A0B428DBULL, low, high);
     return static_cast<uint32_t>((low ^ high) >> 32);
+#endif
 }
 
 // x % n for 0 < n < 2^32, exactly, with m = reciprocal(n): Lemire's fastmod,
