@@ -44,20 +44,22 @@ web:
 
 # The browser engine against orbsim, under Node's own test runner; `make
 # test` runs it after the rest.
-WEB_TEST = ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim node --test web/test/engine.test.js
-web-test: build web
+WEB_TEST = ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim node --test web/test/engine.test.mjs
+web-test: configure web
+	@cmake --build $(BUILD) -j $(JOBS) --target orbsim
 	@$(WEB_TEST)
 
 # The WebAssembly engine's ns per strike beside the native engine's, both
 # built from one source in one sitting, then the worker pool against orbsim
 # on the largest armies.
-web-bench: build web
+web-bench: configure web
+	@cmake --build $(BUILD) -j $(JOBS) --target orbsim
 	@cmake -S web -B $(BUILD)/web-bench-native -DCMAKE_BUILD_TYPE=Release > /dev/null
 	@cmake --build $(BUILD)/web-bench-native -j $(JOBS) --target web_bench
 	@cmake --build $(WEB_BUILD) -j $(JOBS) --target web_bench
 	@$(BUILD)/web-bench-native/web_bench native
 	@node --no-experimental-fetch $(WEB_BUILD)/web_bench.js wasm
-	@node web/bench/pool_bench.js $(WEB_OUT) $(abspath $(BUILD))/orbsim bench/largest.json 999
+	@node web/bench/pool_bench.mjs $(WEB_OUT) $(abspath $(BUILD))/orbsim bench/largest.json 999
 
 bench: build
 	@$(BUILD)/bench/battle_bench

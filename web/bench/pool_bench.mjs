@@ -1,6 +1,6 @@
 // The worker pool against orbsim in one sitting: the same runs of the same
 // army file, on every core, timed by the wall clock.
-// Usage: node pool_bench.js WEB_DIR ORBSIM ARMIES.json RUNS
+// Usage: node pool_bench.mjs WEB_DIR ORBSIM ARMIES.json RUNS
 import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { cpus } from 'node:os';
