@@ -93,6 +93,8 @@ install: build
 package: build
 	@tools/install-deps --package
 	@cd $(BUILD) && cpack
+	@appstreamcli validate --no-net packaging/*.metainfo.xml
+	@lintian --fail-on error,warning $(BUILD)/orb-battle-simulator_*.deb
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD)

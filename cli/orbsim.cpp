@@ -179,6 +179,7 @@ const std::vector<OptionRow>& optionTable() {
         {{"report"}, {}, "fight one battle and print its full report instead", flag(&Options::report)},
         {{"json"}, {}, "print one JSON object instead of text", flag(&Options::json)},
         {{"help", "h"}, {}, "print this help", nullptr},
+        {{"version"}, {}, "print the version", nullptr},
     };
     return table;
 }
@@ -210,7 +211,7 @@ std::string help() {
     return text;
 }
 
-enum class Parsed { Run, Help, Error };
+enum class Parsed { Run, Help, Version, Error };
 
 Parsed parseArguments(int argc, char** argv, Options* options, std::string* error) {
     QCommandLineParser parser;
@@ -222,6 +223,8 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
     const bool parsed = parser.parse(arguments);
     if (parser.isSet(QStringLiteral("help")))
         return Parsed::Help;
+    if (parser.isSet(QStringLiteral("version")))
+        return Parsed::Version;
     if (!parsed) {
         const QStringList unknown = parser.unknownOptionNames();
         *error = unknown.isEmpty() ? parser.errorText().toStdString()
@@ -559,6 +562,9 @@ int main(int argc, char** argv) {
     switch (parseArguments(argc, argv, &options, &error)) {
     case Parsed::Help:
         std::fputs(help().c_str(), stdout);
+        return 0;
+    case Parsed::Version:
+        std::puts("orbsim " ORB_VERSION);
         return 0;
     case Parsed::Error:
         std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), usage().c_str());
