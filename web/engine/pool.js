@@ -24,7 +24,7 @@ class Stopped extends Error {}
 // long enough that setting up its armies costs little, short enough that
 // the runs done move on often. Progress goes out on a timer, this often,
 // and a cancel stops the workers, so neither waits for a slice to end.
-const SLICE_MS = 250;
+const SLICE_MS = 400;
 const PROGRESS_MS = 100;
 
 /**
