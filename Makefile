@@ -9,6 +9,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
 .PHONY: all deps configure build run test bench soak screenshots asan-test install package clean web web-test web-bench
+.PHONY: web-page web-page-test web-run web-screenshots
 
 all: build
 
@@ -48,6 +49,32 @@ WEB_TEST = ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim node --t
 web-test: configure web
 	@cmake --build $(BUILD) -j $(JOBS) --target orbsim
 	@$(WEB_TEST)
+
+# The browser edition's page in $(BUILD)/web beside the engine: its npm
+# toolchain installed from the lock file, the page type-checked and bundled.
+web-page: web
+	@for tool in npm:npm chromium:chromium; do \
+	  command -v $${tool%%:*} > /dev/null || { echo "make web-page: $${tool%%:*} was not found. Install the Debian package $${tool#*:} (tools/install-deps --web installs everything the web build needs)." >&2; exit 1; }; \
+	done
+	@[ web/node_modules/.installed -nt web/package-lock.json ] || { cd web && npm ci --no-audit --no-fund --loglevel=error && touch node_modules/.installed; }
+	@web/node_modules/.bin/tsc -p web/page/tsconfig.json
+	@node web/page/build.mjs $(WEB_OUT)
+
+# The page in Debian's Chromium, headless: a player's journey and hostile
+# input; `make test` runs it before the rest.
+WEB_PORT ?= 8080
+web-page-test: build web-page
+	@ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim node --test web/e2e/page.test.mjs
+test: web-page-test
+
+# Serves the browser edition on 127.0.0.1 (WEB_PORT=8080 by default).
+web-run: web-page
+	@node web/page/serve.mjs $(WEB_OUT) $(WEB_PORT)
+
+# Pictures of every state of a player's journey at 1280 x 800 and 390 x 844,
+# in $(BUILD)/web-screenshots.
+web-screenshots: web-page
+	@ORB_WEB_DIR=$(WEB_OUT) node web/e2e/screenshots.mjs $(abspath $(BUILD))/web-screenshots
 
 # The WebAssembly engine's ns per strike beside the native engine's, both
 # built from one source in one sitting, then the worker pool against orbsim

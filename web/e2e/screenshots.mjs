@@ -1,0 +1,132 @@
+// Pictures of every state of a player's journey, as the player sees the
+// screen at that moment, on a desktop (1280 x 800) and a phone (390 x 844);
+// the journey's commands are used twice, so the pictures show the page
+// after more than one use too. Usage: node screenshots.mjs OUTPUT-FOLDER
+import { mkdir, rm } from 'node:fs/promises';
+import { join } from 'node:path';
+import { openArmies, openPage, player, ready, start } from './browser.mjs';
+
+const out = process.argv[2];
+if (!out) {
+  console.error('usage: node screenshots.mjs OUTPUT-FOLDER');
+  process.exit(2);
+}
+const ROOT = new URL('../../', import.meta.url).pathname;
+const SAMPLE = join(ROOT, 'examples/armies.json');
+const LARGEST = join(ROOT, 'bench/largest.json');
+
+const SIZES = [
+  ['desktop', 1280, 800],
+  ['phone', 390, 844],
+];
+
+async function journey(browser, url, size, width, height) {
+  const { page, context } = await openPage(browser, url, { width, height });
+  let step = 0;
+  const shot = async (name, target) => {
+    if (target) await target.scrollIntoViewIfNeeded();
+    await page.waitForTimeout(150);
+    await page.screenshot({ path: join(out, `${size}-${String(++step).padStart(2, '0')}-${name}.png`) });
+  };
+  const wizard = (n) => player(page, n).getByRole('textbox', { name: 'Wizard name' });
+  const results = page.locator('#results');
+
+  await shot('start');
+  await openArmies(page, SAMPLE);
+  await page.getByText('"armies.json" opened.').waitFor();
+  await shot('sample-opened');
+
+  const form = player(page, 2).getByRole('form', { name: 'Add a kind' });
+  await form.getByRole('textbox', { name: 'Abbreviation' }).fill('GOD');
+  await form.getByRole('textbox', { name: 'Number of units' }).fill('2');
+  await page.waitForTimeout(200);
+  await shot('add-form-filled', form);
+  await form.getByRole('button', { name: 'Add Kind' }).click();
+  await player(page, 2).getByRole('group', { name: 'Golden Dragons (GOD)' }).waitFor();
+  await shot('kind-added', player(page, 2));
+
+  const knights = player(page, 2).getByRole('group', { name: 'Knights (KNI)' });
+  await knights.getByRole('textbox', { name: 'Position' }).fill('X');
+  await knights.getByRole('textbox', { name: 'Position' }).press('Enter');
+  await knights.getByText('"position" must be one of').waitFor();
+  await shot('value-refused', knights);
+  await knights.getByRole('textbox', { name: 'Position' }).press('Escape');
+
+  await page.getByRole('button', { name: 'Create Battle Report' }).click();
+  await page.getByRole('heading', { name: 'Battle Report' }).waitFor();
+  await shot('battle-report', results);
+  await page.getByRole('button', { name: 'Create Battle Report' }).click();
+  await page.waitForTimeout(300);
+  await shot('second-battle-report', results);
+
+  await page.getByRole('textbox', { name: 'Runs' }).fill('200');
+  await page.getByRole('button', { name: 'Simulate Battle' }).click();
+  await page.getByRole('heading', { name: 'Simulation Result' }).waitFor({ timeout: 60_000 });
+  await shot('simulation', results);
+  await shot('simulation-charts', page.locator('.charts'));
+  await page.getByRole('button', { name: 'Simulate Battle' }).click();
+  await page.getByText('The average of 200 battles.').waitFor();
+  await page.waitForTimeout(500);
+  await shot('second-simulation', results);
+
+  await openArmies(page, LARGEST);
+  await page.getByText('"largest.json" opened.').waitFor();
+  await page.getByRole('textbox', { name: 'Runs' }).fill('999');
+  await page.getByRole('button', { name: 'Simulate Battle' }).click();
+  await page.getByText(/^[1-9]\d* of 999 battles fought/).waitFor({ timeout: 60_000 });
+  await shot('simulation-running', page.locator('#progress-box'));
+  await page.getByRole('button', { name: 'Cancel' }).click();
+  await page.getByText(/^Cancelled: the figures/).waitFor({ timeout: 30_000 });
+  await shot('simulation-cancelled', results);
+
+  await openArmies(page, SAMPLE);
+  await page.getByText('"armies.json" opened.').waitFor();
+  await page.getByRole('combobox', { name: 'Side' }).selectOption({ index: 1 });
+  await page.getByRole('combobox', { name: 'Kind' }).selectOption({ label: 'Knights (KNI)' });
+  await page.getByRole('textbox', { name: 'Largest number' }).fill('300');
+  await page.getByRole('button', { name: 'Find the Force Needed' }).click();
+  await page.getByLabel('Force needed').getByText(/Knights win/).first().waitFor({ timeout: 60_000 });
+  await shot('force-found', page.locator('.force'));
+  await page.getByRole('button', { name: 'Apply' }).click();
+  await page.getByText(/now number \d+/).waitFor();
+  await shot('force-applied', player(page, 2));
+
+  await page.reload();
+  await ready(page);
+  await shot('reloaded');
+
+  await page.getByRole('button', { name: 'Share Link' }).click();
+  await page.locator('#share-box').waitFor();
+  await shot('share-link');
+  const friend = await openPage(browser, page.url(), { width, height });
+  await friend.page.screenshot({ path: join(out, `${size}-${String(++step).padStart(2, '0')}-link-opened.png`) });
+  await friend.context.close();
+
+  const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.getByRole('button', { name: 'Open Armies...' }).click()]);
+  await chooser.setFiles({ name: 'broken.json', mimeType: 'application/json', buffer: Buffer.from('{"format": ') });
+  await page.getByText(/was not opened/).waitFor();
+  await shot('hostile-file-refused');
+
+  await wizard(1).fill('<img src=x onerror=alert(1)>');
+  await wizard(1).press('Enter');
+  await page.getByRole('button', { name: 'Create Battle Report' }).click();
+  await page.waitForTimeout(300);
+  await shot('markup-name-as-text', results);
+
+  await page.screenshot({ path: join(out, `${size}-${String(++step).padStart(2, '0')}-whole-page.png`), fullPage: true });
+  await context.close();
+  return step;
+}
+
+await rm(out, { recursive: true, force: true });
+await mkdir(out, { recursive: true });
+const session = await start();
+try {
+  for (const [size, width, height] of SIZES) {
+    const pictures = await journey(session.browser, session.url, size, width, height);
+    console.log(`${pictures} pictures at ${width} x ${height}`);
+  }
+} finally {
+  await session.stop();
+}
+console.log(`The pictures are in ${out}`);
