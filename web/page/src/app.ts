@@ -479,6 +479,7 @@ class Page {
     results.hidden = false;
     byId('results-heading').textContent = title;
     byId('results-note').textContent = note;
+    byId('report-status').textContent = '';
     byId('results-heading').focus();
     results.scrollIntoView({ block: 'start' });
   }
@@ -617,9 +618,9 @@ class Page {
     if (!this.lastReport) return;
     try {
       await navigator.clipboard.writeText(this.lastReport.text);
-      this.notice('The report has been copied.');
+      byId('report-status').textContent = 'The report has been copied.';
     } catch {
-      this.notice('The browser did not allow copying: select the report and copy it, or use Save Report...', true);
+      byId('report-status').textContent = 'The browser did not allow copying: select the report and copy it, or use Save Report...';
     }
   }
 

@@ -130,7 +130,7 @@ export function drawForceChart(canvas: HTMLCanvasElement, title: string, trials:
         type: 'scatter',
         data: {
           datasets: [
-            { label: '95% interval, high', data: at('high'), showLine: true, borderColor: '#9ab', pointRadius: 0, borderWidth: 1, fill: '+1', backgroundColor: '#9ab4' },
+            { label: '95% interval', data: at('high'), showLine: true, borderColor: '#9ab', pointRadius: 0, borderWidth: 1, fill: '+1', backgroundColor: '#9ab4' },
             { label: '95% interval, low', data: at('low'), showLine: true, borderColor: '#9ab', pointRadius: 0, borderWidth: 1 },
             { label: 'Win chance', data: at('chance'), showLine: true, borderColor: SIDE_COLOURS[0], backgroundColor: SIDE_COLOURS[0], pointRadius: 3 },
             {
@@ -153,7 +153,7 @@ export function drawForceChart(canvas: HTMLCanvasElement, title: string, trials:
           parsing: false,
           plugins: {
             title: { display: true, text: title, font: { weight: 'bold' } },
-            legend: { display: true, labels: { filter: (item) => !String(item.text).includes('low') } },
+            legend: { display: true, labels: { filter: (item) => !String(item.text).endsWith('low') } },
           },
           scales: {
             x: { type: 'linear', ticks: { precision: 0 }, title: { display: true, text: 'Units' } },
