@@ -376,7 +376,8 @@ std::string checkBattle(const std::string& armies, const std::string& runs) {
 // One battle with its full report, as orbsim --report fights it.
 std::string report(const std::string& armies, const std::string& seed) {
     return guarded([&] {
-        auto p = prepare(armies);
+        // A copy: the battle reorders and kills the units it fights.
+        auto p = std::make_unique<Prepared>(prepared(armies));
         StringReport report = reportFor(p->setup);
         Battle battle(&report);
         battle.setFixedSeed(parseSeed(seed));
@@ -403,7 +404,7 @@ std::string simulateRuns(const std::string& armies, const std::string& seed, int
 // orbsim prints for it and the figures the results window shows.
 std::string finishSimulation(const std::string& armies, int32_t runs, const std::string& partsText) {
     return guarded([&] {
-        auto p = prepare(armies);
+        auto p = std::make_unique<Prepared>(prepared(armies));
         std::vector<SimulationResult> parts;
         for (const json& part : json::parse(partsText))
             parts.push_back(partOf(part));

@@ -148,8 +148,13 @@ export class EnginePool {
       throw new RangeError('workers must be a whole number of 1 or more');
     /** @type {Promise<number>} */
     this.size = workers !== undefined ? Promise.resolve(workers) : coreCount();
-    /** @type {(Promise<Connection> | undefined)[]} */
-    this.slots = [];
+    // The fighting workers by index, and the coordinator: a worker of its
+    // own for the short calls (checks, merges, reports, the search's
+    // replays), so that a cancel, which stops the fighters, leaves it with
+    // the armies already read and the result comes at once.
+    /** @type {Map<number | 'coordinator', Promise<Connection>>} */
+    this.slots = new Map();
+    this.coordinatorCalls = 0;
     /** @type {Set<{cancelled: boolean}>} */
     this.tasks = new Set();
     /** @type {Promise<unknown>} */
@@ -167,7 +172,7 @@ export class EnginePool {
     const seed = seedText(options.seed);
     const text = bytesOrText(armies);
     return this.#task(async () => {
-      const { columns, text: reportText } = accepted(await this.#call(0, 'report', [text, seed]));
+      const { columns, text: reportText } = accepted(await this.#coordinate('report', [text, seed]));
       return { columns, text: reportText, seed };
     });
   }
@@ -190,7 +195,7 @@ export class EnginePool {
       const timer = setInterval(() => onProgress?.(done, runs), PROGRESS_MS);
       try {
         try {
-          accepted(await this.#call(0, 'checkBattle', [text, String(runs)]));
+          accepted(await this.#coordinate('checkBattle', [text, String(runs)]));
         } catch (error) {
           if (!(error instanceof Stopped)) throw error;
         }
@@ -205,7 +210,7 @@ export class EnginePool {
         clearInterval(timer);
       }
       onProgress?.(done, runs);
-      const merged = accepted(await this.#finish(() => this.#call(0, 'finishSimulation', [text, runs, `[${parts.join(',')}]`])));
+      const merged = accepted(await this.#finish(() => this.#coordinate('finishSimulation', [text, runs, `[${parts.join(',')}]`])));
       return { ...merged, seed };
     });
   }
@@ -229,7 +234,7 @@ export class EnginePool {
       /** @type {{number: number, battles: number, seed: string, fought: number, wins: number}[]} */
       const batches = [];
       const step = (cancelled) =>
-        this.#call(0, 'findStep', [
+        this.#coordinate('findStep', [
           text,
           JSON.stringify({ side, kind, target, largest, seed, batches, cancelled, seconds: (performance.now() - started) / 1000 }),
         ]);
@@ -271,20 +276,26 @@ export class EnginePool {
   /** Stops every worker at once; the calls in progress end with what was finished. */
   cancel() {
     for (const task of this.tasks) task.cancelled = true;
-    this.#stopWorkers(new Stopped('cancelled'));
+    this.#stopWorkers(new Stopped('cancelled'), this.coordinatorCalls === 0);
   }
 
   /** Stops every worker for good. */
   terminate() {
     this.closed = true;
-    this.cancel();
+    for (const task of this.tasks) task.cancelled = true;
+    this.#stopWorkers(new Stopped('the pool has been terminated'), false);
   }
 
-  /** @param {Error} reason */
-  #stopWorkers(reason) {
-    const slots = this.slots;
-    this.slots = [];
-    for (const slot of slots) slot?.then((connection) => connection.stop(reason), () => {});
+  /**
+   * @param {Error} reason
+   * @param {boolean} spareCoordinator
+   */
+  #stopWorkers(reason, spareCoordinator) {
+    for (const [key, slot] of [...this.slots]) {
+      if (key === 'coordinator' && spareCoordinator) continue;
+      this.slots.delete(key);
+      slot.then((connection) => connection.stop(reason), () => {});
+    }
   }
 
   /**
@@ -359,31 +370,36 @@ export class EnginePool {
   }
 
   /**
-   * @param {number} index
+   * A call on the coordinator.
    * @param {string} name
    * @param {any[]} args
    * @returns {Promise<string>}
    */
-  async #call(index, name, args) {
-    return (await this.#connection(index)).call(name, args);
+  async #coordinate(name, args) {
+    ++this.coordinatorCalls;
+    try {
+      return await (await this.#connection('coordinator')).call(name, args);
+    } finally {
+      --this.coordinatorCalls;
+    }
   }
 
   /**
    * The worker of a slot, started on first use and after a cancel.
-   * @param {number} index
+   * @param {number | 'coordinator'} key
    * @returns {Promise<Connection>}
    */
-  async #connection(index) {
+  async #connection(key) {
     if (this.closed) throw new Stopped('the pool has been terminated');
-    const slot = this.slots[index];
+    const slot = this.slots.get(key);
     if (slot) {
       const connection = await slot;
       if (!connection.dead) return connection;
       // A worker whose engine failed is replaced.
-      if (this.slots[index] === slot) this.slots[index] = undefined;
+      if (this.slots.get(key) === slot) this.slots.delete(key);
     }
-    this.slots[index] ??= this.#startConnection();
-    return this.slots[index];
+    if (!this.slots.has(key)) this.slots.set(key, this.#startConnection());
+    return /** @type {Promise<Connection>} */ (this.slots.get(key));
   }
 
   /** @returns {Promise<Connection>} */

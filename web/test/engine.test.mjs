@@ -168,7 +168,9 @@ test('cancel stops a long simulation at once and keeps what was finished', async
   const cancelledAt = performance.now();
   four.cancel();
   const outcome = await running;
-  assert.ok(performance.now() - cancelledAt < 1500, 'the cancelled simulation took too long to end');
+  // The fighters stop at once, and the coordinator, which has the armies
+  // read already, merges what they finished.
+  assert.ok(performance.now() - cancelledAt < 500, 'the cancelled simulation took too long to end');
   assert.equal(outcome.cancelled, true);
   assert.ok(outcome.runsDone < 999);
   if (outcome.runsDone > 0) assert.match(outcome.text, /ODDS OVER \d+ RUNS?:/);
