@@ -55,6 +55,22 @@ function accepted(answer) {
   return parsed;
 }
 
+/** A call on the pool, which cancel() marks and wakes. */
+class Task {
+  constructor() {
+    this.cancelled = false;
+    /** @type {() => void} */
+    this.wake = () => {};
+    /** @type {Promise<undefined>} resolves when cancelled */
+    this.stopped = new Promise((resolve) => (this.wake = () => resolve(undefined)));
+  }
+
+  cancel() {
+    this.cancelled = true;
+    this.wake();
+  }
+}
+
 /** One worker and the calls waiting for its answers. */
 class Connection {
   /** @param {import('./platform.js').WorkerHandle} handle */
@@ -155,7 +171,7 @@ export class EnginePool {
     /** @type {Map<number | 'coordinator', Promise<Connection>>} */
     this.slots = new Map();
     this.coordinatorCalls = 0;
-    /** @type {Set<{cancelled: boolean}>} */
+    /** @type {Set<Task>} */
     this.tasks = new Set();
     /** @type {Promise<unknown>} */
     this.queue = Promise.resolve();
@@ -210,6 +226,9 @@ export class EnginePool {
         clearInterval(timer);
       }
       onProgress?.(done, runs);
+      // Cancelled before a run was fought, perhaps while the armies were
+      // still being read: there is nothing to merge.
+      if (parts.length === 0) return { runs, runsDone: 0, cancelled: true, seed };
       const merged = accepted(await this.#finish(() => this.#coordinate('finishSimulation', [text, runs, `[${parts.join(',')}]`])));
       return { ...merged, seed };
     });
@@ -275,14 +294,14 @@ export class EnginePool {
 
   /** Stops every worker at once; the calls in progress end with what was finished. */
   cancel() {
-    for (const task of this.tasks) task.cancelled = true;
+    for (const task of this.tasks) task.cancel();
     this.#stopWorkers(new Stopped('cancelled'), this.coordinatorCalls === 0);
   }
 
   /** Stops every worker for good. */
   terminate() {
     this.closed = true;
-    for (const task of this.tasks) task.cancelled = true;
+    for (const task of this.tasks) task.cancel();
     this.#stopWorkers(new Stopped('the pool has been terminated'), false);
   }
 
@@ -301,12 +320,12 @@ export class EnginePool {
   /**
    * Runs tasks one after another, each with every worker.
    * @template T
-   * @param {(task: {cancelled: boolean}) => Promise<T>} body
+   * @param {(task: Task) => Promise<T>} body
    * @returns {Promise<T>}
    */
   #task(body) {
     if (this.closed) return Promise.reject(new Error('the pool has been terminated'));
-    const task = { cancelled: false };
+    const task = new Task();
     this.tasks.add(task);
     const run = this.queue.then(() => body(task));
     const settled = run.finally(() => this.tasks.delete(task));
@@ -333,7 +352,7 @@ export class EnginePool {
    * Hands runs [0, total) out in slices to every worker until all are fought
    * or the task is cancelled. A slice grows or shrinks to last about
    * SLICE_MS, and the last ones shrink so that the workers end together.
-   * @param {{cancelled: boolean}} task
+   * @param {Task} task
    * @param {number} total
    * @param {(connection: Connection, first: number, last: number) => Promise<void>} fight
    */
@@ -345,7 +364,9 @@ export class EnginePool {
     const worker = async (/** @type {number} */ index) => {
       let size = 1;
       while (next < total && !task.cancelled && failure === undefined) {
-        const connection = await this.#connection(index);
+        // A worker still starting is not waited for once cancelled.
+        const connection = await Promise.race([this.#connection(index), task.stopped]);
+        if (!connection) break;
         // Another worker may have taken the last runs meanwhile.
         if (next >= total || task.cancelled) break;
         const take = Math.max(1, Math.min(size, Math.ceil((total - next) / workers)));
