@@ -35,6 +35,13 @@ export async function start() {
 export async function openPage(browser, url, { width = 1280, height = 800 } = {}) {
   const context = await browser.newContext({ viewport: { width, height }, acceptDownloads: true });
   await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: new URL(url).origin });
+  // Whatever the page's policy blocks is a fault of the page: none is expected.
+  await context.addInitScript(() => {
+    window.policyViolations = [];
+    document.addEventListener('securitypolicyviolation', (event) =>
+      window.policyViolations.push(`${event.violatedDirective} ${event.blockedURI}`),
+    );
+  });
   const page = await context.newPage();
   const failures = [];
   page.on('pageerror', (error) => failures.push(error.message));
@@ -62,6 +69,23 @@ export async function openArmies(page, file) {
     page.getByRole('button', { name: 'Open Armies...' }).click(),
   ]);
   await chooser.setFiles(file);
+}
+
+/** Drops a file with this text onto the page, as a player drags one from a file manager. */
+export async function dropFile(page, name, text) {
+  const transfer = await page.evaluateHandle(
+    ([name, text]) => {
+      const data = new DataTransfer();
+      data.items.add(new File([text], name, { type: 'application/json' }));
+      return data;
+    },
+    [name, text],
+  );
+  for (const type of ['dragenter', 'dragover', 'drop']) await page.dispatchEvent('main', type, { dataTransfer: transfer });
+}
+
+export async function policyViolations(page) {
+  return page.evaluate(() => window.policyViolations);
 }
 
 /** The text of a download started by clicking a button. */

@@ -10,7 +10,7 @@ import { after, before, test } from 'node:test';
 import { promisify } from 'node:util';
 import { deflateRawSync } from 'node:zlib';
 import { serve } from '../page/serve.mjs';
-import { WEB_DIR, downloadOf, openArmies, openPage, player, ready, start } from './browser.mjs';
+import { WEB_DIR, downloadOf, dropFile, openArmies, openPage, player, policyViolations, ready, start } from './browser.mjs';
 
 const ROOT = new URL('../../', import.meta.url).pathname;
 const SAMPLE = join(ROOT, 'examples/armies.json');
@@ -88,6 +88,9 @@ test("a player's journey", async (t) => {
 
   await t.test("a kind is added by its abbreviation, with the catalogue's values", async () => {
     const form = player(page, 2).getByRole('form', { name: 'Add a kind' });
+    await form.getByRole('combobox', { name: 'Search the catalogue' }).fill('Golden Dragons (GOD)');
+    await eventually(async () => assert.equal(await form.getByRole('textbox', { name: 'Abbreviation' }).inputValue(), 'GOD'));
+    await eventually(async () => assert.equal(await form.getByRole('textbox', { name: 'Hit points' }).inputValue(), '6'));
     await form.getByRole('textbox', { name: 'Abbreviation' }).fill('arc');
     await eventually(async () => assert.equal(await form.getByRole('textbox', { name: 'Full name' }).inputValue(), 'Archers'));
     await form.getByRole('textbox', { name: 'Number of units' }).fill('10');
@@ -172,7 +175,7 @@ test("a player's journey", async (t) => {
   });
 
   let savedFile;
-  await t.test('the saved armies open in orbsim, and open again in the page', async () => {
+  await t.test('the saved armies open in orbsim, and open again in the page when dropped onto it', async () => {
     const saved = await downloadOf(page, 'Save Armies...');
     assert.equal(saved.name, 'armies.json');
     savedFile = join(await mkdtemp(join(tmpdir(), 'orb-page-')), saved.name);
@@ -183,7 +186,7 @@ test("a player's journey", async (t) => {
 
     await kind(page, 1, 'Golden Dragons (GOD)').getByRole('button', { name: 'Remove Kind' }).click();
     await eventually(async () => assert.equal(await kind(page, 1, 'Golden Dragons (GOD)').count(), 0));
-    await openArmies(page, savedFile);
+    await dropFile(page, 'armies.json', await readFile(savedFile, 'utf8'));
     await eventually(async () => assert.equal(await units(page, 1, 'Golden Dragons (GOD)').inputValue(), '5'));
     assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), needed);
   });
@@ -209,6 +212,7 @@ test("a player's journey", async (t) => {
   });
 
   assert.deepEqual(failures, []);
+  assert.deepEqual(await policyViolations(page), []);
 });
 
 const HOSTILE = '<img src=x onerror=alert(1)>';
