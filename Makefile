@@ -63,7 +63,8 @@ web-page: web
 # The page in Debian's Chromium, headless: a player's journey and hostile
 # input; `make test` runs it before the rest.
 WEB_PORT ?= 8080
-web-page-test: build web-page
+web-page-test: configure web-page
+	@cmake --build $(BUILD) -j $(JOBS) --target orbsim
 	@ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim node --test web/e2e/page.test.mjs
 test: web-page-test
 

@@ -17,7 +17,7 @@ const VALUE_FIELDS: { key: keyof Kind; label: string; short: string; numeric: bo
   { key: 'type', label: 'Type', short: 'Type', numeric: false },
   { key: 'offense', label: 'Offense', short: 'Off', numeric: true },
   { key: 'defense', label: 'Defense', short: 'Def', numeric: true },
-  { key: 'rangedoff', label: 'Ranged offense', short: 'Ranged', numeric: true },
+  { key: 'rangedoff', label: 'Ranged offense', short: 'Rof', numeric: true },
   { key: 'attacks', label: 'Attacks', short: 'Att', numeric: true },
   { key: 'hitpoints', label: 'Hit points', short: 'Hit', numeric: true },
 ];
@@ -309,7 +309,7 @@ class Page {
     const wrap = document.createElement('div');
     wrap.className = `field value-${field.key}`;
     const label = document.createElement('label');
-    // Short on the screen, whole for a screen reader: the short one starts the whole.
+    // Short on the screen, whole for a screen reader.
     label.textContent = field.short;
     label.htmlFor = id;
     const input = document.createElement('input');
