@@ -15,6 +15,8 @@ const FLAGS = [
   '--disable-background-networking',
   '--disable-component-update',
   '--disable-sync',
+  // A bare machine or a chroot may have no shared memory folder.
+  '--disable-dev-shm-usage',
 ];
 
 export async function start() {
