@@ -91,6 +91,8 @@ interface PlayerView {
   addValues: Map<keyof Kind, HTMLInputElement>;
   addStatus: HTMLElement;
   addError: HTMLElement;
+  // The catalogue row whose values the add form shows, if any.
+  filled: CatalogueRow | null;
 }
 
 type LastReport = { text: string; file: string };
@@ -261,6 +263,7 @@ class Page {
       addValues,
       addStatus: within(add, '.add-status'),
       addError: within(add, '.add-error'),
+      filled: null,
     };
     view.addError.id = `p${side + 1}-add-error`;
     view.addAbbreviation.maxLength = this.limits.maxAbbreviationLength;
@@ -331,10 +334,18 @@ class Page {
     const row = text.trim() ? await this.engine.lookup(text) : null;
     if (asked !== this.lookupCount) return;
     if (!row) {
-      view.addStatus.textContent = text.trim() ? `${text} is not in the catalogue: type the kind's values below.` : '';
+      // Values the catalogue filled in belong to another kind; values typed stay.
+      const filled = view.filled;
+      if (filled && [...view.addValues].every(([key, input]) => input.value === String(filled[key as keyof CatalogueRow])))
+        for (const input of view.addValues.values()) input.value = '';
+      view.filled = null;
+      // Said only once the abbreviation is whole, not at every letter.
+      view.addStatus.textContent =
+        text.length >= this.limits.maxAbbreviationLength ? `${text} is not in the catalogue: type the kind's values below.` : '';
       return;
     }
     for (const [key, input] of view.addValues) input.value = String(row[key as keyof CatalogueRow]);
+    view.filled = row;
     view.addStatus.textContent = `${row.name}: the catalogue's values are filled in.`;
   }
 
@@ -364,6 +375,7 @@ class Page {
     view.addError.textContent = '';
     view.addStatus.textContent = `${kind.number} ${kind.name} added to player ${side + 1}'s army.`;
     for (const input of [view.addNumber, view.addAbbreviation, view.addSearch, ...view.addValues.values()]) input.value = '';
+    view.filled = null;
     view.addAbbreviation.focus();
   }
 
