@@ -3,6 +3,7 @@
 // shared link, and hostile files, links and names.
 import assert from 'node:assert/strict';
 import { execFile } from 'node:child_process';
+import { request } from 'node:http';
 import { mkdtemp, readFile, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -330,4 +331,24 @@ test("a phone's screen holds the page without sideways scrolling", async () => {
   await page.getByRole('heading', { name: 'Simulation Result' }).waitFor({ timeout: 60_000 });
   assert.equal(await page.evaluate(() => document.documentElement.scrollWidth), 390);
   await context.close();
+});
+
+test('the server of make web-run serves nothing outside its folder', async () => {
+  const { server, url } = await serve(WEB_DIR);
+  const status = (path) =>
+    new Promise((done, fail) => {
+      const asked = request(new URL(url), { path }, (response) => {
+        response.resume();
+        done(response.statusCode);
+      });
+      asked.on('error', fail);
+      asked.end();
+    });
+  try {
+    assert.equal(await status('/index.html'), 200);
+    for (const path of ['/../../../../etc/passwd', '/..%2f..%2f..%2f..%2fetc%2fpasswd', '/engine/..%5c..%5c..%5cetc/passwd'])
+      assert.equal(await status(path), 404, path);
+  } finally {
+    server.close();
+  }
 });

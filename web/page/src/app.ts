@@ -146,7 +146,7 @@ class Page {
       const read = 'bytes' in unpacked ? await this.engine.readArmies(unpacked.bytes) : { ok: false as const, error: unpacked.error };
       if (read.ok) {
         loaded = (await this.replaceArmies(read.armies)) === null;
-        if (loaded) this.notice('The armies of the link are shown.');
+        if (loaded) this.notice('The armies of the link are shown; this browser now keeps them instead of its own.');
       } else {
         this.notice(`The armies of this link could not be opened: ${read.error}. Nothing was changed.`, true);
       }
