@@ -2,18 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <charconv>
-#include <cmath>
-#include <ctime>
+#include <utility>
 
 #include "Random.h"
-
-namespace {
-// Battles seeded from the clock in this process; mixed into every seed so
-// that two battles started within one clock tick still fight differently.
-std::atomic<uint64_t> clockSeededBattles{0};
-}  // namespace
+#include "Seed.h"
 
 Battle::Battle(ReportColumns* report) : report_(report) {}
 
@@ -29,24 +22,14 @@ void Battle::Randomize() {
         Seed(*fixedSeed_ + battlesSeeded_++);
         return;
     }
-    const uint64_t count = clockSeededBattles.fetch_add(1, std::memory_order_relaxed);
-    Seed(splitmix64(static_cast<uint64_t>(clock())) ^ (count * 0xD1B54A32D192ED03ULL));
+    Seed(FreshSeed());
 }
 
 void Battle::Shuffle(Army& army, int32_t lo, int32_t hi) {
-    if (hi <= lo)
-        return;
-    const auto span = static_cast<uint32_t>(hi - lo);
-    const uint64_t m = reciprocal(span);
-    uint64_t st = state_;
+    // Each record is exchanged with one drawn from the whole range, itself
+    // included.
     for (int32_t i = lo; i < hi; ++i)
-        army.SwapUnits(i, lo + static_cast<int32_t>(fastmod(output(st = advance(st)), m, span)));
-    state_ = st;
-}
-
-void Battle::reserveReciprocals(size_t n) {
-    for (size_t i = recip_.size(); i < n; ++i)
-        recip_.push_back(reciprocal(static_cast<uint32_t>(i)));
+        army.SwapUnits(i, lo + Random(hi - lo));
 }
 
 // ---- Fighting line and deaths ----------------------------------------------
@@ -62,10 +45,14 @@ void Battle::PrepareLine(Army& army) {
 
 void Battle::UnitKilled(Army& army, int32_t i) {
     Unittype& kind = army.unittypes[army.units[i].Typeindex];
-    const Pos p = posCode(kind.Position);
-    int32_t none = 0;
-    int32_t* counter = army.headCounter(kind.Position);
-    bookDeath(army, kind, counter ? counter : &none, kind.Rangedoff > 0 && p != PosR, 1, army.Lifecounter);
+    if (int32_t* counter = army.headCounter(kind.Position))
+        --*counter;
+    // NumberR also counts the shooters of other positions.
+    if (kind.Rangedoff > 0 && kind.Position != "R")
+        --army.NumberR;
+    ++kind.PhaseCasualties;
+    ++kind.BattleCasualties;
+    --army.Lifecounter;
 }
 
 void Battle::ExposeBackline(Army& army) {
@@ -80,11 +67,8 @@ void Battle::ExposeBackline(Army& army) {
 }
 
 void Battle::ResetCounters(Army& army) {
-    // Unrolled: four clears of a whole army per battle, one store per unit.
-    Unit* const units = army.units.data();
-#pragma GCC unroll 8
     for (int32_t i = 0; i < army.currentSize; ++i)
-        units[i].Retaliations = 0;
+        army.units[i].Retaliations = 0;
     CounterFlag = 0;
 }
 
@@ -128,342 +112,123 @@ void Battle::CounterStrike(Army& D, int32_t defender, Army& A, int32_t attacker)
 
 // ---- Phases ----------------------------------------------------------------
 
-void Battle::bind(Army& I, Army& II) {
-    sides_[0].army = &I;
-    sides_[1].army = &II;
-    for (Side& side : sides_) {
-        const Army& a = *side.army;
-        for (int32_t k = 0; k <= a.currentType; ++k) {
-            const Unittype& kind = a.unittypes[k];
-            side.pos[k] = posCode(kind.Position);
-            side.shoots[k] = kind.Rangedoff > 0;
-            side.attacks[k] = kind.Attacks;
-            int32_t* counter = side.army->headCounter(kind.Position);
-            side.counter[k] = counter ? counter : &side.noCounter;
-            side.extraR[k] = side.shoots[k] && side.pos[k] != PosR;
-        }
-        side.actors.assign(static_cast<size_t>(a.maxSize) / 64 + 1, 0);
-        side.rangedInLine = 0;
-        for (int32_t i = 0; i < a.Lifecounter; ++i)
-            side.rangedInLine += side.pos[a.units[i].Typeindex] == PosR;
-    }
-    // Draws go below one line's size or, for the melee turn, both lines'.
-    reserveReciprocals(static_cast<size_t>(I.currentSize) + static_cast<size_t>(II.currentSize) + 1);
-    // The hit tables take two divisions per pair of kinds, which in small
-    // armies costs as much as a tenth of a battle; they are made anew only
-    // when a value they come from has changed since the last battle.
-    bool same = chanceTablesMade_;
-    for (int s = 0; s < 2; ++s) {
-        const Army& a = *sides_[s].army;
-        same &= chanceLastKind_[s] == a.currentType;
-        chanceLastKind_[s] = a.currentType;
-        for (int32_t k = 0; k <= a.currentType; ++k) {
-            const Unittype& kind = a.unittypes[k];
-            const std::array<double, 3> v{kind.Offense, kind.Rangedoff, kind.Defense};
-            same &= chanceInputs_[s][k] == v;  // a NaN compares unequal: remade
-            chanceInputs_[s][k] = v;
-        }
-    }
-    chanceTablesMade_ = true;
-    if (same)
-        return;
-    for (int s = 0; s < 2; ++s) {
-        const Army& S = *sides_[s].army;
-        const Army& T = *sides_[1 - s].army;
-        for (int32_t a = 0; a <= S.currentType; ++a)
-            for (int32_t t = 0; t <= T.currentType; ++t) {
-                const Unittype& ka = S.unittypes[a];
-                const double def = T.unittypes[t].Defense;
-                rangedChance_[s][a][t] = hitThreshold(HitChance(ka.Rangedoff, def));
-                meleeChance_[s][a][t] = hitThreshold(HitChance(ka.Offense, def));
-            }
-    }
-}
-
-// A phase called on its own reads the kinds and the line afresh; within
-// fight() the battle-wide binding is already current.
-void Battle::bindPhase(Army& I, Army& II) {
-    if (!battleBound_ || sides_[0].army != &I || sides_[1].army != &II)
-        bind(I, II);
-}
-
 void Battle::DecideTurn(Army& I, Army& II, std::string_view code) {
-    const Pos c = code.empty() ? PosOther : posCode(code);
-    const int32_t wI = weight(I, c);
-    const int32_t wII = weight(II, c);
-    const int32_t n = Random(wI + wII);
+    auto weight = [code](const Army& a) {
+        if (code == "R")
+            return a.NumberR - a.Acted;
+        if (code == "G")
+            return a.NumberG - a.Acted;
+        if (code == "M")
+            return a.NumberM - a.Acted;
+        if (code == "F")
+            return a.NumberF - a.Acted;
+        return a.Lifecounter;
+    };
+    const int32_t wI = weight(I);
+    const int32_t n = Random(wI + weight(II));
     I.Turn = n < wI ? 1 : 0;
     II.Turn = 1 - I.Turn;
 }
 
-// The side that acts next in a ranged or position phase. A side whose units
-// have all moved can keep a positive weight while the other's falls to 0, so
-// once exactly one side is finished the other acts without a draw.
-template <Battle::Pos C>
-int Battle::chooseSide() {
-    Army& I = *sides_[0].army;
-    Army& II = *sides_[1].army;
-    const bool doneI = I.Actor >= I.Lifecounter;
-    const bool doneII = II.Actor >= II.Lifecounter;
-    if (doneI != doneII) {
-        I.Turn = doneI ? 0 : 1;
-        II.Turn = 1 - I.Turn;
-    } else {
-        const int32_t wI = weight(I, C);
-        const int32_t n = drawBelow(wI + weight(II, C));
-        I.Turn = n < wI ? 1 : 0;
-        II.Turn = 1 - I.Turn;
-    }
-    return I.Turn == 1 ? 0 : 1;
+bool Battle::lineHoldsOtherThanRanged(const Army& T) {
+    for (int32_t i = 0; i < T.Lifecounter; ++i)
+        if (T.kindOf(i).Position != "R")
+            return true;
+    return false;
 }
 
-// UnitKilled, BuryUnit and ExposeBackline on the hot path, for the unit at
-// i, of kind k, in side s's records (units). The counters to lower come
-// from the tables bind() made, and a strike kills about every other time,
-// so the death is booked as data (d = 0 or 1) rather than behind a branch
-// that would be mispredicted that often. The caller passes the line's size
-// and gets the new one back in a register: each strike waits on the last
-// one's death, and a round trip through memory would lengthen that wait.
-// Only round 1's phases read the actor bits and rangedInLine; the melee
-// phases of the later rounds leave them stale (bind() makes them afresh).
-template <bool RoundOne>
-[[gnu::always_inline]] inline int32_t Battle::kill(int s, Unit* units, int32_t i, int32_t k, bool dead,
-                                                    int32_t line) {
-    Side& side = sides_[s];
-    Army& a = *side.army;
-    const int32_t d = dead;
-    if constexpr (RoundOne)
-        side.rangedInLine -= (side.pos[k] == PosR) & dead;
-    line = bookDeath(a, a.unittypes[k], side.counter[k], side.extraR[k], d, line);
-    // BuryUnit; without a death the unit is exchanged with itself. Masked
-    // arithmetic, since compilers turn a conditional choice into a branch.
-    const int32_t j = i + ((line - i) & -d);
-    std::swap(units[i], units[j]);
-    if constexpr (RoundOne) {
-        uint64_t* w = side.actors.data();
-        const uint64_t bit = (w[j >> 6] >> (j & 63)) & 1;
-        w[i >> 6] = (w[i >> 6] & ~(uint64_t{1} << (i & 63))) | (bit << (i & 63));
-    }
-    if (line == 0) {
-        exposeBackline(s);
-        return a.Lifecounter;
-    }
-    return line;
+void Battle::bury(Army& army, int32_t i) {
+    UnitKilled(army, i);
+    BuryUnit(army, i);
+    ExposeBackline(army);
 }
 
-void Battle::exposeBackline(int s) {
-    Army& a = *sides_[s].army;
-    const int32_t before = a.Lifecounter;
-    ExposeBackline(a);
-    if (a.Lifecounter != before)
-        markActors(s);
-}
-
-void Battle::markActors(int s) {
-    Side& side = sides_[s];
-    const Army& a = *side.army;
-    const int32_t n = a.Lifecounter;
-    const Unit* const units = a.units.data();
-    for (int32_t base = 0; base < n; base += 64) {
-        const int32_t end = std::min(n - base, 64);
-        // Each unit's bit enters at the top and moves down one place per
-        // later unit: constant shifts, cheaper than shifting by b.
-        uint64_t word = 0;
-#pragma GCC unroll 8
-        for (int32_t b = 0; b < end; ++b)
-            word = (word >> 1) | (uint64_t{side.acts[units[base + b].Typeindex]} << 63);
-        side.actors[static_cast<size_t>(base) >> 6] = end == 64 ? word : word >> (64 - end);
-    }
-}
-
-void Battle::setActing(int s, const uint8_t* acts) {
-    std::copy(acts, acts + Army::maxTypes, sides_[s].acts.begin());
-    markActors(s);
-}
-
-// Moves side s's Actor forward to the next unit that acts in the phase,
-// stopping at Lifecounter.
-void Battle::nextActor(int s) {
-    Army& a = *sides_[s].army;
-    const int32_t n = a.Lifecounter;
-    const int32_t i = a.Actor;
-    if (i >= n)
-        return;
-    const uint64_t* w = sides_[s].actors.data();
-    auto k = static_cast<size_t>(i) >> 6;
-    const auto lastWord = static_cast<size_t>(n - 1) >> 6;
-    uint64_t bits = w[k] & (~uint64_t{0} << (i & 63));
-    while (bits == 0 && k < lastWord)
-        bits = w[++k];
-    a.Actor = bits == 0 ? n : std::min(static_cast<int32_t>(k * 64) + std::countr_zero(bits), n);
-}
-
-// One action: the strikes of the unit at S's Actor, with their counter-
-// strikes. A strike's outcome changes data rather than the path taken,
-// because hits and misses are as unpredictable as the draws behind them.
-template <Battle::Mode M>
-void Battle::action(int s) {
-    constexpr bool roundOne = M != Mode::Melee;
-    Side& own = sides_[s];
-    Side& foe = sides_[1 - s];
-    Army& S = *own.army;
-    Army& T = *foe.army;
-    if (T.Lifecounter == 0)
-        exposeBackline(1 - s);
-    // Records never move out of their arrays during an action and only a
-    // death moves the actor, which ends the action: locals spare the reloads
-    // that every store into the unit records would otherwise force.
-    Unit* const foes = T.units.data();
-    Unit* const owns = S.units.data();
-    const int32_t actor = S.Actor;
-    const int32_t kind = owns[actor].Typeindex;
-    const int32_t attacks = own.attacks[kind];
-    const auto& chance = (M == Mode::Ranged ? rangedChance_ : meleeChance_)[s][kind];
-    const auto& back = meleeChance_[1 - s];
-    uint64_t st = state_;
-    uint64_t made = 0;
+// A unit with no hit points left is dead: exactly 0 for every unit the
+// dialogs accept, and below it for one entered with none at all.
+void Battle::action(Army& S, Army& T, Strike strike) {
+    ExposeBackline(T);
     int32_t strikes = 0;
-    int32_t flag = CounterFlag;  // set before each melee strike, kept in a register
-    int32_t line = T.Lifecounter;
-    // The multipliers for the line's size and for one less, so that a death
-    // selects the next one instead of waiting for a load.
-    const uint64_t* const recip = recip_.data();
-    uint64_t m = recip[line];
-    while (line > 0) {
-        const uint64_t mShorter = recip[line - 1];
-        auto t = static_cast<int32_t>(fastmod(output(st = advance(st)), m, static_cast<uint32_t>(line)));
-        if constexpr (M == Mode::Position) {
-            // Pass over ranged units while other targets stand in the line;
-            // a line of ranged units only keeps the first draw.
-            if (T.NumberR != line && line > foe.rangedInLine)
-                while (foe.pos[foes[t].Typeindex] == PosR)
-                    t = static_cast<int32_t>(fastmod(output(st = advance(st)), m, static_cast<uint32_t>(line)));
-        }
-        Unit& u = foes[t];
-        const int32_t target = u.Typeindex;
-        const bool hit = hitDraw(output(st = advance(st)), chance[target]);
-        const int32_t hp = u.Hitpoints - hit;
-        u.Hitpoints = hp;
-        ++made;
-        bool actorDead = false;
-        if constexpr (M != Mode::Ranged) {
-            // A miss provokes one counter-strike while the target has any
-            // left; its draw is taken only then, without a branch.
-            const bool counter = !hit & (u.Retaliations < foe.attacks[target]);
-            const uint64_t st2 = advance(st);
-            const bool backHit = hitDraw(output(st2), back[target][kind]);
-            st ^= (st ^ st2) & (uint64_t{0} - counter);
-            const int32_t actorHp = owns[actor].Hitpoints - (counter & backHit);
-            owns[actor].Hitpoints = actorHp;
-            actorDead = actorHp <= 0;
-            u.Retaliations += counter;
-            made += counter;
-            flag = !hit;
-        }
+    while (T.Lifecounter > 0) {
+        if (strike != Strike::Ranged)
+            CounterFlag = 0;
+        int32_t t = PickTarget(T);
+        // Ranged units are passed over while others stand in the line; a
+        // line of nothing but ranged units keeps the first draw, where the
+        // rule alone would draw for ever.
+        if (strike == Strike::Position && T.NumberR != T.Lifecounter && lineHoldsOtherThanRanged(T))
+            while (T.kindOf(t).Position == "R")
+                t = PickTarget(T);
+        if (strike == Strike::Ranged)
+            RangedStrike(S, S.Actor, T, t);
+        else
+            MeleeStrike(S, S.Actor, T, t);
         ++strikes;
-        const bool dead = hp <= 0;
-        const int32_t expected = line - dead;
-        line = kill<roundOne>(1 - s, foes, t, target, dead, line);
-        m ^= (m ^ mShorter) & (uint64_t{0} - dead);  // masked: deaths are a coin toss
-        if (line != expected)
-            m = recip[line];  // the back line joined
-        if constexpr (M != Mode::Ranged) {
-            if (actorDead) {
-                kill<roundOne>(s, owns, actor, kind, true, S.Lifecounter);
-                break;  // a counter-strike killed the actor: its action ends
-            }
+        if (T.units[t].Hitpoints <= 0)
+            bury(T, t);
+        if (strike != Strike::Ranged && S.units[S.Actor].Hitpoints <= 0) {
+            bury(S, S.Actor);
+            break;  // a counter-strike killed the actor: its action ends
         }
-        if (attacks <= strikes)
+        if (S.kindOf(S.Actor).Attacks <= strikes)
             break;
     }
-    state_ = st;
-    strikeCount += made;
-    CounterFlag = flag;
 }
 
-void Battle::RangedPhase(Army& I, Army& II) {
-    bindPhase(I, II);
-    for (int s = 0; s < 2; ++s)
-        setActing(s, sides_[s].shoots.data());
-    for (;;) {
-        const int s = chooseSide<PosR>();
-        Army& S = *sides_[s].army;
-        nextActor(s);
-        if (S.Actor < S.Lifecounter) {
-            action<Mode::Ranged>(s);
-            ++S.Acted;
-            ++S.Actor;
-        }
-        for (Side& side : sides_) {
-            Army& a = *side.army;
-            if (a.NumberR == 0 || a.Acted == a.NumberR)
-                a.Actor = a.Lifecounter;
-        }
-        if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
-            break;
-    }
-    endPhase("Ranged");
-}
+void Battle::RangedPhase(Army& I, Army& II) { roundOnePhase(I, II, "R", "Ranged", Strike::Ranged); }
 
 void Battle::PositionPhase(Army& I, Army& II, std::string_view code, std::string_view name) {
-    switch (posCode(code)) {
-    case PosF: positionPhase<PosF>(I, II, name); break;
-    case PosM: positionPhase<PosM>(I, II, name); break;
-    case PosR: positionPhase<PosR>(I, II, name); break;
-    case PosG: positionPhase<PosG>(I, II, name); break;
-    case PosB: positionPhase<PosB>(I, II, name); break;
-    default: positionPhase<PosOther>(I, II, name); break;
-    }
+    roundOnePhase(I, II, code, name, Strike::Position);
 }
 
-template <Battle::Pos code>
-void Battle::positionPhase(Army& I, Army& II, std::string_view name) {
-    bindPhase(I, II);
-    auto counter = [](const Army& a) {
-        return code == PosG ? a.NumberG : code == PosM ? a.NumberM : code == PosF ? a.NumberF : 0;
+void Battle::roundOnePhase(Army& I, Army& II, std::string_view code, std::string_view name, Strike strike) {
+    const bool ranged = strike == Strike::Ranged;
+    auto counter = [&](const Army& a) {
+        if (ranged)
+            return a.NumberR;
+        return code == "G" ? a.NumberG : code == "M" ? a.NumberM : code == "F" ? a.NumberF : 0;
     };
-    for (int s = 0; s < 2; ++s) {
-        std::array<uint8_t, Army::maxTypes> acts{};
-        for (size_t k = 0; k < acts.size(); ++k)
-            acts[k] = sides_[s].pos[k] == code;
-        setActing(s, acts.data());
-    }
+    auto acts = [&](const Unittype& kind) { return ranged ? kind.Rangedoff > 0 : kind.Position == code; };
     for (;;) {
-        const int s = chooseSide<code>();
-        Army& S = *sides_[s].army;
-        nextActor(s);
+        // A side whose units have all moved can keep a positive weight while
+        // the other's falls to 0: once exactly one side is finished, the
+        // other acts without a draw.
+        const bool doneI = I.Actor >= I.Lifecounter;
+        const bool doneII = II.Actor >= II.Lifecounter;
+        if (doneI != doneII) {
+            I.Turn = doneI ? 0 : 1;
+            II.Turn = 1 - I.Turn;
+        } else {
+            DecideTurn(I, II, code);
+        }
+        Army& S = I.Turn == 1 ? I : II;
+        Army& T = I.Turn == 1 ? II : I;
+        while (S.Actor < S.Lifecounter && !acts(S.kindOf(S.Actor)))
+            ++S.Actor;
         if (S.Actor < S.Lifecounter) {
-            action<Mode::Position>(s);
+            action(S, T, strike);
             ++S.Acted;
             ++S.Actor;
         }
-        for (Side& side : sides_) {
-            Army& a = *side.army;
-            const int32_t K = counter(a);
-            if (K == 0 || a.Acted == K)
-                a.Actor = a.Lifecounter;
-        }
+        for (Army* a : {&I, &II})
+            if (counter(*a) == 0 || a->Acted == counter(*a))
+                a->Actor = a->Lifecounter;
         if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
             break;
     }
-    endPhase(name);
+    endPhase(I, II, name);
 }
 
 void Battle::MeleePhase(Army& I, Army& II) {
-    bindPhase(I, II);
     I.Actor = -1;
     II.Actor = -1;
     for (;;) {
-        const int32_t wI = I.Lifecounter;
-        const int32_t n = drawBelow(wI + II.Lifecounter);
-        I.Turn = n < wI ? 1 : 0;
-        II.Turn = 1 - I.Turn;
-        const int s = I.Turn == 1 ? 0 : 1;
-        Army& S = *sides_[s].army;
+        DecideTurn(I, II, "");
+        Army& S = I.Turn == 1 ? I : II;
+        Army& T = I.Turn == 1 ? II : I;
         if (S.Lifecounter > 0)
             ++S.Actor;
         if (S.Actor < S.Lifecounter) {
-            action<Mode::Melee>(s);
+            action(S, T, Strike::Melee);
             ++S.Acted;
         }
         if (II.Lifecounter == 0 || I.Lifecounter == 0) {
@@ -473,12 +238,10 @@ void Battle::MeleePhase(Army& I, Army& II) {
         if (I.Actor >= I.Lifecounter && II.Actor >= II.Lifecounter)
             break;
     }
-    endPhase("");
+    endPhase(I, II, "");
 }
 
-void Battle::endPhase(std::string_view name) {
-    Army& I = *sides_[0].army;
-    Army& II = *sides_[1].army;
+void Battle::endPhase(Army& I, Army& II, std::string_view name) {
     PhaseName = name;
     RoundText = std::to_string(Roundcounter);
     ReportCasualties(I, II, RoundText, PhaseName);
@@ -499,18 +262,14 @@ void Battle::FightRound(Army& I, Army& II) {
     II.Actor = II.Acted = 0;
     if (Roundcounter == 1) {
         RangedPhase(I, II);
-        // Each phase runs only while both sides still have a line.
-        auto phase = [&](auto fightPhase) {
+        // A phase of round 1 runs only while both sides still have a line.
+        for (const auto& [code, name] : {std::pair{"G", "Go Anywhere"}, {"M", "Mounted"}, {"F", "Foot"}}) {
             if (I.Lifecounter <= 0 || II.Lifecounter <= 0)
-                return false;
-            fightPhase();
+                break;
+            PositionPhase(I, II, code, name);
             ResetCounters(I);
             ResetCounters(II);
-            return true;
-        };
-        phase([&] { positionPhase<PosG>(I, II, "Go Anywhere"); }) &&
-            phase([&] { positionPhase<PosM>(I, II, "Mounted"); }) &&
-            phase([&] { positionPhase<PosF>(I, II, "Foot"); });
+        }
     } else {
         ResetCounters(I);
         ResetCounters(II);
@@ -533,13 +292,10 @@ void Battle::fight(Army& I, Army& II, bool sim) {
     Shuffle(I, I.SizeMinusB, I.currentSize);
     Shuffle(II, 0, II.SizeMinusB);
     Shuffle(II, II.SizeMinusB, II.currentSize);
-    bind(I, II);
-    battleBound_ = true;
     do {
         FightRound(I, II);
         ++Roundcounter;
     } while (I.Lifecounter > 0 && II.Lifecounter > 0);
-    battleBound_ = false;
     for (Army* a : {&I, &II})
         for (int32_t k = 0; k <= a->currentType; ++k) {
             Unittype& kind = a->unittypes[k];

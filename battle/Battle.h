@@ -11,9 +11,12 @@
 #include "Random.h"
 #include "Report.h"
 
-// The battle engine: fights two armies in place, one strike at a time, and
-// writes the report through ReportColumns. It owns every piece of battle
-// state, so independent engines can fight independent armies side by side.
+// The battle engine of record: fights two armies in place, one strike at a
+// time, through the rules' own operations in the rules' own order, and
+// writes the report through ReportColumns. It fights the battle of a report;
+// simulations fight the same battles, draw for draw, on LeanBattle. It owns
+// every piece of battle state, so independent engines can fight independent
+// armies side by side.
 class Battle {
 public:
     explicit Battle(ReportColumns* report = nullptr);
@@ -79,8 +82,8 @@ public:
 
     static inline const std::string Separator = std::string(44, '_');
 
-    // Position codes as the engine's tables hold them; texts other than the
-    // five codes are PosOther.
+    // Position codes as the lean engine's tables hold them; texts other than
+    // the five codes are PosOther.
     enum Pos : uint8_t { PosF, PosM, PosR, PosG, PosB, PosOther };
     static Pos posCode(std::string_view p) {
         if (p.size() != 1)
@@ -96,89 +99,25 @@ public:
     }
 
 private:
-    enum class Mode { Ranged, Position, Melee };
+    enum class Strike { Ranged, Position, Melee };
 
-    // What the hot loops need of each side's kinds, read once per phase.
-    struct Side {
-        Army* army = nullptr;
-        std::array<uint8_t, Army::maxTypes> pos{};
-        std::array<uint8_t, Army::maxTypes> shoots{};
-        std::array<int32_t, Army::maxTypes> attacks{};
-        int32_t rangedInLine = 0;  // living position "R" units; they all stand in the line
-        // Per kind, what a death takes off the army's head counters: the
-        // counter of its position (a spare one for other texts), and 1 more
-        // off NumberR for a shooter outside position "R".
-        std::array<int32_t*, Army::maxTypes> counter{};
-        std::array<uint8_t, Army::maxTypes> extraR{};
-        int32_t noCounter = 0;
-        // Kinds that act in the current phase, and one bit per slot of the
-        // line telling whether its unit does: the next actor is found a word
-        // at a time instead of by a test per unit whose outcome is random.
-        // Bits at and past Lifecounter are stale.
-        std::array<uint8_t, Army::maxTypes> acts{};
-        std::vector<uint64_t> actors;
-    };
-
-    static uint64_t advance(uint64_t x) { return wyrand::advance(x); }
-    static uint32_t output(uint64_t x) { return wyrand::output(x); }
     uint32_t next() {
-        state_ = advance(state_);
-        return output(state_);
+        state_ = wyrand::advance(state_);
+        return wyrand::output(state_);
     }
-    static uint64_t reciprocal(uint32_t n) { return wyrand::reciprocal(n); }
-    static uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) { return wyrand::fastmod(x, m, n); }
-    // Line sizes change at nearly every other strike, so the multipliers of
-    // every size a battle can meet are kept rather than divided out anew.
-    void reserveReciprocals(size_t n);
-    uint32_t below(uint32_t x, int32_t n) const {
-        return fastmod(x, recip_[static_cast<size_t>(n)], static_cast<uint32_t>(n));
-    }
-    // Random(n) for the turn draws; their weights come from head counters a
-    // caller may have set past the sizes the table was made for.
-    int32_t drawBelow(int32_t n) {
-        if (n <= 0)
-            return 0;
-        const uint32_t x = next();
-        return static_cast<int32_t>(static_cast<size_t>(n) < recip_.size() ? below(x, n) : x % static_cast<uint32_t>(n));
-    }
-    // What one death (d = 1; none for d = 0) takes off the army's counters;
-    // line is its Lifecounter, and the new one is returned.
-    static int32_t bookDeath(Army& a, Unittype& kind, int32_t* positionCount, int32_t extraR, int32_t d,
-                             int32_t line) {
-        *positionCount -= d;
-        a.NumberR -= extraR & d;
-        kind.PhaseCasualties += d;
-        kind.BattleCasualties += d;
-        a.Lifecounter = line - d;
-        return line - d;
-    }
-    void bind(Army& I, Army& II);
-    void bindPhase(Army& I, Army& II);
-    template <Pos C> int chooseSide();
-    static int32_t weight(const Army& a, Pos code) {
-        switch (code) {
-        case PosR: return a.NumberR - a.Acted;
-        case PosG: return a.NumberG - a.Acted;
-        case PosM: return a.NumberM - a.Acted;
-        case PosF: return a.NumberF - a.Acted;
-        default: return a.Lifecounter;
-        }
-    }
-    static uint64_t hitThreshold(int chance) { return wyrand::hitThreshold(chance); }
-    static bool hitDraw(uint32_t x, uint64_t threshold) { return wyrand::hitDraw(x, threshold); }
-    bool hits(int chance) { return hitDraw(next(), hitThreshold(chance)); }
-    template <Mode M> void action(int s);
-    // Books the death of the unit at i of side s when dead is true and
-    // changes nothing otherwise, without a branch on dead.
-    template <bool RoundOne> int32_t kill(int s, Unit* units, int32_t i, int32_t k, bool dead, int32_t line);
-    void exposeBackline(int s);
-    void markActors(int s);
-    void setActing(int s, const uint8_t* acts);
-    void nextActor(int s);
-    // One instance per position code, so the per-action counter reads
-    // and tests need no dispatch on the code.
-    template <Pos C> void positionPhase(Army& I, Army& II, std::string_view name);
-    void endPhase(std::string_view name);
+    // The hit test: a draw below 100 of at most the chance.
+    bool hits(int chance) { return Random(100) <= chance; }
+    // Whether T's line holds a unit outside position "R": only then can the
+    // target rule of a position phase pass over the ranged units.
+    static bool lineHoldsOtherThanRanged(const Army& T);
+    // UnitKilled, BuryUnit and ExposeBackline: a death, in that order.
+    static void bury(Army& army, int32_t i);
+    // One action of the unit at S's Actor against T.
+    void action(Army& S, Army& T, Strike strike);
+    // The ranged phase or a position phase: the same cycle, with the code
+    // and name for the turn draw and the report.
+    void roundOnePhase(Army& I, Army& II, std::string_view code, std::string_view name, Strike strike);
+    void endPhase(Army& I, Army& II, std::string_view name);
     void fight(Army& I, Army& II, bool sim);
     void writeKindList(int column, const Army& a, int32_t first, bool average, int32_t N);
     void appendNumber(int32_t v);
@@ -191,19 +130,4 @@ private:
     uint64_t state_ = 0;
     std::optional<uint64_t> fixedSeed_;
     uint64_t battlesSeeded_ = 0;
-    std::array<Side, 2> sides_;
-    // Set while fight() runs: the kinds' tables stay valid for the whole
-    // battle and rangedInLine is kept at every death of round 1, the only
-    // round that reads it, so phases skip bind.
-    bool battleBound_ = false;
-    std::vector<uint64_t> recip_{0};  // recip_[n] = reciprocal(n) for n >= 1
-    // Hit thresholds (hitThreshold) by attacking side, attacker kind and
-    // target kind.
-    std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> rangedChance_{};
-    std::array<std::array<std::array<uint64_t, Army::maxTypes>, Army::maxTypes>, 2> meleeChance_{};
-    // What the hit tables were made from: each side's last kind and its
-    // kinds' offense, ranged offense and defense.
-    bool chanceTablesMade_ = false;
-    std::array<int32_t, 2> chanceLastKind_{};
-    std::array<std::array<std::array<double, 3>, Army::maxTypes>, 2> chanceInputs_{};
 };

@@ -83,10 +83,7 @@ private:
         std::array<uint8_t, Army::maxTypes> extraR{};  // a shooter outside position "R"
         std::array<int32_t, Army::maxTypes> attacks{};
         std::array<int32_t, Army::maxTypes> losses{};
-        // Kinds are numbered here so that the kinds of each position, and
-        // where they allow it the shooters, are ranges of numbers and so
-        // ranges of records: a phase finds its actors by range rather than
-        // by a flag set on the whole line first. armyKind[k] is the army's
+        // The kinds as NumberKinds numbers them: armyKind[k] is the army's
         // number of kind k.
         std::array<uint8_t, Army::maxTypes> armyKind{};
         std::array<int32_t, 6> firstOfPosition{};  // the kinds of code p: from firstOfPosition[p]
@@ -155,6 +152,59 @@ bool within(const Army& a, int32_t largest) {
 }
 }  // namespace
 
+LeanBattle::KindNumbering LeanBattle::NumberKinds(const Army& a) {
+    const int32_t kinds = a.currentType + 1;
+    auto position = [&](int32_t ak) { return Battle::posCode(a.unittypes[ak].Position); };
+    auto shoots = [&](int32_t ak) { return a.unittypes[ak].Rangedoff > 0; };
+    // Positions without shooters first, then one with shooters and others
+    // (shooters last), those of shooters only, and one more with both
+    // (shooters first): the shooters then stand together. A third position
+    // with both leaves them apart.
+    std::array<int, 6> mixed{};  // 0: no shooters, 1: both, 2: shooters only
+    for (int p = Battle::PosF; p <= Battle::PosOther; ++p) {
+        bool shooters = false, others = false;
+        for (int32_t ak = 0; ak < kinds; ++ak)
+            if (position(ak) == p)
+                (shoots(ak) ? shooters : others) = true;
+        mixed[p] = shooters ? (others ? 1 : 2) : 0;
+    }
+    std::vector<std::pair<int, bool>> order;  // position, shooters first
+    for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
+        if (mixed[p] == 0)
+            order.push_back({p, false});
+    int both = 0;
+    for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
+        if (mixed[p] == 1 && both++ == 0)
+            order.push_back({p, false});
+    for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
+        if (mixed[p] == 2)
+            order.push_back({p, true});
+    for (int p = Battle::PosF, seen = 0; p <= Battle::PosOther; ++p)
+        if (mixed[p] == 1 && seen++ > 0)
+            order.push_back({p, true});
+
+    KindNumbering n;
+    n.shootersInRange = both <= 2;
+    n.firstShooter = -1;
+    int32_t k = 0;
+    for (const auto& [p, shootersFirst] : order) {
+        n.firstOfPosition[p] = k;
+        for (const bool shooting : {shootersFirst, !shootersFirst})
+            for (int32_t ak = 0; ak < kinds; ++ak)
+                if (position(ak) == p && shoots(ak) == shooting) {
+                    if (shooting && n.firstShooter < 0)
+                        n.firstShooter = k;
+                    if (shooting)
+                        n.endShooter = k + 1;
+                    n.number[ak] = static_cast<uint8_t>(k);
+                    n.armyKind[k++] = static_cast<uint8_t>(ak);
+                }
+        n.endOfPosition[p] = k;
+    }
+    n.firstShooter = std::max(n.firstShooter, 0);
+    return n;
+}
+
 bool LeanBattle::Fits(const Army& I, const Army& II) {
     constexpr int32_t largest = Engine<uint32_t, false>::kLargest;
     // Every army the dialogs and army files accept fits the four-byte
@@ -198,51 +248,14 @@ LeanBattle::Engine<Soldier, Far>::Engine(const Army& I, const Army& II) {
         side.size = a.currentSize;
         side.sizeMinusB = a.SizeMinusB;
         side.kinds = a.currentType + 1;
-        // Positions without shooters first, then one with shooters and
-        // others (shooters last), those of shooters only, and one more with
-        // both (shooters first): the shooters then stand together. A third
-        // position with both leaves them apart.
-        std::array<int, 6> mixed{};  // 0: no shooters, 1: both, 2: shooters only
-        for (int p = Battle::PosF; p <= Battle::PosOther; ++p) {
-            bool shooters = false, others = false;
-            for (int32_t ak = 0; ak < side.kinds; ++ak)
-                if (Battle::posCode(a.unittypes[ak].Position) == p)
-                    (a.unittypes[ak].Rangedoff > 0 ? shooters : others) = true;
-            mixed[p] = shooters ? (others ? 1 : 2) : 0;
-        }
-        std::vector<std::pair<int, bool>> order;  // position, shooters first
-        for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
-            if (mixed[p] == 0)
-                order.push_back({p, false});
-        int both = 0;
-        for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
-            if (mixed[p] == 1 && both++ == 0)
-                order.push_back({p, false});
-        for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
-            if (mixed[p] == 2)
-                order.push_back({p, true});
-        for (int p = Battle::PosF, seen = 0; p <= Battle::PosOther; ++p)
-            if (mixed[p] == 1 && seen++ > 0)
-                order.push_back({p, true});
-        side.shootersInRange = both <= 2;
-        std::array<uint8_t, Army::maxTypes> number{};  // the engine's number of each army kind
-        int32_t k = 0;
-        side.firstShooter = -1;
-        for (const auto& [p, shootersFirst] : order) {
-            side.firstOfPosition[p] = k;
-            for (const bool shooting : {shootersFirst, !shootersFirst})
-                for (int32_t ak = 0; ak < side.kinds; ++ak)
-                    if (Battle::posCode(a.unittypes[ak].Position) == p && (a.unittypes[ak].Rangedoff > 0) == shooting) {
-                        if (shooting && side.firstShooter < 0)
-                            side.firstShooter = k;
-                        if (shooting)
-                            side.endShooter = k + 1;
-                        number[ak] = static_cast<uint8_t>(k);
-                        side.armyKind[k++] = static_cast<uint8_t>(ak);
-                    }
-            side.endOfPosition[p] = k;
-        }
-        side.firstShooter = std::max(side.firstShooter, 0);
+        const KindNumbering numbering = NumberKinds(a);
+        const auto& number = numbering.number;
+        side.armyKind = numbering.armyKind;
+        side.firstOfPosition = numbering.firstOfPosition;
+        side.endOfPosition = numbering.endOfPosition;
+        side.firstShooter = numbering.firstShooter;
+        side.endShooter = numbering.endShooter;
+        side.shootersInRange = numbering.shootersInRange;
         side.start.resize(static_cast<size_t>(a.currentSize));
         for (int32_t i = 0; i < a.currentSize; ++i) {
             const Unit& u = a.units[i];
@@ -252,7 +265,7 @@ LeanBattle::Engine<Soldier, Far>::Engine(const Army& I, const Army& II) {
         }
         side.units.resize(side.start.size() + 16);
         side.startNumber = {a.NumberF, a.NumberM, a.NumberR, a.NumberG, a.NumberB, 0};
-        for (k = 0; k < side.kinds; ++k) {
+        for (int32_t k = 0; k < side.kinds; ++k) {
             const Unittype& kind = a.unittypes[side.armyKind[k]];
             side.pos[k] = Battle::posCode(kind.Position);
             side.shoots[k] = kind.Rangedoff > 0;

@@ -8,12 +8,13 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
-#include "Battle.h"
 #include "LeanBattle.h"
 #include "Random.h"
+#include "Seed.h"
 
 // ---- Spread and WinChance ---------------------------------------------------
 
@@ -146,23 +147,15 @@ struct WorkerResult {
 
 void work(Shared& shared, WorkerResult& out) {
     try {
-        // Own copies: the battle reorders and kills the units it fights.
+        // Every battle starts from the order Rebuild leaves, so a run's
+        // outcome depends only on its seed, not on which worker fought it;
+        // the caller's armies may stand in another order.
         Army I = shared.I;
         Army II = shared.II;
-        // Every battle after the first starts from the order Rebuild leaves;
-        // starting the first there too makes a run's outcome depend only on
-        // its seed, not on which worker fought it or in which turn.
         I.Rebuild();
         II.Rebuild();
-        const std::array<Army*, 2> armies{&I, &II};
-        // The lean engine fights the same battles draw for draw on compact
-        // records; the engine of record takes armies that do not fit them.
-        std::optional<LeanBattle> lean;
-        if (LeanBattle::Fits(I, II))
-            lean.emplace(I, II);
-        Battle battle(nullptr);
-        std::array<std::array<int32_t, Army::maxTypes>, 2> losses{};
-
+        const std::array<const Army*, 2> armies{&I, &II};
+        LeanBattle lean(I, II);
         while (!shared.cancelled()) {
             const int64_t claimed = shared.nextRun.fetch_add(shared.chunk, std::memory_order_relaxed);
             if (claimed >= shared.last)
@@ -172,31 +165,17 @@ void work(Shared& shared, WorkerResult& out) {
             for (int32_t run = first; run < last; ++run) {
                 if (shared.cancelled())
                     break;
-                const uint64_t seed = runSeed(shared.seed, run);
-                if (lean) {
-                    lean->Fight(seed);
-                    losses = {lean->Losses(0), lean->Losses(1)};
-                } else {
-                    battle.setFixedSeed(seed);
-                    Battle::PrepareLine(I);
-                    Battle::PrepareLine(II);
-                    // The losses are read per run below; the engine's own
-                    // 32-bit sum over runs is never read and would overflow
-                    // on long simulations of large armies.
-                    battle.FightBattle(I, II);
-                    for (int s = 0; s < 2; ++s)
-                        for (int32_t k = 0; k <= armies[s]->currentType; ++k)
-                            losses[s][k] = armies[s]->unittypes[k].LastCasualties;
-                }
+                lean.Fight(runSeed(shared.seed, run));
 
                 auto& left = shared.totals[static_cast<size_t>(run - shared.first)];
                 for (int s = 0; s < 2; ++s) {
                     const Army& a = *armies[s];
+                    const auto& losses = lean.Losses(s);
                     SideResult& side = out.sides[s];
                     left[s] = 0;
                     for (int32_t k = 0; k <= a.currentType; ++k) {
-                        const int32_t kindLeft = a.unittypes[k].Number - losses[s][k];
-                        side.casualties[k] += losses[s][k];
+                        const int32_t kindLeft = a.unittypes[k].Number - losses[k];
+                        side.casualties[k] += losses[k];
                         side.unitsLeft[k].add(kindLeft);
                         left[s] += kindLeft;
                     }
@@ -213,13 +192,21 @@ void work(Shared& shared, WorkerResult& out) {
                 shared.reportProgress();
             }
         }
-        out.strikes = battle.strikeCount + (lean ? lean->strikeCount : 0);
+        out.strikes = lean.strikeCount;
     } catch (...) {
         shared.fail(std::current_exception());
     }
 }
 
 bool hasUnits(const Army& a) { return a.currentSize > 0; }
+
+// Every army the dialogs and army files accept fits the lean engine; one
+// made otherwise is refused here, where it enters a simulation.
+void checkFits(const Army& I, const Army& II) {
+    if (!LeanBattle::Fits(I, II))
+        throw std::invalid_argument("an army holds a kind with values no dialog accepts (hit points from 1 to 999, "
+                                    "at most 999 attacks)");
+}
 
 // Fights the runs of `shared` on `workers` threads (the calling one among
 // them) and gathers the result in run order.
@@ -290,7 +277,8 @@ SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions
 
     // Without a seed every simulation draws its own; each run is then seeded
     // from it as from a given one.
-    const uint64_t seed = options.seed ? *options.seed : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+    const uint64_t seed = options.seed ? *options.seed : FreshSeed();
+    checkFits(I, II);
     Shared shared(I, II, options, seed, 0, runs, chunk);
     return fightRuns(shared, workers);
 }
@@ -302,6 +290,7 @@ SimulationResult SimulateRuns(const Army& I, const Army& II, uint64_t seed, int3
         none.firstRun = firstRun;
         return none;
     }
+    checkFits(I, II);
     SimulationOptions options;
     options.runs = lastRun - firstRun;
     options.threads = 1;

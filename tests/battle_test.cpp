@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "EngineTestSupport.h"
-#include "ReferenceBattle.h"
 
 using namespace testsupport;
 using namespace std::chrono_literals;
@@ -557,38 +556,6 @@ TEST(BattlePhase, MeleePhaseEndsOnceOneSideIsGone) {
         // first giant to act ends the fight; nobody strikes an empty line.
         EXPECT_EQ(d.I.Lifecounter, 2) << seed;
         EXPECT_EQ(d.II.Lifecounter, 0) << seed;
-    }
-}
-
-// Deaths, counter-strikes that kill the actor, back lines joining: the same
-// seed leaves the same armies and the generator at the same place.
-TEST(BattlePhase, MeleePhaseDrawsAsTheOperationsDo) {
-    for (uint64_t seed = 0; seed < 40; ++seed) {
-        Duel d(seed);
-        d.b.Roundcounter = 2;
-        add(d.I, kind("Swords", "F", 4, 3, 0, 2, 2), 12);
-        add(d.I, kind("Riders", "M", 6, 2, 0, 3, 3), 7);
-        add(d.I, kind("Guards", "B", 3, 5, 0, 1, 2), 5);
-        add(d.II, kind("Spears", "F", 3, 4, 0, 1, 2), 15);
-        add(d.II, kind("Ogres", "G", 9, 1, 0, 2, 4), 4);
-        add(d.II, kind("Archers", "R", 1, 1, 3, 1, 1), 6);
-        add(d.II, kind("Reserve", "B", 2, 2, 0, 1, 1), 3);
-        d.prepare();
-        Army I = d.I, II = d.II;
-        Battle p;
-        p.Seed(seed);
-        d.b.MeleePhase(d.I, d.II);
-        reference::meleePhase(p, I, II);
-        for (auto [fast, slow] : {std::pair{&d.I, &I}, std::pair{&d.II, &II}}) {
-            ASSERT_EQ(fast->Lifecounter, slow->Lifecounter) << seed;
-            for (int32_t i = 0; i < fast->currentSize; ++i) {
-                EXPECT_EQ(fast->units[i].Typeindex, slow->units[i].Typeindex) << seed << " unit " << i;
-                EXPECT_EQ(fast->units[i].Hitpoints, slow->units[i].Hitpoints) << seed << " unit " << i;
-                EXPECT_EQ(fast->units[i].Retaliations, slow->units[i].Retaliations) << seed << " unit " << i;
-            }
-        }
-        EXPECT_EQ(d.b.strikeCount, p.strikeCount) << seed;
-        EXPECT_EQ(d.b.Random(1 << 30), p.Random(1 << 30)) << seed;
     }
 }
 

@@ -1,6 +1,6 @@
 // Randomized battles over many army pairs: every battle ends, exactly one side
-// has units left, both armies come back whole, and the report's sums agree
-// with the casualty counters. ORB_SOAK=N fights N battles instead of the
+// has units left, both armies come back whole, the report's sums agree with
+// the casualty counters, and the lean engine fights the same battle. ORB_SOAK=N fights N battles instead of the
 // quick set.
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "EngineTestSupport.h"
+#include "battle/LeanBattle.h"
 
 namespace {
 
@@ -174,12 +175,24 @@ void fightMany(int64_t battles, int64_t budget, Totals& totals) {
         // Soldiers come back in another order; everything else as it was.
         const ArmyState before[2] = {stateOf(armies[0], true), stateOf(armies[1], true)};
 
+        // Both engines start from the order Rebuild leaves.
+        armies[0].Rebuild();
+        armies[1].Rebuild();
+        LeanBattle lean(armies[0], armies[1]);
         StringReport report;
         Battle engine(&report);
         engine.setFixedSeed(static_cast<uint64_t>(b));
         const auto start = std::chrono::steady_clock::now();
         fight(engine, armies[0], armies[1]);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+        // The lean engine fights the same battle, draw for draw.
+        lean.Fight(static_cast<uint64_t>(b));
+        ASSERT_EQ(lean.strikeCount, engine.strikeCount) << where << ": strikes of the lean engine";
+        for (int s = 0; s < 2; ++s)
+            for (int32_t k = 0; k <= armies[s].currentType; ++k)
+                ASSERT_EQ(lean.Losses(s)[k], armies[s].unittypes[k].LastCasualties)
+                    << where << ", side " << s << ", kind " << k << ": losses of the lean engine";
 
         for (int s = 0; s < 2; ++s) {
             ASSERT_EQ(armies[s].checkInvariants(), "") << where << ", side " << s;

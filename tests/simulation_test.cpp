@@ -7,13 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <limits>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
 
 #include "EngineTestSupport.h"
-#include "HandKind.h"
 #include "battle/Simulation.h"
 
 using testsupport::catalogueArmy;
@@ -317,26 +315,15 @@ TEST(Simulate, ExceptionFromACallbackReachesTheCaller) {
     EXPECT_LT(calls.load(), o.runs);
 }
 
-// Armies beyond the lean engine's records are fought by the engine of
-// record, whose own sum of losses over runs is 32 bits: a simulation must
-// not add to it (here it starts at its limit, as after some 215,000 runs of
-// a wiped-out kind of 9,999) and must still count every loss.
-TEST(Simulate, LongRunsOfTheEngineOfRecordDoNotOverflow) {
-    Army titans;
-    testsupport::putKind(titans, handkind::kind("Titans", "F", 1, 1, 0, 4096, 1), 40);
-    Army knights = catalogueArmy({{"KNI", 30}});
-    for (Army* a : {&titans, &knights})
-        a->unittypes[0].SimCasualties = std::numeric_limits<int32_t>::max();
-    SimulationOptions o;
-    o.runs = 50;
-    o.threads = 2;
-    o.seed = 3;
-    const SimulationResult r = Simulate(titans, knights, o);
-    ASSERT_EQ(r.runsDone, 50);
-    for (int s = 0; s < 2; ++s) {
-        const Army& a = s == 0 ? titans : knights;
-        const Spread& left = r.sides[s].unitsLeft[0];
-        EXPECT_EQ(r.sides[s].casualties[0], int64_t{a.unittypes[0].Number} * 50 - left.sum);
-    }
-    EXPECT_GT(r.sides[0].casualties[0] + r.sides[1].casualties[0], 0);
+// The sums behind the spread hold orbsim's longest simulation: ten million
+// runs of a kind of 9,999 that is wiped out every other time.
+TEST(Spread, HoldsTheLongestSimulation) {
+    constexpr int64_t runs = 10'000'000;
+    Spread left;
+    for (int64_t r = 0; r < runs; ++r)
+        left.add(r % 2 ? 9999 : 0);
+    EXPECT_EQ(left.sum, 9999 * runs / 2);
+    EXPECT_DOUBLE_EQ(left.mean(), 4999.5);
+    // n / (n - 1) times the population variance 4999.5^2.
+    EXPECT_NEAR(left.standardDeviation(), 4999.5 * std::sqrt(runs / (runs - 1.0)), 1e-6);
 }
