@@ -76,7 +76,7 @@ class Connection {
   /** @param {import('./platform.js').WorkerHandle} handle */
   constructor(handle) {
     this.handle = handle;
-    /** @type {Map<number, {resolve: (value: string) => void, reject: (error: Error) => void}>} */
+    /** @type {Map<number, {resolve: (value: any) => void, reject: (error: Error) => void, timed: boolean}>} */
     this.pending = new Map();
     this.nextId = 1;
     /** @type {Error | undefined} */
@@ -89,11 +89,30 @@ class Connection {
    * @returns {Promise<string>}
    */
   call(name, args) {
+    return this.#send(name, args, false);
+  }
+
+  /**
+   * A call with the time the engine took over it, in milliseconds.
+   * @param {string} name
+   * @param {any[]} args
+   * @returns {Promise<{result: string, ms: number}>}
+   */
+  timedCall(name, args) {
+    return this.#send(name, args, true);
+  }
+
+  /**
+   * @param {string} name
+   * @param {any[]} args
+   * @param {boolean} timed
+   */
+  #send(name, args, timed) {
     if (this.dead) return Promise.reject(this.dead);
     const id = this.nextId++;
     this.handle.keepAlive(true);
     return new Promise((resolve, reject) => {
-      this.pending.set(id, { resolve, reject });
+      this.pending.set(id, { resolve, reject, timed });
       this.handle.post({ id, call: name, args });
     });
   }
@@ -105,7 +124,7 @@ class Connection {
     this.pending.delete(message.id);
     if (this.pending.size === 0) this.handle.keepAlive(false);
     if (message.error === undefined) {
-      waiting.resolve(message.result);
+      waiting.resolve(waiting.timed ? { result: message.result, ms: message.ms } : message.result);
       return;
     }
     const error = new Error(`the engine failed: ${message.error}`);
@@ -216,11 +235,12 @@ export class EnginePool {
           if (!(error instanceof Stopped)) throw error;
         }
         await this.#spread(task, runs, async (connection, first, last) => {
-          const part = await connection.call('simulateRuns', [text, seed, first, last]);
+          const { result: part, ms } = await connection.timedCall('simulateRuns', [text, seed, first, last]);
           // The part's sums are 64-bit: only the engine reads them.
           if (!part.startsWith('{"ok":true')) accepted(part);
           parts.push(part);
           done += last - first;
+          return ms;
         });
       } finally {
         clearInterval(timer);
@@ -276,10 +296,12 @@ export class EnginePool {
           let wins = 0;
           await this.#spread(task, need.battles, async (connection, first, last) => {
             const request = JSON.stringify({ side, kind, number: need.number, seed: need.seed, first, last });
-            const outcome = accepted(await connection.call('forceRuns', [text, request]));
+            const { result, ms } = await connection.timedCall('forceRuns', [text, request]);
+            const outcome = accepted(result);
             fought += outcome.battles;
             wins += outcome.wins;
             progress = { ...need.progress, battles: before + fought };
+            return ms;
           });
           if (task.cancelled) break;
           batches.push({ number: need.number, battles: need.battles, seed: need.seed, fought, wins });
@@ -354,7 +376,7 @@ export class EnginePool {
    * SLICE_MS, and the last ones shrink so that the workers end together.
    * @param {Task} task
    * @param {number} total
-   * @param {(connection: Connection, first: number, last: number) => Promise<void>} fight
+   * @param {(connection: Connection, first: number, last: number) => Promise<number>} fight  resolves with the engine's milliseconds
    */
   async #spread(task, total, fight) {
     const workers = await this.size;
@@ -362,20 +384,27 @@ export class EnginePool {
     /** @type {unknown} */
     let failure;
     const worker = async (/** @type {number} */ index) => {
+      // A worker still starting is not waited for once cancelled.
+      const connection = await Promise.race([this.#connection(index), task.stopped]);
+      if (!connection) return;
       let size = 1;
-      while (next < total && !task.cancelled && failure === undefined) {
-        // A worker still starting is not waited for once cancelled.
-        const connection = await Promise.race([this.#connection(index), task.stopped]);
-        if (!connection) break;
-        // Another worker may have taken the last runs meanwhile.
-        if (next >= total || task.cancelled) break;
+      const claim = () => {
+        if (next >= total || task.cancelled || failure !== undefined) return undefined;
         const take = Math.max(1, Math.min(size, Math.ceil((total - next) / workers)));
         const first = next;
         next += take;
-        const started = performance.now();
-        await fight(connection, first, first + take);
-        const took = Math.max(performance.now() - started, 1);
-        size = Math.max(1, Math.min(size * 4, Math.round((take * SLICE_MS) / took)));
+        return fight(connection, first, first + take).then((ms) => {
+          size = Math.max(1, Math.min(size * 4, Math.round((take * SLICE_MS) / Math.max(ms, 1))));
+        });
+      };
+      // Each worker has the next slice waiting in its queue while it fights
+      // one, so it never idles while this thread is slow to answer.
+      let current = claim();
+      while (current) {
+        const following = claim();
+        following?.catch(() => {}); // its failure is seen when it is awaited
+        await current;
+        current = following;
       }
     };
     const outcomes = await Promise.allSettled(

@@ -21,7 +21,9 @@ await listenToParent(async (message, reply) => {
   const { id, call, args } = message;
   try {
     if (broken) throw broken;
-    reply({ id, result: engine[call](...args) });
+    const started = performance.now();
+    const result = engine[call](...args);
+    reply({ id, result, ms: performance.now() - started });
   } catch (error) {
     // A module that stopped mid-call cannot be trusted with another.
     broken ??= error instanceof Error ? error : new Error(String(error));
