@@ -25,6 +25,7 @@
 #include "battle/Battle.h"
 #include "battle/ForceSearch.h"
 #include "battle/Report.h"
+#include "battle/Seed.h"
 #include "battle/ReportText.h"
 #include "battle/Simulation.h"
 #include "files/ArmyFileIO.h"
@@ -523,7 +524,7 @@ int run(const Options& options) {
     }
     // Without a seed, one is drawn here: the engine's clock seed reads the
     // processor time, which is nearly the same at the start of every run.
-    const uint64_t seed = options.seed ? *options.seed : (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
+    const uint64_t seed = options.seed ? *options.seed : FreshSeed();
 
     std::optional<std::pair<int, int32_t>> searched;
     if (options.find) {
