@@ -25,8 +25,8 @@
 #include "battle/Battle.h"
 #include "battle/ForceSearch.h"
 #include "battle/Report.h"
-#include "battle/Seed.h"
 #include "battle/ReportText.h"
+#include "battle/Seed.h"
 #include "battle/Simulation.h"
 #include "files/ArmyFileIO.h"
 #include "rules/DialogRules.h"
@@ -522,8 +522,7 @@ int run(const Options& options) {
             return 1;
         }
     }
-    // Without a seed, one is drawn here: the engine's clock seed reads the
-    // processor time, which is nearly the same at the start of every run.
+    // Without a seed, one is drawn here for the whole run.
     const uint64_t seed = options.seed ? *options.seed : FreshSeed();
 
     std::optional<std::pair<int, int32_t>> searched;

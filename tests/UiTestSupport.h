@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -22,12 +25,27 @@
 #include "ui/Infomodify.h"
 #include "ui/Introduction.h"
 #include "ui/Modform.h"
+#include "ui/Recovery.h"
 #include "ui/Remform.h"
 #include "ui/Results.h"
 #include "ui/Simulator.h"
 #include "ui/Test.h"
 
 namespace ui_test {
+
+// Tests never read or write a player's own settings or recovery files: set
+// before main runs, so no test can reach them first.
+inline const bool testPaths = [] {
+    QStandardPaths::setTestModeEnabled(true);
+    return true;
+}();
+
+// What earlier runs of a test left: settings, and the recovery files of runs
+// that were stopped before they ended.
+inline void forgetEarlierRuns() {
+    QSettings(QCoreApplication::applicationName(), QString()).clear();
+    QDir(Recovery().folder()).removeRecursively();
+}
 
 // The modal window shown now, if any.
 inline QWidget* activeModal() { return QApplication::activeModalWidget(); }
@@ -85,6 +103,24 @@ inline void closeWhenShown(const QString& name, const QString& button, QString* 
     });
 }
 
+// While it lives, answers the question about unsaved changes with Discard,
+// for tests that open armies over changed ones as a player who means to.
+class DiscardChanges {
+public:
+    DiscardChanges() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [] {
+            auto* box = qobject_cast<QMessageBox*>(activeModal());
+            if (box && box->objectName() == QLatin1String("SaveChanges") && box->isVisible())
+                box->button(QMessageBox::Discard)->click();
+        });
+        timer_.start();
+    }
+
+private:
+    QTimer timer_;
+};
+
 // Closes the standard exception display when it shows; its text goes to *seen.
 inline void closeExceptionWhenShown(QString* seen = nullptr) {
     whenModal(QStringLiteral("ExceptionDisplay"), [=](QWidget* w) {
@@ -107,6 +143,7 @@ inline void startProgram(const QString& armiesFile = QString(), const std::funct
             atWelcome();
         clickButton(w, QStringLiteral("okbtn"));
     });
+    forgetEarlierRuns();
     createWindows();
     if (!armiesFile.isEmpty())
         Mainform->OpenArmiesAtStart(armiesFile);
@@ -158,6 +195,42 @@ inline void freshArmies() {
     }
     Mainform->wizardno1->setText(QStringLiteral("1"));
     Mainform->wizardno2->setText(QStringLiteral("2"));
+    Mainform->markUnchanged();
+}
+
+// ---- Driving the dialogs -----------------------------------------------------
+
+// Adds a catalogue kind through the add dialog, typed as a player types it.
+inline void addThroughDialog(const QString& player, const QString& abbreviation, const QString& number) {
+    bool ran = false;
+    whenModal(QStringLiteral("Addform1"), [&](QWidget*) {
+        ran = true;
+        typeInto(Addform1->Abbreviation, abbreviation);
+        typeInto(Addform1->id, player);
+        typeInto(Addform1->Number, number);
+        QTest::mouseClick(Addform1->okbutton, Qt::LeftButton);
+    });
+    Mainform->AddUnits2->trigger();
+    QVERIFY2(ran, "the add dialog never opened");
+    QVERIFY(!Addform1->isVisible());
+}
+
+// Changes both players' numbers and names through the army info dialog.
+inline void changeInfoThroughDialog(const QString& number1, const QString& name1, const QString& number2,
+                             const QString& name2) {
+    bool ran = false;
+    whenModal(QStringLiteral("Armymodify"), [&](QWidget*) {
+        ran = true;
+        TArmymodify* d = Armymodify;
+        typeInto(d->name1, name1);
+        typeInto(d->id1, number1);
+        typeInto(d->name2, name2);
+        typeInto(d->id2, number2);
+        QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
+    });
+    Mainform->ModifyGeneralInfo1->trigger();
+    QVERIFY2(ran, "the army info dialog never opened");
+    QVERIFY(!Armymodify->isVisible());
 }
 
 using handkind::kind;

@@ -6,7 +6,10 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMenu>
+#include <QMenuBar>
+#include <QUuid>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -112,14 +115,34 @@ class Screenshots : public QObject {
 private slots:
     void session() {
         QVERIFY(QDir().mkpath(folder()));
+        forgetEarlierRuns();
+        // The armies of a run that was killed, left for this start to offer.
+        const QString leftovers = Recovery().folder();
+        QVERIFY(QDir().mkpath(leftovers));
+        QVERIFY(QFile::copy(QStringLiteral(ORB_SOURCE_DIR "/examples/armies.json"),
+                            QDir(leftovers).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + ".json")));
         bool welcomed = false;
+        bool offered = false;
         whenModal(QStringLiteral("Introform"), [&](QWidget* w) {
             shoot(w, QStringLiteral("01-welcome"));
             welcomed = true;
             clickButton(w, QStringLiteral("okbtn"));
         });
+        whenModal(QStringLiteral("RestoreArmies"), [&](QWidget* w) {
+            shoot(w, QStringLiteral("01-restore-offer"));
+            offered = true;
+            clickButton(w, QStringLiteral("Restore"));
+        });
         createWindows();
         QTRY_VERIFY_WITH_TIMEOUT(welcomed, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(offered, 20000);
+        shoot(Mainform, QStringLiteral("01-restored"));
+
+        // Opening a file over the restored, unsaved armies asks first.
+        whenModal(QStringLiteral("SaveChanges"), [&](QWidget* w) {
+            shoot(w, QStringLiteral("01-save-changes"));
+            clickButton(w, QStringLiteral("Discard"));
+        });
 
         // Small armies: a battle report, its pop-up menu, a simulation.
         openArmies(QStringLiteral(ORB_SOURCE_DIR "/examples/armies.json"));
@@ -138,6 +161,40 @@ private slots:
         clickButton(Battleform, QStringLiteral("BitBtn1"));
         QTRY_VERIFY(!Battleform->isVisible());
         simulate(200, QStringLiteral("05-simulation-small"));
+
+        // The File menu with its recent files, the Help menu and its windows.
+        QMenuBar* bar = Mainform->menuBar();
+        bar->setActiveAction(Mainform->File1->menuAction());
+        QTRY_VERIFY(Mainform->File1->isVisible());
+        Mainform->File1->setActiveAction(Mainform->OpenRecent1->menuAction());
+        QTest::keyClick(Mainform->File1, Qt::Key_Right);
+        QTRY_VERIFY(Mainform->OpenRecent1->isVisible());
+        shootScreen(QStringLiteral("04-file-menu-screen"));
+        QTest::keyClick(Mainform->OpenRecent1, Qt::Key_Escape);
+        QTest::keyClick(Mainform->File1, Qt::Key_Escape);
+        QTRY_VERIFY(!Mainform->File1->isVisible());
+        bar->setActiveAction(Mainform->Help1->menuAction());
+        QTRY_VERIFY(Mainform->Help1->isVisible());
+        shoot(Mainform, QStringLiteral("04-help-menu"));
+        QTest::keyClick(Mainform->Help1, Qt::Key_Escape);
+        QTRY_VERIFY(!Mainform->Help1->isVisible());
+        whenModal(QStringLiteral("AboutBox"), [&](QWidget* w) {
+            shoot(w, QStringLiteral("04-about"));
+            qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+        });
+        Mainform->About1->trigger();
+        Mainform->HowToPlay1->trigger();
+        QWidget* help = Mainform->findChild<QWidget*>(QStringLiteral("HowToPlay"));
+        QVERIFY(help);
+        QTRY_VERIFY(help->isVisible());
+        shoot(help, QStringLiteral("04-how-to-play"));
+        help->close();
+        const QString gone = QDir(folder()).filePath(QStringLiteral("gone.json"));
+        whenModal(QStringLiteral("FileError"), [&](QWidget* w) {
+            shoot(w, QStringLiteral("04-recent-file-gone"));
+            qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+        });
+        Mainform->OpenRecentClick(gone);
 
         // Then the largest armies, in the same session.
         openArmies(writeLargestArmies());

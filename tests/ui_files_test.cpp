@@ -110,24 +110,10 @@ void freshStart() {
     freshArmies();
     Mainform->name1->setText(QStringLiteral("Nameless 1"));
     Mainform->name2->setText(QStringLiteral("Nameless 2"));
+    Mainform->markUnchanged();
 }
 
 // ---- Driving the dialogs -------------------------------------------------------
-
-// Adds a catalogue kind through the add dialog, typed as a player types it.
-void addThroughDialog(const QString& player, const QString& abbreviation, const QString& number) {
-    bool ran = false;
-    whenModal(QStringLiteral("Addform1"), [&](QWidget*) {
-        ran = true;
-        typeInto(Addform1->Abbreviation, abbreviation);
-        typeInto(Addform1->id, player);
-        typeInto(Addform1->Number, number);
-        QTest::mouseClick(Addform1->okbutton, Qt::LeftButton);
-    });
-    Mainform->AddUnits2->trigger();
-    QVERIFY2(ran, "the add dialog never opened");
-    QVERIFY(!Addform1->isVisible());
-}
 
 // Adds a kind the catalogue does not know, every value typed by hand. With
 // enterInOffense the offense is typed last and Enter pressed in its field, so
@@ -155,24 +141,6 @@ void addOwnKindThroughDialog(const QString& player, const QStringList& values, c
     Mainform->AddUnits2->trigger();
     QVERIFY2(ran, "the add dialog never opened");
     QVERIFY(!Addform1->isVisible());
-}
-
-// Changes both players' numbers and names through the army info dialog.
-void changeInfoThroughDialog(const QString& number1, const QString& name1, const QString& number2,
-                             const QString& name2) {
-    bool ran = false;
-    whenModal(QStringLiteral("Armymodify"), [&](QWidget*) {
-        ran = true;
-        TArmymodify* d = Armymodify;
-        typeInto(d->name1, name1);
-        typeInto(d->id1, number1);
-        typeInto(d->name2, name2);
-        typeInto(d->id2, number2);
-        QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
-    });
-    Mainform->ModifyGeneralInfo1->trigger();
-    QVERIFY2(ran, "the army info dialog never opened");
-    QVERIFY(!Armymodify->isVisible());
 }
 
 // ---- Files ---------------------------------------------------------------------
@@ -203,6 +171,7 @@ private:
 };
 
 void openFile(const QString& path) {
+    DiscardChanges discard;
     Mainform->chooseOpenPath = [path] { return path; };
     Mainform->OpenArmies1->trigger();
 }
@@ -351,12 +320,13 @@ private slots:
                                  (item->shortcut().isEmpty() ? QString() : " [" + item->shortcut().toString() + "]");
             menus << a->text() + ": " + items.join(QStringLiteral(", "));
         }
-        QCOMPARE(menus, QStringList({QStringLiteral("File: Open Armies... [Ctrl+O], Save Armies... [Ctrl+S], Exit"),
+        QCOMPARE(menus, QStringList({QStringLiteral("File: Open Armies... [Ctrl+O], Open Recent, Save Armies... [Ctrl+S], Exit"),
                                      QStringLiteral("General Options: Modify Army Info, Change General Options"),
                                      QStringLiteral("Unit Options: Add Units, Remove Units, Modify Units"),
                                      QStringLiteral("Hero Options: Add Heroes, Modify Heroes, Remove Heroes, "
                                                     "Transfer Units to Heroes, Transfer Units from Heroes"),
-                                     QStringLiteral("Tools: Find the Force Needed... [Ctrl+F]")}));
+                                     QStringLiteral("Tools: Find the Force Needed... [Ctrl+F]"),
+                                     QStringLiteral("Help: How to Play... [F1], About Orb Battle Simulator")}));
         QCOMPARE(Mainform->findChild<QAction*>("OpenArmies1"), Mainform->OpenArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("SaveArmies1"), Mainform->SaveArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("Exit1"), Mainform->Exit1);

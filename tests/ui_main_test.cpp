@@ -86,13 +86,14 @@ private slots:
                     items << item->text();
             menus << a->text() + ": " + items.join(QStringLiteral(", "));
         }
-        // The File menu comes first, Tools last; the others between them unchanged.
-        QCOMPARE(menus, QStringList({QStringLiteral("File: Open Armies..., Save Armies..., Exit"),
+        // The File menu comes first, then Tools and Help; the others between them unchanged.
+        QCOMPARE(menus, QStringList({QStringLiteral("File: Open Armies..., Open Recent, Save Armies..., Exit"),
                                      QStringLiteral("General Options: Modify Army Info, Change General Options"),
                                      QStringLiteral("Unit Options: Add Units, Remove Units, Modify Units"),
                                      QStringLiteral("Hero Options: Add Heroes, Modify Heroes, Remove Heroes, "
                                                     "Transfer Units to Heroes, Transfer Units from Heroes"),
-                                     QStringLiteral("Tools: Find the Force Needed...")}));
+                                     QStringLiteral("Tools: Find the Force Needed..."),
+                                     QStringLiteral("Help: How to Play..., About Orb Battle Simulator")}));
         for (QMenu* popup : {Mainform->Unitmenu1, Mainform->Unitmenu2}) {
             QStringList items;
             for (QAction* item : popup->actions())

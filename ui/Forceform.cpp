@@ -17,6 +17,8 @@
 #include <random>
 
 #include "LongWork.h"
+#include "battle/Seed.h"
+#include "Settings.h"
 #include "Simulator.h"
 #include "rules/DialogRules.h"
 
@@ -180,6 +182,18 @@ TForceform::TForceform(QWidget* parent)
     connect(Apply, &QPushButton::clicked, this, [this] { RunGuarded([this] { ApplyClick(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     tabOrder().set({Side, Kind, Chance, Largest, Find, Apply, BitBtn1});
+
+    // As the player left them last time; out-of-range values are clamped.
+    Chance->setValue(settings::value(QStringLiteral("forceFinder/chance"), Chance->value()));
+    Largest->setValue(static_cast<int>(settings::value(QStringLiteral("forceFinder/largest"), Largest->value())));
+    settings::restoreGeometry(this);
+}
+
+void TForceform::hideEvent(QHideEvent* event) {
+    settings::setValue(QStringLiteral("forceFinder/chance"), Chance->value());
+    settings::setValue(QStringLiteral("forceFinder/largest"), Largest->value());
+    settings::saveGeometry(this);
+    Form::hideEvent(event);
 }
 
 bool TForceform::searching() const { return work_->running(); }
@@ -251,7 +265,7 @@ void TForceform::FindClick() {
     options.target = Chance->value() / 100.0;
     options.largest = Largest->value();
     if (!fixedSeed)
-        options.seed = (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
+        options.seed = FreshSeed();
     else
         options.seed = *fixedSeed;
     const int most = MostNumbers(options.largest);

@@ -21,6 +21,7 @@
 #include <QValueAxis>
 #include <algorithm>
 
+#include "Settings.h"
 #include "Simulator.h"
 #include "files/ArmyFileIO.h"
 
@@ -219,6 +220,8 @@ TBattleform::TBattleform(QWidget* parent)
 
     chooseReportPath = [this] { return askForReportFile(); };
     Statistics->hide();
+    // Where the player left it last time; its size follows its content.
+    settings::restoreGeometry(this);
 }
 
 bool TBattleform::statisticsShown() const {
@@ -399,6 +402,11 @@ void TBattleform::showEvent(QShowEvent* event) {
     fitToScreen();
 }
 
+void TBattleform::hideEvent(QHideEvent* event) {
+    settings::saveGeometry(this);
+    Form::hideEvent(event);
+}
+
 void TBattleform::resizeEvent(QResizeEvent* event) {
     Form::resizeEvent(event);
     Scroller->setGeometry(rect());
@@ -430,8 +438,9 @@ void TBattleform::CopyReport1Click() {
 }
 
 QString TBattleform::askForReportFile() {
-    const QString start =
-        lastReportFile_.isEmpty() ? QDir::home().filePath(QStringLiteral("Battle Report.txt")) : lastReportFile_;
+    const QString start = lastReportFile_.isEmpty()
+                              ? QDir(settings::folder(QStringLiteral("reports"))).filePath(QStringLiteral("Battle Report.txt"))
+                              : lastReportFile_;
     QFileDialog dialog(this, QStringLiteral("Save Report"), start, QStringLiteral("Text files (*.txt);;All files (*)"));
     dialog.setObjectName(QStringLiteral("SaveReportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -459,6 +468,7 @@ void TBattleform::SaveReport1Click() {
         return;
     }
     lastReportFile_ = path;
+    settings::setFolderOf(QStringLiteral("reports"), path);
 }
 
 void TBattleform::beginReport() {

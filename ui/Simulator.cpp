@@ -1,7 +1,11 @@
 #include "Simulator.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,7 +13,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <utility>
 
 #include "Addform.h"
@@ -19,8 +26,10 @@
 #include "Infomodify.h"
 #include "Introduction.h"
 #include "Modform.h"
+#include "Recovery.h"
 #include "Remform.h"
 #include "Results.h"
+#include "Settings.h"
 #include "Test.h"
 #include "files/ArmyFileIO.h"
 
@@ -290,6 +299,11 @@ TMainform::TMainform() : engine(nullptr) {
     Tools1->setObjectName(QStringLiteral("Tools1"));
     FindForce1 = addItem(Tools1, QStringLiteral("FindForce1"), QStringLiteral("Find the Force Needed..."));
     FindForce1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    Help1 = bar->addMenu(QStringLiteral("Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    HowToPlay1 = addItem(Help1, QStringLiteral("HowToPlay1"), QStringLiteral("How to Play..."));
+    HowToPlay1->setShortcut(QKeySequence(Qt::Key_F1));
+    About1 = addItem(Help1, QStringLiteral("About1"), QStringLiteral("About Orb Battle Simulator"));
 
     // The file commands, first in the bar where desktop programs keep them.
     File1 = new QMenu(QStringLiteral("File"), bar);
@@ -297,6 +311,12 @@ TMainform::TMainform() : engine(nullptr) {
     bar->insertMenu(Options1->menuAction(), File1);
     OpenArmies1 = addItem(File1, QStringLiteral("OpenArmies1"), QStringLiteral("Open Armies..."));
     OpenArmies1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    OpenRecent1 = File1->addMenu(QStringLiteral("Open Recent"));
+    OpenRecent1->setObjectName(QStringLiteral("OpenRecent1"));
+    ClearRecent1 = new QAction(QStringLiteral("Clear Menu"), this);
+    ClearRecent1->setObjectName(QStringLiteral("ClearRecent1"));
+    // Filled as it opens, from the settings that programs side by side share.
+    connect(OpenRecent1, &QMenu::aboutToShow, this, &TMainform::fillRecentMenu);
     SaveArmies1 = addItem(File1, QStringLiteral("SaveArmies1"), QStringLiteral("Save Armies..."));
     SaveArmies1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     File1->addSeparator();
@@ -330,6 +350,9 @@ TMainform::TMainform() : engine(nullptr) {
     on(SaveArmies1, &TMainform::SaveArmies1Click);
     on(Exit1, &TMainform::Exit1Click);
     on(FindForce1, &TMainform::FindForce1Click);
+    on(ClearRecent1, &TMainform::ClearRecent1Click);
+    on(HowToPlay1, &TMainform::HowToPlay1Click);
+    on(About1, &TMainform::About1Click);
     on(ModifyGeneralInfo1, &TMainform::ModifyGeneralInfo1Click);
     on(SetGeneralOptions1, &TMainform::SetGeneralOptions1Click);
     on(AddUnits2, &TMainform::AddUnits2Click);
@@ -348,6 +371,20 @@ TMainform::TMainform() : engine(nullptr) {
     on(ModifyUnits3, &TMainform::ModifyUnits3Click);
     connect(calculate, &QPushButton::clicked, this, [this] { RunGuarded([this] { calculateClick(); }); });
     connect(Simulation, &QPushButton::clicked, this, [this] { RunGuarded([this] { SimulationClick(); }); });
+
+    // Every change of the armies rewrites a display line, a number or a
+    // name; the changes of one command are recorded once, right after it.
+    changes_ = new QTimer(this);
+    changes_->setSingleShot(true);
+    changes_->setInterval(0);
+    connect(changes_, &QTimer::timeout, this, &TMainform::armiesChanged);
+    for (QPlainTextEdit* display : {Armydisplay1, Armydisplay2})
+        connect(display, &QPlainTextEdit::textChanged, changes_, qOverload<>(&QTimer::start));
+    for (QLineEdit* field : {wizardno1, wizardno2, name1, name2})
+        connect(field, &QLineEdit::textChanged, changes_, qOverload<>(&QTimer::start));
+    recovery_ = std::make_unique<Recovery>();
+    saved_ = recorded_ = armiesState();
+    setAcceptDrops(true);
 }
 
 TMainform::~TMainform() = default;
@@ -367,6 +404,7 @@ void TMainform::FormActivate() {
     QTimer::singleShot(0, Introform, [this] {
         Introform->ShowModal();
         welcomed_ = true;
+        RunGuarded([this] { offerRecovery(); });
         openStartFile();
     });
 }
@@ -503,11 +541,10 @@ const QString armiesFilter = QStringLiteral("Orb armies (*.json)");
 }  // namespace
 
 QString TMainform::askForArmiesFile(bool save) {
-    // Opening starts in the folder of the last file; saving offers that file
-    // again, to save over it.
-    QString start = QDir::homePath();
-    if (!lastArmiesFile_.isEmpty())
-        start = save ? lastArmiesFile_ : QFileInfo(lastArmiesFile_).absolutePath();
+    // Opening starts in the folder used last; saving offers the file the
+    // armies came from, to save over it.
+    const QString folder = settings::folder(QStringLiteral("armies"));
+    const QString start = save && !currentFile_.isEmpty() ? currentFile_ : folder;
     QFileDialog dialog(this, save ? QStringLiteral("Save Armies") : QStringLiteral("Open Armies"), start, armiesFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveArmiesDialog") : QStringLiteral("OpenArmiesDialog"));
     if (save) {
@@ -583,29 +620,44 @@ void TMainform::openArmiesFile(const QString& path) {
             return;
         }
     }
+    // Asked only now: a file that cannot be opened replaces nothing.
+    if (!maybeSave())
+        return;
+    applySetup(setup, built);
+    saved_ = armiesState();
+    currentFile_ = path;
+    settings::addRecentFile(path);
+    settings::setFolderOf(QStringLiteral("armies"), path);
+}
 
+void TMainform::applySetup(const armyfile::ArmySetup& setup, const Army (&built)[2]) {
     // As the army info dialog writes its numbers and names back.
     wizardno1->setText(QString::fromStdString(setup.players[0].number));
     wizardno2->setText(QString::fromStdString(setup.players[1].number));
     name1->setText(QString::fromStdString(setup.players[0].name));
     name2->setText(QString::fromStdString(setup.players[1].name));
-    PlayerArmy1 = std::move(built[0]);
-    PlayerArmy2 = std::move(built[1]);
-
+    PlayerArmy1 = built[0];
+    PlayerArmy2 = built[1];
     for (int player : {1, 2})
         writeArmy(player, QString::fromStdString(setup.players[player - 1].number));
-    lastArmiesFile_ = path;
 }
 
 void TMainform::SaveArmies1Click() {
-    QString path = chooseSavePath ? chooseSavePath() : QString();
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty()) {
-        path += QStringLiteral(".json");
-        // No file dialog asked about this name: ask before replacing it.
-        if (QFileInfo::exists(path) && !confirmReplace(path))
-            return;
+    saveArmies(QString());
+}
+
+bool TMainform::saveArmies(const QString& known) {
+    QString path = known;
+    if (path.isEmpty()) {
+        path = chooseSavePath ? chooseSavePath() : QString();
+        if (path.isEmpty())
+            return false;
+        if (QFileInfo(path).suffix().isEmpty()) {
+            path += QStringLiteral(".json");
+            // No file dialog asked about this name: ask before replacing it.
+            if (QFileInfo::exists(path) && !confirmReplace(path))
+                return false;
+        }
     }
     const armyfile::ArmySetup setup =
         armyfile::SetupFromArmies(PlayerArmy1, wizardno1->text().toStdString(), name1->text().toStdString(), PlayerArmy2,
@@ -615,11 +667,265 @@ void TMainform::SaveArmies1Click() {
         showFileError(
             QStringLiteral("Save Armies"),
             QStringLiteral("The armies could not be saved to \"%1\": %2.").arg(QDir::toNativeSeparators(path), error));
-        return;
+        return false;
     }
-    lastArmiesFile_ = path;
+    saved_ = armiesState();
+    currentFile_ = path;
+    settings::addRecentFile(path);
+    settings::setFolderOf(QStringLiteral("armies"), path);
+    armiesChanged();
+    return true;
 }
 
 void TMainform::Exit1Click() {
     close();
+}
+
+// ---- Unsaved changes and recovery ------------------------------------------------
+
+QByteArray TMainform::armiesState() const {
+    return QByteArray::fromStdString(armyfile::ToJson(
+        armyfile::SetupFromArmies(PlayerArmy1, wizardno1->text().toStdString(), name1->text().toStdString(),
+                                  PlayerArmy2, wizardno2->text().toStdString(), name2->text().toStdString())));
+}
+
+bool TMainform::modified() const {
+    return armiesState() != saved_;
+}
+
+void TMainform::armiesChanged() {
+    changes_->stop();
+    const QByteArray now = armiesState();
+    if (now == recorded_)
+        return;
+    recorded_ = now;
+    // Armies as saved need no recovery: the file holds them.
+    if (now == saved_) {
+        recovery_->remove();
+        return;
+    }
+    QString error;
+    if (!recovery_->write(now, &error))
+        qWarning("The armies could not be written to the recovery file: %s", qPrintable(error));
+}
+
+void TMainform::markUnchanged() {
+    changes_->stop();
+    saved_ = recorded_ = armiesState();
+    currentFile_.clear();
+    recovery_->remove();
+}
+
+bool TMainform::maybeSave() {
+    if (!modified())
+        return true;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Orb 2.0 Battle Simulator"),
+                    currentFile_.isEmpty()
+                        ? QStringLiteral("The armies have been changed.")
+                        : QStringLiteral("The armies have been changed since \"%1\" was opened or saved.")
+                              .arg(QFileInfo(currentFile_).fileName()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setObjectName(QStringLiteral("SaveChanges"));
+    box.setInformativeText(QStringLiteral("Do you want to save your changes?"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.button(QMessageBox::Save)->setObjectName(QStringLiteral("Save"));
+    box.button(QMessageBox::Discard)->setObjectName(QStringLiteral("Discard"));
+    box.button(QMessageBox::Cancel)->setObjectName(QStringLiteral("Cancel"));
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return saveArmies(currentFile_);
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TMainform::closeEvent(QCloseEvent* event) {
+    if (!maybeSave()) {
+        event->ignore();
+        return;
+    }
+    if (Battleform && Battleform->isVisible())
+        settings::saveGeometry(Battleform);
+    recovery_->finish();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainform::offerRecovery() {
+    for (Recovery::Leftover& leftover : recovery_->leftovers()) {
+        armyfile::ArmySetup setup;
+        QString error;
+        Army built[2];
+        bool readable = armyfile::LoadArmies(leftover.path, &setup, &error);
+        for (int p = 0; p < 2 && readable; ++p)
+            readable = armyfile::BuildArmy(setup.players[p], &built[p]);
+        if (!readable) {
+            // Nothing in it can be given back; kept, it would be offered at every start.
+            leftover.discard();
+            continue;
+        }
+        QStringList sides;
+        for (int p = 0; p < 2; ++p)
+            sides << QStringLiteral("Player %1 (%2): %3 %4, %5 %6")
+                         .arg(QString::fromStdString(setup.players[p].number),
+                              QString::fromStdString(setup.players[p].name))
+                         .arg(built[p].currentType + 1)
+                         .arg(built[p].currentType == 0 ? QStringLiteral("kind") : QStringLiteral("kinds"))
+                         .arg(built[p].currentSize)
+                         .arg(built[p].currentSize == 1 ? QStringLiteral("unit") : QStringLiteral("units"));
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Restore Armies"),
+                        QStringLiteral("The simulator did not end properly on %1, and the armies entered then had "
+                                       "not been saved.\nDo you want to restore them?")
+                            .arg(QLocale().toString(leftover.written, QLocale::ShortFormat)),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setObjectName(QStringLiteral("RestoreArmies"));
+        box.setInformativeText(sides.join(QLatin1Char('\n')));
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("Restore"));
+        box.button(QMessageBox::Yes)->setObjectName(QStringLiteral("Restore"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("Discard"));
+        box.button(QMessageBox::No)->setObjectName(QStringLiteral("Discard"));
+        box.setDefaultButton(QMessageBox::Yes);
+        if (box.exec() != QMessageBox::Yes) {
+            leftover.discard();
+            continue;
+        }
+        // Restored armies are unsaved: they stay in this run's recovery file
+        // until they are, and any older leftovers wait for the next start.
+        applySetup(setup, built);
+        currentFile_.clear();
+        armiesChanged();
+        leftover.discard();
+        return;
+    }
+}
+
+// ---- Recent files, dropped files --------------------------------------------
+
+void TMainform::fillRecentMenu() {
+    OpenRecent1->clear();
+    const QStringList files = settings::recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        QString caption = QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(file));
+        caption.replace(QStringLiteral(" &"), QStringLiteral(" &&"));
+        QAction* action = OpenRecent1->addAction(caption);
+        action->setObjectName(QStringLiteral("Recent%1").arg(i + 1));
+        connect(action, &QAction::triggered, this,
+                [this, file] { RunGuarded([this, &file] { OpenRecentClick(file); }); });
+    }
+    OpenRecent1->addSeparator();
+    OpenRecent1->addAction(ClearRecent1);
+    ClearRecent1->setEnabled(!files.isEmpty());
+}
+
+void TMainform::OpenRecentClick(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        settings::removeRecentFile(path);
+        showFileError(QStringLiteral("Open Recent"),
+                      QStringLiteral("\"%1\" no longer exists. It has been removed from the list of recent files.")
+                          .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    openArmiesFile(path);
+}
+
+void TMainform::ClearRecent1Click() {
+    settings::clearRecentFiles();
+}
+
+void TMainform::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TMainform::dropEvent(QDropEvent* event) {
+    const QString path = event->mimeData()->urls().value(0).toLocalFile();
+    event->acceptProposedAction();
+    // Opened once the drop is over: its questions and messages must not
+    // keep the program the file came from waiting.
+    QTimer::singleShot(0, this, [this, path] { RunGuarded([this, &path] { openArmiesFile(path); }); });
+}
+
+// ---- Help ------------------------------------------------------------------
+
+void TMainform::About1Click() {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Orb Battle Simulator"),
+                    QStringLiteral("Orb Battle Simulator, version %1").arg(QCoreApplication::applicationVersion()),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("AboutBox"));
+    box.setInformativeText(
+        QStringLiteral("A battle simulator for the strategy game Orb 2.0: fight two armies once for a full report, "
+                       "or many times for the odds.\n\nArmy files: format \"%1\", version %2.")
+            .arg(QLatin1String(armyfile::Format))
+            .arg(armyfile::Version));
+    const QIcon icon = QApplication::windowIcon();
+    if (!icon.isNull())
+        box.setIconPixmap(icon.pixmap(64, 64));
+    box.exec();
+}
+
+namespace {
+const char* const howToPlayText = R"(
+<h2>How to Play</h2>
+<p>The simulator fights battles between two armies of Orb 2.0. Enter both armies,
+then fight one battle for a full report, or many for the odds.</p>
+<h3>Entering the armies</h3>
+<ul>
+<li>The main window shows player 1's army above and player 2's below, each with
+its player number, wizard name and one line per kind of unit.</li>
+<li>Right-click an army for <b>Add Units</b>, <b>Modify Units</b> and <b>Remove Units</b>
+on that player's army. The same commands are in the <b>Unit Options</b> menu, where
+you type the player number yourself.</li>
+<li>In the add dialog, type a three-letter abbreviation (ARC for archers, KNI for
+knights, GOD for golden dragons...) and the rest is filled in; then type the player
+number and the number of units, and press <b>Add Units</b>.</li>
+<li><b>General Options &gt; Modify Army Info</b> changes both players' numbers and
+wizard names.</li>
+<li>Each dialog shows what it expects, and what is wrong, on its message line.</li>
+</ul>
+<h3>Fighting</h3>
+<ul>
+<li><b>Create Battle Report</b> fights one battle and shows its report in two columns:
+the armies, the casualties of every phase of every round and the units left.</li>
+<li><b>Simulate Battle</b> fights the same battle many times and shows the average
+units left per kind and each side's chance to win.</li>
+<li><b>Tools &gt; Find the Force Needed...</b> (Ctrl+F) finds the fewest units of one
+kind that win the chance you want.</li>
+<li>Right-click a report column to copy the report or save it as a text file.</li>
+</ul>
+<h3>Army files</h3>
+<ul>
+<li><b>File &gt; Save Armies...</b> (Ctrl+S) keeps both armies in a file and
+<b>Open Armies...</b> (Ctrl+O) brings them back; <b>Open Recent</b> lists the last
+files used. You can also drop an army file onto the main window.</li>
+<li>When you close the simulator or open other armies, it asks whether to save
+changes you have not saved.</li>
+<li>If the simulator ends without closing properly, it offers the armies you had
+entered when it starts again.</li>
+</ul>
+)";
+}  // namespace
+
+void TMainform::HowToPlay1Click() {
+    // Kept beside the main window while the player works, as help is read.
+    if (!howToPlay_) {
+        howToPlay_ = new QDialog(this);
+        howToPlay_->setObjectName(QStringLiteral("HowToPlay"));
+        howToPlay_->setWindowTitle(QStringLiteral("How to Play"));
+        howToPlay_->resize(560, 600);
+        auto* layout = new QVBoxLayout(howToPlay_);
+        auto* text = new QTextBrowser(howToPlay_);
+        text->setObjectName(QStringLiteral("HowToPlayText"));
+        text->setHtml(QString::fromUtf8(howToPlayText));
+        layout->addWidget(text);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, howToPlay_);
+        buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("Close"));
+        connect(buttons, &QDialogButtonBox::rejected, howToPlay_, &QDialog::close);
+        layout->addWidget(buttons);
+    }
+    howToPlay_->show();
+    howToPlay_->raise();
+    howToPlay_->activateWindow();
 }

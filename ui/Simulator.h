@@ -8,11 +8,15 @@
 #include "Toolkit.h"
 #include "army/Army.h"
 #include "battle/Battle.h"
+#include "files/ArmyFile.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QFrame;
+class QDialog;
+class QTimer;
+class Recovery;
 
 class TMainform;
 class TIntroform;
@@ -82,6 +86,8 @@ public:
 
     QMenu* File1;
     QAction* OpenArmies1;
+    QMenu* OpenRecent1;
+    QAction* ClearRecent1;
     QAction* SaveArmies1;
     QAction* Exit1;
     QMenu* Options1;
@@ -99,6 +105,9 @@ public:
     QAction* TransferUnitsfromHeroes1;
     QMenu* Tools1;
     QAction* FindForce1;
+    QMenu* Help1;
+    QAction* About1;
+    QAction* HowToPlay1;
     QMenu* Unitmenu1;
     QAction* AddUnits1;
     QAction* RemoveUnits1;
@@ -165,6 +174,24 @@ public:
     // the file chosen, once the welcome window has closed.
     void OpenArmiesAtStart(const QString& path);
     void FindForce1Click();
+    // Opens a file of "Open Recent"; a file that has gone leaves the list.
+    void OpenRecentClick(const QString& path);
+    void ClearRecent1Click();
+    void About1Click();
+    void HowToPlay1Click();
+
+    // Whether the armies, numbers or names differ from what was last opened
+    // or saved, or from the empty start.
+    bool modified() const;
+    // Asks whether to save changed armies before they are lost: false when
+    // the player cancels or the save fails. No question without changes.
+    bool maybeSave();
+    // The armies as they are now count as unchanged, as at the empty start,
+    // belonging to no file.
+    void markUnchanged();
+    // The armies of a run that ended without cleaning up are offered back.
+    void offerRecovery();
+    Recovery& recovery() { return *recovery_; }
 
     // Both armies have units; otherwise the error window says which has
     // none, as for "Simulate Battle", and the answer is false.
@@ -180,6 +207,9 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void notImplemented();
@@ -188,12 +218,26 @@ private:
     void showFileError(const QString& title, const QString& text);
     bool confirmReplace(const QString& path);
     void openArmiesFile(const QString& path);
+    void applySetup(const armyfile::ArmySetup& setup, const Army (&built)[2]);
+    // Saves to path, or to a file the player chooses when path is empty.
+    bool saveArmies(const QString& path);
+    QByteArray armiesState() const;
+    // Runs once after the changes of one command: records the armies for
+    // recovery and follows whether they are saved.
+    void armiesChanged();
+    void fillRecentMenu();
     void openStartFile();
     std::unique_ptr<MemoBoard> board1_;
     std::unique_ptr<MemoBoard> board2_;
     int activations_ = 0;
     bool welcomed_ = false;
     QString startArmiesFile_;
-    // The last army file opened or saved: where the file dialogs start.
-    QString lastArmiesFile_;
+    // The last army file opened or saved: where a save goes without asking.
+    QString currentFile_;
+    // The armies as last opened or saved, and as the recovery file holds them.
+    QByteArray saved_;
+    QByteArray recorded_;
+    std::unique_ptr<Recovery> recovery_;
+    QTimer* changes_;
+    QDialog* howToPlay_ = nullptr;
 };
