@@ -116,6 +116,13 @@ private slots:
     void session() {
         QVERIFY(QDir().mkpath(folder()));
         forgetEarlierRuns();
+        // As main() sets it, for the About box: the changelog's newest
+        // version, without the package revision.
+        QFile changelog(QStringLiteral(ORB_SOURCE_DIR "/packaging/changelog"));
+        QVERIFY(changelog.open(QIODevice::ReadOnly));
+        const QString head = QString::fromUtf8(changelog.readLine());
+        const QString version = head.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0);
+        QCoreApplication::setApplicationVersion(version.section(QLatin1Char('-'), 0, 0));
         // The armies of a run that was killed, left for this start to offer.
         const QString leftovers = Recovery().folder();
         QVERIFY(QDir().mkpath(leftovers));

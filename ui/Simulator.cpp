@@ -855,6 +855,8 @@ void TMainform::About1Click() {
                     QStringLiteral("Orb Battle Simulator, version %1").arg(QCoreApplication::applicationVersion()),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("AboutBox"));
+    // Wide enough for the title and the format's name on one line.
+    box.setStyleSheet(QStringLiteral("QLabel { min-width: 380px; }"));
     box.setInformativeText(
         QStringLiteral("A battle simulator for the strategy game Orb 2.0: fight two armies once for a full report, "
                        "or many times for the odds.\n\nArmy files: format \"%1\", version %2.")
@@ -880,7 +882,7 @@ on that player's army. The same commands are in the <b>Unit Options</b> menu, wh
 you type the player number yourself.</li>
 <li>In the add dialog, type a three-letter abbreviation (ARC for archers, KNI for
 knights, GOD for golden dragons...) and the rest is filled in; then type the player
-number and the number of units, and press <b>Add Units</b>.</li>
+number and the number of units, and press <b>OK</b>.</li>
 <li><b>General Options &gt; Modify Army Info</b> changes both players' numbers and
 wizard names.</li>
 <li>Each dialog shows what it expects, and what is wrong, on its message line.</li>
