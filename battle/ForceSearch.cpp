@@ -326,3 +326,26 @@ std::vector<std::string> DescribeForce(const ForceSearchResult& result, const Fo
                     ", in " + time + ".");
     return lines;
 }
+
+std::string ForceText(const ForceSearchResult& result, const ForceSearchOptions& options, const ForceTitle& title,
+                      double seconds) {
+    auto percent = [&](double share) { return PercentText(share, options.target); };
+    std::string out = "FORCE NEEDED: " + title.kindName + " (" + title.abbreviation + ") of player " +
+                      title.playerNumber + " (" + title.playerName + "), to win " + percent(options.target) +
+                      " of battles against player " + title.enemyNumber + " (" + title.enemyName + ")\n";
+    for (const std::string& line : DescribeForce(result, options, title.kindName, seconds))
+        out += line + "\n";
+    out += "\nNUMBERS TRIED:\n";
+    char row[160];
+    std::snprintf(row, sizeof row, "%8s %8s %11s   %-22s %s\n", "number", "battles", "win chance", "95% interval",
+                  "judged");
+    out += row;
+    for (const NumberTrial& t : result.trials) {
+        const std::string range = percent(t.chance.low) + " to " + percent(t.chance.high);
+        std::snprintf(row, sizeof row, "%8d %8lld %11s   %-22s %s%s\n", t.number, static_cast<long long>(t.battles),
+                      percent(t.chance.value).c_str(), range.c_str(), t.reaches ? "reaches" : "short",
+                      t.atCap ? " (at the cap)" : "");
+        out += row;
+    }
+    return out;
+}

@@ -110,6 +110,20 @@ BatchFighter SimulatedBattles(const Army& I, const Army& II, int side, int32_t k
 // kindName names the kind ("Knights"); seconds is the time the search took.
 std::vector<std::string> DescribeForce(const ForceSearchResult& result, const ForceSearchOptions& options,
                                        const std::string& kindName, double seconds);
+// Whose kind a search varies and against whom, as the answer's title names
+// them.
+struct ForceTitle {
+    std::string kindName;
+    std::string abbreviation;
+    std::string playerNumber;
+    std::string playerName;
+    std::string enemyNumber;
+    std::string enemyName;
+};
+// The whole answer as orbsim prints it: the title, DescribeForce's lines and
+// a table of the numbers tried.
+std::string ForceText(const ForceSearchResult& result, const ForceSearchOptions& options, const ForceTitle& title,
+                      double seconds);
 // A share as the answer shows it: "91.4%", with a second decimal for wanted
 // chances above 99%.
 std::string PercentText(double share, double target);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "battle/Battle.h"
+
 namespace {
 
 // Columns line up by characters, not bytes: names may hold any letters.
@@ -91,4 +93,33 @@ std::string ReportText(const std::vector<std::string>& sideI, const std::vector<
     if (odds)
         out += '\n' + OddsText(*odds);
     return out;
+}
+
+int32_t AverageLeft(const Unittype& kind, int64_t casualties, int32_t runs) {
+    return kind.Number - static_cast<int32_t>(casualties / std::max(runs, 1));
+}
+
+StringReport AveragedReport(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result) {
+    std::array<Army, 2> armies{I, II};
+    StringReport report;
+    for (int s = 0; s < 2; ++s) {
+        report.numbers[s] = players.numbers[s];
+        report.names[s] = players.names[s];
+    }
+    Battle battle(&report);
+    battle.ReportHeader(armies[0], armies[1]);
+    for (int s = 0; s < 2; ++s)
+        for (int32_t k = 0; k <= armies[s].currentType; ++k) {
+            Unittype& kind = armies[s].unittypes[k];
+            kind.SimCasualties = kind.Number - AverageLeft(kind, result.sides[s].casualties[k], result.runsDone);
+        }
+    battle.ReportAverageLeft(armies[0], armies[1], 1);
+    return report;
+}
+
+std::string SimulationText(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result) {
+    const StringReport report = AveragedReport(I, II, players, result);
+    SimulationOdds odds{result, {OddsSideOf(I, players.numbers[0], players.names[0]),
+                                 OddsSideOf(II, players.numbers[1], players.names[1])}};
+    return ReportText(report.columns[0], report.columns[1], &odds);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "army/Army.h"
+#include "battle/Report.h"
 #include "battle/Simulation.h"
 
 // A report as plain text, the same wherever it is kept: copied or saved from
@@ -35,3 +36,16 @@ std::string OddsText(const SimulationOdds& odds);
 // The columns and, after a simulation, a blank line and its odds.
 std::string ReportText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII,
                        const SimulationOdds* odds = nullptr);
+
+// The averaged columns of a simulation, through the engine's own report
+// writer: the header and each kind's units left on average. Many runs of a
+// large army sum more losses than the engine's 32-bit counters hold, so the
+// average is taken here and handed over as the losses of a single run: the
+// truncated quotient is the same. players holds both players' numbers and
+// names.
+StringReport AveragedReport(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result);
+// A kind's units left on average over the runs done.
+int32_t AverageLeft(const Unittype& kind, int64_t casualties, int32_t runs);
+// The averaged columns and the odds, as orbsim prints a simulation and the
+// results window saves it.
+std::string SimulationText(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result);

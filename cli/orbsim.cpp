@@ -266,12 +266,6 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
     return Parsed::Run;
 }
 
-std::string format(const char* pattern, auto... values) {
-    char buffer[512];
-    const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
-    return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
-}
-
 StringReport reportFor(const armyfile::ArmySetup& setup) {
     StringReport report;
     for (int s = 0; s < 2; ++s) {
@@ -329,24 +323,11 @@ std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armi
     if (runs < 1)
         throw std::runtime_error("no battle was fought");
 
-    // The averaged report, through the engine's own writer. Many runs of a
-    // large army can sum more losses than a 32-bit counter holds, so the
-    // average is taken here and handed over as the losses of a single run:
-    // the truncated quotient is the same.
-    StringReport report = reportFor(setup);
-    Battle battle(&report);
-    battle.ReportHeader(armies[0], armies[1]);
-    for (int s = 0; s < 2; ++s)
-        for (int32_t k = 0; k <= armies[s].currentType; ++k)
-            armies[s].unittypes[k].SimCasualties = static_cast<int32_t>(result.sides[s].casualties[k] / runs);
-    battle.ReportAverageLeft(armies[0], armies[1], 1);
-
     const std::array<Proportion, 2> chance{WinChance(result.sides[0].wins, runs), WinChance(result.sides[1].wins, runs)};
     const int64_t draws = runs - result.sides[0].wins - result.sides[1].wins;
 
     auto averageLeft = [&](int s, int32_t k) {
-        const Unittype& kind = armies[s].unittypes[k];
-        return kind.Number - kind.SimCasualties;
+        return AverageLeft(armies[s].unittypes[k], result.sides[s].casualties[k], runs);
     };
 
     if (options.json) {
@@ -355,6 +336,7 @@ std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armi
         if (options.seed)
             root.insert(QStringLiteral("seed"), QString::number(*options.seed));
         root.insert(QStringLiteral("draws"), static_cast<qint64>(draws));
+        root.insert(QStringLiteral("strikes"), QString::number(result.strikes));
         QJsonArray players;
         for (int s = 0; s < 2; ++s) {
             QJsonObject p = playerJson(setup.players[s], s);
@@ -386,11 +368,7 @@ std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armi
         return jsonText(root);
     }
 
-    SimulationOdds odds{result, {}};
-    for (int s = 0; s < 2; ++s)
-        odds.sides[s] =
-            OddsSideOf(armies[s], setup.players[s].number, setup.players[s].name);
-    return ReportText(report.columns[0], report.columns[1], &odds);
+    return SimulationText(armies[0], armies[1], reportFor(setup), result);
 }
 
 QJsonObject trialJson(const NumberTrial& t) {
@@ -454,21 +432,9 @@ std::string findForce(const armyfile::ArmySetup& setup, const std::array<Army, 2
         return jsonText(root);
     }
 
-    std::string out = "FORCE NEEDED: " + searched.Fullname + " (" + searched.Abbreviation + ") of player " +
-                      player.number + " (" + player.name + "), to win " +
-                      PercentText(search.target, search.target) + " of battles against player " +
-                      enemy.number + " (" + enemy.name + ")\n";
-    for (const std::string& line : DescribeForce(result, search, searched.Fullname, seconds))
-        out += line + "\n";
-    out += "\nNUMBERS TRIED:\n";
-    out += format("%8s %8s %11s   %-22s %s\n", "number", "battles", "win chance", "95% interval", "judged");
-    for (const NumberTrial& t : result.trials) {
-        const std::string range = PercentText(t.chance.low, search.target) + " to " + PercentText(t.chance.high, search.target);
-        out += format("%8d %8lld %11s   %-22s %s%s\n", t.number, static_cast<long long>(t.battles),
-                      PercentText(t.chance.value, search.target).c_str(), range.c_str(),
-                      t.reaches ? "reaches" : "short", t.atCap ? " (at the cap)" : "");
-    }
-    return out;
+    return ForceText(result, search,
+                     {searched.Fullname, searched.Abbreviation, player.number, player.name, enemy.number, enemy.name},
+                     seconds);
 }
 
 // The side and kind --find names, or the message that says why there is none.

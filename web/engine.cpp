@@ -227,12 +227,6 @@ ForceSearchOptions searchOptions(const json& request) {
     return o;
 }
 
-std::string format(const char* pattern, auto... values) {
-    char buffer[512];
-    const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
-    return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
-}
-
 json trialJson(const NumberTrial& t) {
     return {{"number", t.number}, {"chance", t.chance.value}, {"low", t.chance.low}, {"high", t.chance.high}};
 }
@@ -283,21 +277,9 @@ json searchAnswer(const Prepared& p, int side, int32_t kind, const ForceSearchOp
 
     const std::vector<std::string> lines = DescribeForce(result, search, searched.Fullname, seconds);
     root["lines"] = lines;
-    std::string out = "FORCE NEEDED: " + searched.Fullname + " (" + searched.Abbreviation + ") of player " +
-                      player.number + " (" + player.name + "), to win " + PercentText(search.target, search.target) +
-                      " of battles against player " + enemy.number + " (" + enemy.name + ")\n";
-    for (const std::string& line : lines)
-        out += line + "\n";
-    out += "\nNUMBERS TRIED:\n";
-    out += format("%8s %8s %11s   %-22s %s\n", "number", "battles", "win chance", "95% interval", "judged");
-    for (const NumberTrial& t : result.trials) {
-        const std::string range =
-            PercentText(t.chance.low, search.target) + " to " + PercentText(t.chance.high, search.target);
-        out += format("%8d %8lld %11s   %-22s %s%s\n", t.number, static_cast<long long>(t.battles),
-                      PercentText(t.chance.value, search.target).c_str(), range.c_str(),
-                      t.reaches ? "reaches" : "short", t.atCap ? " (at the cap)" : "");
-    }
-    root["text"] = out;
+    root["text"] = ForceText(
+        result, search, {searched.Fullname, searched.Abbreviation, player.number, player.name, enemy.number, enemy.name},
+        seconds);
     return root;
 }
 
@@ -404,7 +386,7 @@ std::string simulateRuns(const std::string& armies, const std::string& seed, int
 // orbsim prints for it and the figures the results window shows.
 std::string finishSimulation(const std::string& armies, int32_t runs, const std::string& partsText) {
     return guarded([&] {
-        auto p = std::make_unique<Prepared>(prepared(armies));
+        const Prepared* p = &prepared(armies);
         std::vector<SimulationResult> parts;
         for (const json& part : json::parse(partsText))
             parts.push_back(partOf(part));
@@ -412,18 +394,10 @@ std::string finishSimulation(const std::string& armies, int32_t runs, const std:
         const int32_t done = result.runsDone;
         if (done < 1)
             return json{{"ok", true}, {"runs", runs}, {"runsDone", 0}, {"cancelled", true}}.dump();
-        auto& a = p->armies;
+        const auto& a = p->armies;
 
-        // The averaged report through the engine's own writer, the average
-        // taken here as orbsim takes it, for many runs' sums overflow the
-        // engine's 32-bit counters.
-        StringReport report = reportFor(p->setup);
-        Battle battle(&report);
-        battle.ReportHeader(a[0], a[1]);
-        for (int s = 0; s < 2; ++s)
-            for (int32_t k = 0; k <= a[s].currentType; ++k)
-                a[s].unittypes[k].SimCasualties = static_cast<int32_t>(result.sides[s].casualties[k] / done);
-        battle.ReportAverageLeft(a[0], a[1], 1);
+        const StringReport players = reportFor(p->setup);
+        const StringReport report = AveragedReport(a[0], a[1], players, result);
 
         json root;
         root["ok"] = true;
@@ -442,7 +416,7 @@ std::string finishSimulation(const std::string& armies, int32_t runs, const std:
                 kinds.push_back({{"name", kind.Fullname},
                                  {"abbreviation", kind.Abbreviation},
                                  {"number", kind.Number},
-                                 {"averageLeft", kind.Number - kind.SimCasualties},
+                                 {"averageLeft", AverageLeft(kind, result.sides[s].casualties[k], done)},
                                  {"mean", left.mean()},
                                  {"sd", left.standardDeviation()},
                                  {"min", left.min},
@@ -457,10 +431,7 @@ std::string finishSimulation(const std::string& armies, int32_t runs, const std:
         }
         root["sides"] = sides;
         root["columns"] = columnsJson(report);
-        SimulationOdds odds{result, {}};
-        for (int s = 0; s < 2; ++s)
-            odds.sides[s] = OddsSideOf(a[s], p->setup.players[s].number, p->setup.players[s].name);
-        root["text"] = ReportText(report.columns[0], report.columns[1], &odds);
+        root["text"] = SimulationText(a[0], a[1], players, result);
         return root.dump();
     });
 }
