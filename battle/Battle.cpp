@@ -1,7 +1,6 @@
 #include "Battle.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <utility>
 
@@ -113,16 +112,11 @@ void Battle::CounterStrike(Army& D, int32_t defender, Army& A, int32_t attacker)
 // ---- Phases ----------------------------------------------------------------
 
 void Battle::DecideTurn(Army& I, Army& II, std::string_view code) {
+    // A position phase weighs the units still to move; the melee phase (and
+    // any other code) the line.
     auto weight = [code](const Army& a) {
-        if (code == "R")
-            return a.NumberR - a.Acted;
-        if (code == "G")
-            return a.NumberG - a.Acted;
-        if (code == "M")
-            return a.NumberM - a.Acted;
-        if (code == "F")
-            return a.NumberF - a.Acted;
-        return a.Lifecounter;
+        const int32_t* counter = code == "B" ? nullptr : Army::headCounter(a, code);
+        return counter ? *counter - a.Acted : a.Lifecounter;
     };
     const int32_t wI = weight(I);
     const int32_t n = Random(wI + weight(II));

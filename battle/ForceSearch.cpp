@@ -336,10 +336,8 @@ std::string ForceText(const ForceSearchResult& result, const ForceSearchOptions&
     for (const std::string& line : DescribeForce(result, options, title.kindName, seconds))
         out += line + "\n";
     out += "\nNUMBERS TRIED:\n";
+    out += "  number  battles  win chance   95% interval           judged\n";
     char row[160];
-    std::snprintf(row, sizeof row, "%8s %8s %11s   %-22s %s\n", "number", "battles", "win chance", "95% interval",
-                  "judged");
-    out += row;
     for (const NumberTrial& t : result.trials) {
         const std::string range = percent(t.chance.low) + " to " + percent(t.chance.high);
         std::snprintf(row, sizeof row, "%8d %8lld %11s   %-22s %s%s\n", t.number, static_cast<long long>(t.battles),

@@ -4,10 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
-#include <memory>
 #include <mutex>
-#include <optional>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 #include <thread>

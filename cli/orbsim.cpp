@@ -17,7 +17,6 @@
 #include <functional>
 #include <limits>
 #include <optional>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
