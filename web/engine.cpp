@@ -353,6 +353,29 @@ std::string checkBattle(const std::string& armies, const std::string& runs) {
     });
 }
 
+// The main window's guard before a battle ("report") or a simulation (any
+// other command): the first player whose army has no units, player 1 first,
+// in the desktop's words.
+std::string battleGuard(const std::string& armies, const std::string& command) {
+    return guarded([&] {
+        armyfile::ArmySetup setup;
+        std::string error;
+        if (!armyfile::FromJson(armies, &setup, &error))
+            return failure(error);
+        for (int s = 0; s < 2; ++s) {
+            int64_t units = 0;
+            for (const armyfile::KindSetup& kind : setup.players[s].kinds)
+                units += kind.number;
+            if (units > 0)
+                continue;
+            const std::string player = "Player " + std::to_string(s + 1);
+            return failure(command == "report" ? player + " does not have an army yet. No battle could take place"
+                                               : player + " does not have an army yet. As a result no simulation can be run.");
+        }
+        return json{{"ok", true}}.dump();
+    });
+}
+
 // ---- Battles ----------------------------------------------------------------------
 
 // One battle with its full report, as orbsim --report fights it.
@@ -524,6 +547,7 @@ EMSCRIPTEN_BINDINGS(orb_engine) {
     emscripten::function("readArmies", &readArmies);
     emscripten::function("writeArmies", &writeArmies);
     emscripten::function("checkBattle", &checkBattle);
+    emscripten::function("battleGuard", &battleGuard);
     emscripten::function("report", &report);
     emscripten::function("simulateRuns", &simulateRuns);
     emscripten::function("finishSimulation", &finishSimulation);

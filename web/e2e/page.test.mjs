@@ -216,6 +216,28 @@ test("a player's journey", async (t) => {
   assert.deepEqual(await policyViolations(page), []);
 });
 
+test("a battle needs units on both sides, player 1 asked first, in the desktop's words", async () => {
+  const { page, context } = await openPage(session.browser, session.url);
+  const report = page.getByRole('button', { name: 'Create Battle Report' });
+  const simulate = page.getByRole('button', { name: 'Simulate Battle' });
+  const said = async (button, text) => {
+    await button.click();
+    await eventually(async () => assert.equal(await page.getByRole('alert').filter({ hasText: /./ }).first().textContent(), text));
+  };
+  await said(report, 'Player 1 does not have an army yet. No battle could take place');
+  await said(simulate, 'Player 1 does not have an army yet. As a result no simulation can be run.');
+  const form = player(page, 1).getByRole('form', { name: 'Add a kind' });
+  await form.getByRole('textbox', { name: 'Abbreviation' }).fill('KNI');
+  await eventually(async () => assert.equal(await form.getByRole('textbox', { name: 'Full name' }).inputValue(), 'Knights'));
+  await form.getByRole('textbox', { name: 'Number of units' }).fill('3');
+  await form.getByRole('button', { name: 'Add Kind' }).click();
+  await units(page, 1, 'Knights (KNI)').waitFor();
+  await said(report, 'Player 2 does not have an army yet. No battle could take place');
+  await said(simulate, 'Player 2 does not have an army yet. As a result no simulation can be run.');
+  assert.equal(await page.getByRole('heading', { name: /Battle Report|Simulation Result/ }).count(), 0);
+  await context.close();
+});
+
 const HOSTILE = '<img src=x onerror=alert(1)>';
 
 async function sampleWith(change) {

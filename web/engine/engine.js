@@ -70,6 +70,18 @@ export class Engine {
   }
 
   /**
+   * Whether both armies have units for a battle ("report") or a simulation
+   * (any other command); when not, the main window's message for the first
+   * player without units.
+   * @param {FileText} text  an army file
+   * @param {'report' | 'simulation'} command
+   * @returns {{ok: true} | {ok: false, error: string}}
+   */
+  battleGuard(text, command) {
+    return JSON.parse(this.binding.battleGuard(bytesOrText(text), String(command)));
+  }
+
+  /**
    * Reads an army file, checking it whole. The armies come as the file's
    * JSON object, as the file's writer writes it.
    * @param {FileText} text

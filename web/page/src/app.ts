@@ -527,6 +527,7 @@ class Page {
     if (this.busy) return;
     this.commandError('');
     await this.edits;
+    if (!(await this.guard('report', 'create-report'))) return;
     try {
       const report = await this.pool.report(this.armiesText);
       byId('odds').hidden = true;
@@ -537,9 +538,20 @@ class Page {
     }
   }
 
+  /** The desktop's guard: a battle needs units on both sides. */
+  private async guard(command: 'report' | 'simulation', button: string, show = (text: string) => this.commandError(text)) {
+    const guard = await this.engine.battleGuard(this.armiesText, command);
+    if (guard.ok) return true;
+    show(guard.error);
+    byId(button).focus();
+    return false;
+  }
+
   private async simulate() {
     if (this.busy) return;
     this.commandError('');
+    await this.edits;
+    if (!(await this.guard('simulation', 'simulate'))) return;
     const runsInput = byId<HTMLInputElement>('runs');
     const runs = await this.engine.dialogInteger(runsInput.value);
     if (runs === null || runs < 1) {
@@ -658,6 +670,8 @@ class Page {
     if (this.busy) return;
     const error = byId('force-error');
     error.textContent = '';
+    await this.edits;
+    if (!(await this.guard('simulation', 'find-force', (text) => (error.textContent = text)))) return;
     const side = Number(byId<HTMLSelectElement>('force-side').value) as 0 | 1;
     const kindText = byId<HTMLSelectElement>('force-kind').value;
     if (kindText === '') {

@@ -48,6 +48,10 @@ export class PageEngine {
   readArmies(text: string | Uint8Array) {
     return this.call<{ ok: true; armies: ArmiesFile } | { ok: false; error: string }>('readArmies', text);
   }
+  /** Whether both armies have units for a battle or a simulation, with the main window's message when not. */
+  battleGuard(text: string, command: 'report' | 'simulation') {
+    return this.call<{ ok: true } | { ok: false; error: string }>('battleGuard', text, command);
+  }
   writeArmies(armies: ArmiesFile) {
     return this.call<{ ok: true; text: string } | { ok: false; error: string }>('writeArmies', armies);
   }

@@ -11,7 +11,7 @@ self.addEventListener('message', async (event: MessageEvent<Call>) => {
   const { id, call, args } = event.data;
   try {
     const target = (await engine) as unknown as Record<string, (...a: unknown[]) => unknown>;
-    if (!['catalogue', 'limits', 'dialogInteger', 'lookup', 'readArmies', 'writeArmies'].includes(call))
+    if (!['catalogue', 'limits', 'dialogInteger', 'lookup', 'readArmies', 'writeArmies', 'battleGuard'].includes(call))
       throw new Error(`no engine call ${call}`);
     self.postMessage({ id, result: target[call](...args) });
   } catch (error) {
