@@ -454,6 +454,8 @@ std::string finishSimulation(const std::string& armies, int32_t runs, const std:
         }
         root["sides"] = sides;
         root["columns"] = columnsJson(report);
+        // What "Copy Report" copies: the columns without the odds.
+        root["columnsText"] = ColumnsText(report.columns[0], report.columns[1]);
         root["text"] = SimulationText(a[0], a[1], players, result);
         return root.dump();
     });

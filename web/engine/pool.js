@@ -171,6 +171,7 @@ class Connection {
  * @property {number} draws
  * @property {number} strikes
  * @property {string} text            what orbsim prints for the same seed
+ * @property {string} columnsText     the averaged report's two columns as text, without the odds
  * @property {string[][]} columns     the averaged report's two columns
  * @property {SideFigures[]} sides
  */

@@ -95,7 +95,8 @@ interface PlayerView {
   filled: CatalogueRow | null;
 }
 
-type LastReport = { text: string; file: string };
+// What Copy Report copies (the columns) and Save Report saves (with the odds after a simulation).
+type LastReport = { text: string; copy: string; file: string };
 
 class Page {
   private armies: ArmiesFile = emptyArmies();
@@ -532,7 +533,7 @@ class Page {
       const report = await this.pool.report(this.armiesText);
       byId('odds').hidden = true;
       this.showColumns(report.columns);
-      this.openResults('Battle Report', '', { text: report.text, file: 'Battle Report.txt' });
+      this.openResults('Battle Report', '', { text: report.text, copy: report.text, file: 'Battle Report.txt' });
     } catch (error) {
       this.commandError(errorText(error));
     }
@@ -635,13 +636,13 @@ class Page {
     const note = outcome.cancelled
       ? `Cancelled: the figures are those of the ${outcome.runsDone} of ${outcome.runs} battles fought.`
       : `The average of ${outcome.runsDone} battles.`;
-    this.openResults('Simulation Result', note, { text: outcome.text, file: 'Simulation Report.txt' });
+    this.openResults('Simulation Result', note, { text: outcome.text, copy: outcome.columnsText, file: 'Simulation Report.txt' });
   }
 
   private async copyReport() {
     if (!this.lastReport) return;
     try {
-      await navigator.clipboard.writeText(this.lastReport.text);
+      await navigator.clipboard.writeText(this.lastReport.copy);
       byId('report-status').textContent = 'The report has been copied.';
     } catch {
       byId('report-status').textContent = 'The browser did not allow copying: select the report and copy it, or use Save Report...';
