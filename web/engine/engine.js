@@ -1,108 +1,16 @@
-// The engine on the calling thread, for cheap synchronous calls: the
-// catalogue, the dialogs' limits and integer rule, and army files. Battles
-// are fought by an EnginePool, off the page's thread.
+// @ts-check
+// The engine's calls (described in api.d.ts): on the calling thread, for
+// scripts and tests, or in a worker of their own, for the page and the
+// pool. Answers are read from the binding's JSON text, except a
+// simulation's parts, which only the engine reads.
 import { compileEngine, instantiateEngine } from './module.js';
+import { startWorker } from './platform.js';
+import { Remote } from './rpc.js';
+
+/** @typedef {import('./api.js').Engine} Engine */
 
 /**
- * @typedef {object} CatalogueRow
- * @property {string} abbreviation
- * @property {string} name
- * @property {string} position  F, G, B, R or M
- * @property {string} type      O, S, U or H
- * @property {number} offense
- * @property {number} defense
- * @property {number} rangedoff
- * @property {number} attacks
- * @property {number} hitpoints
- */
-
-/**
- * @typedef {object} Limits
- * @property {number} maxUnits
- * @property {number} maxValue
- * @property {number} maxPlayerNumber
- * @property {number} playerNumberDigits
- * @property {number} maxNameLength
- * @property {number} addNameLength
- * @property {number} maxAbbreviationLength
- * @property {number} maxKinds
- * @property {number} maxFileBytes
- */
-
-/** Text or bytes (UTF-8) of an army file, as a file picker gives them. */
-/** @typedef {string | Uint8Array | ArrayBuffer} FileText */
-
-export class Engine {
-  /** @param {any} binding */
-  constructor(binding) {
-    this.binding = binding;
-    /** @type {CatalogueRow[] | undefined} */
-    this.rows = undefined;
-  }
-
-  /** @returns {CatalogueRow[]} every row of the unit catalogue, in its order */
-  catalogue() {
-    this.rows ??= JSON.parse(this.binding.catalogue());
-    return this.rows.map((row) => ({ ...row }));
-  }
-
-  /** @returns {Limits} what the unit and army dialogs accept */
-  limits() {
-    return JSON.parse(this.binding.limits());
-  }
-
-  /**
-   * A whole number as the dialogs read one, or null.
-   * @param {string} text
-   * @returns {number | null}
-   */
-  dialogInteger(text) {
-    return JSON.parse(this.binding.dialogInteger(String(text)));
-  }
-
-  /**
-   * The catalogue's row for an abbreviation in any case, or null.
-   * @param {string} abbreviation
-   * @returns {CatalogueRow | null}
-   */
-  lookup(abbreviation) {
-    return JSON.parse(this.binding.lookup(String(abbreviation)));
-  }
-
-  /**
-   * Whether both armies have units for a battle ("report") or a simulation
-   * (any other command); when not, the main window's message for the first
-   * player without units.
-   * @param {FileText} text  an army file
-   * @param {'report' | 'simulation'} command
-   * @returns {{ok: true} | {ok: false, error: string}}
-   */
-  battleGuard(text, command) {
-    return JSON.parse(this.binding.battleGuard(bytesOrText(text), String(command)));
-  }
-
-  /**
-   * Reads an army file, checking it whole. The armies come as the file's
-   * JSON object, as the file's writer writes it.
-   * @param {FileText} text
-   * @returns {{ok: true, armies: object} | {ok: false, error: string}}
-   */
-  readArmies(text) {
-    return JSON.parse(this.binding.readArmies(bytesOrText(text)));
-  }
-
-  /**
-   * The text of an army file holding these armies, or why they break a rule.
-   * @param {object | string} armies  the file's JSON object (or its text)
-   * @returns {{ok: true, text: string} | {ok: false, error: string}}
-   */
-  writeArmies(armies) {
-    return JSON.parse(this.binding.writeArmies(typeof armies === 'string' ? armies : JSON.stringify(armies)));
-  }
-}
-
-/**
- * @param {FileText} text
+ * @param {import('./api.js').FileText} text
  * @returns {string | Uint8Array}
  */
 export function bytesOrText(text) {
@@ -112,9 +20,51 @@ export function bytesOrText(text) {
 }
 
 /**
+ * The engine's calls on an instance of the module, whose binding takes and gives text.
+ * @param {any} binding
+ * @returns {Engine}
+ */
+export function engineOf(binding) {
+  /** @type {import('./api.js').CatalogueRow[] | undefined} */
+  let rows;
+  return {
+    catalogue: () => structuredClone((rows ??= JSON.parse(binding.catalogue()))),
+    limits: () => JSON.parse(binding.limits()),
+    dialogInteger: (text) => JSON.parse(binding.dialogInteger(String(text))),
+    lookup: (abbreviation) => JSON.parse(binding.lookup(String(abbreviation))),
+    battleGuard: (armies, command) => JSON.parse(binding.battleGuard(bytesOrText(armies), String(command))),
+    readArmies: (armies) => JSON.parse(binding.readArmies(bytesOrText(armies))),
+    writeArmies: (armies) => JSON.parse(binding.writeArmies(typeof armies === 'string' ? armies : JSON.stringify(armies))),
+    checkBattle: (armies, runs) => JSON.parse(binding.checkBattle(bytesOrText(armies), String(runs))),
+    report: (armies, seed) => JSON.parse(binding.report(bytesOrText(armies), seed)),
+    simulateRuns: (armies, seed, first, last) => binding.simulateRuns(bytesOrText(armies), seed, first, last),
+    finishSimulation: (armies, runs, parts) => JSON.parse(binding.finishSimulation(bytesOrText(armies), runs, parts)),
+    forceRuns: (armies, request) => JSON.parse(binding.forceRuns(bytesOrText(armies), JSON.stringify(request))),
+    findStep: (armies, request) => JSON.parse(binding.findStep(bytesOrText(armies), JSON.stringify(request))),
+  };
+}
+
+/**
  * The engine on the current thread.
  * @returns {Promise<Engine>}
  */
 export async function loadEngine() {
-  return new Engine(await instantiateEngine(await compileEngine()));
+  return engineOf(await instantiateEngine(await compileEngine()));
+}
+
+/**
+ * An engine in a worker of its own, instantiated from the module compiled
+ * once on this thread.
+ * @returns {Promise<import('./api.js').EngineWorker>}
+ */
+export async function startEngineWorker() {
+  const remote = new Remote(await startWorker(new URL('./worker.js', import.meta.url)));
+  try {
+    await remote.call('start', await compileEngine());
+  } catch (error) {
+    const failed = new Error(`the engine could not start: ${error instanceof Error ? error.message : error}`);
+    remote.close(failed);
+    throw failed;
+  }
+  return remote;
 }

@@ -1,4 +1,5 @@
-// The browser engine's API: the engine on the calling thread for cheap
-// calls, and a pool of workers for battles.
-export { Engine, loadEngine } from './engine.js';
+// The browser engine's API (typed in api.d.ts): the engine on the calling
+// thread or in a worker of its own for cheap calls, and a pool of workers
+// for battles.
+export { loadEngine, startEngineWorker } from './engine.js';
 export { EngineError, EnginePool } from './pool.js';

@@ -1,12 +1,15 @@
+// @ts-check
 // A pool of workers, each with its own engine instance, that fights
 // simulations and force searches on every core without shared memory.
 // Runs are handed out by run number in slices; the engine merges the parts
 // in any order into the same figures, so a fixed seed gives the same result
-// whatever the number of workers. The pool only moves text between the
-// workers and adds up counts: every rule, text and statistic is the engine's.
-import { bytesOrText } from './engine.js';
-import { compileEngine } from './module.js';
-import { coreCount, startWorker } from './platform.js';
+// whatever the number of workers. The pool only moves the engine's answers
+// between the workers and adds up counts: every rule, text and statistic is
+// the engine's.
+import { bytesOrText, startEngineWorker } from './engine.js';
+import { coreCount } from './platform.js';
+
+/** @typedef {import('./api.js').EngineWorker} EngineWorker */
 
 /** A refusal or failure reported by the engine, with its message. */
 export class EngineError extends Error {
@@ -30,7 +33,7 @@ const PROGRESS_MS = 100;
 /**
  * A 64-bit seed as decimal text: the engine reads it; JavaScript numbers
  * hold only 53 bits.
- * @param {number | bigint | string | undefined | null} seed
+ * @param {import('./api.js').Seed | undefined | null} seed
  * @returns {string}
  */
 function seedText(seed) {
@@ -46,13 +49,13 @@ function seedText(seed) {
 }
 
 /**
- * @param {string} answer
- * @returns {any} the engine's answer, or its refusal thrown
+ * @template T
+ * @param {import('./api.js').Answer<T>} answer
+ * @returns {T} the engine's answer, or its refusal thrown
  */
 function accepted(answer) {
-  const parsed = JSON.parse(answer);
-  if (!parsed.ok) throw new EngineError(parsed.error);
-  return parsed;
+  if (!answer.ok) throw new EngineError(answer.error);
+  return answer;
 }
 
 /** A call on the pool, which cancel() marks and wakes. */
@@ -71,110 +74,25 @@ class Task {
   }
 }
 
-/** One worker and the calls waiting for its answers. */
-class Connection {
-  /** @param {import('./platform.js').WorkerHandle} handle */
-  constructor(handle) {
-    this.handle = handle;
-    /** @type {Map<number, {resolve: (value: any) => void, reject: (error: Error) => void, timed: boolean}>} */
-    this.pending = new Map();
-    this.nextId = 1;
-    /** @type {Error | undefined} */
-    this.dead = undefined;
-  }
-
-  /**
-   * @param {string} name
-   * @param {any[]} args
-   * @returns {Promise<string>}
-   */
-  call(name, args) {
-    return this.#send(name, args, false);
-  }
-
-  /**
-   * A call with the time the engine took over it, in milliseconds.
-   * @param {string} name
-   * @param {any[]} args
-   * @returns {Promise<{result: string, ms: number}>}
-   */
-  timedCall(name, args) {
-    return this.#send(name, args, true);
-  }
-
-  /**
-   * @param {string} name
-   * @param {any[]} args
-   * @param {boolean} timed
-   */
-  #send(name, args, timed) {
-    if (this.dead) return Promise.reject(this.dead);
-    const id = this.nextId++;
-    this.handle.keepAlive(true);
-    return new Promise((resolve, reject) => {
-      this.pending.set(id, { resolve, reject, timed });
-      this.handle.post({ id, call: name, args });
-    });
-  }
-
-  /** @param {any} message */
-  answer(message) {
-    const waiting = this.pending.get(message.id);
-    if (!waiting) return;
-    this.pending.delete(message.id);
-    if (this.pending.size === 0) this.handle.keepAlive(false);
-    if (message.error === undefined) {
-      waiting.resolve(waiting.timed ? { result: message.result, ms: message.ms } : message.result);
-      return;
-    }
-    const error = new Error(`the engine failed: ${message.error}`);
-    this.stop(error);
-    waiting.reject(error);
-  }
-
-  /** @param {Error} error */
-  stop(error) {
-    this.dead ??= error;
-    this.handle.terminate();
-    for (const waiting of this.pending.values()) waiting.reject(error);
-    this.pending.clear();
+/**
+ * A call on a worker, with the milliseconds it took there. An engine that
+ * failed mid-call cannot be trusted with another: its worker is stopped,
+ * and the pool starts a new one in its place.
+ * @template {keyof import('./api.js').Engine} K
+ * @param {EngineWorker} worker
+ * @param {K} name
+ * @param {Parameters<import('./api.js').Engine[K]>} args
+ */
+async function timedCall(worker, name, ...args) {
+  try {
+    return await worker.timed(name, ...args);
+  } catch (error) {
+    if (worker.dead) throw error;
+    const failed = new Error(`the engine failed: ${error instanceof Error ? error.message : error}`);
+    worker.close(failed);
+    throw failed;
   }
 }
-
-/**
- * @typedef {object} KindFigures
- * @property {string} name
- * @property {string} abbreviation
- * @property {number} number       units of the kind
- * @property {number} averageLeft  as the averaged report shows it
- * @property {number} mean
- * @property {number} sd
- * @property {number} min
- * @property {number} max
- */
-
-/**
- * @typedef {object} SideFigures
- * @property {string} number
- * @property {string} name
- * @property {number} wins
- * @property {{value: number, low: number, high: number}} chance  95% interval
- * @property {KindFigures[]} kinds
- * @property {number[]} totalLeft  units left of the whole army, per run in run order
- */
-
-/**
- * @typedef {object} SimulationOutcome
- * @property {number} runs
- * @property {number} runsDone
- * @property {boolean} cancelled
- * @property {number} draws
- * @property {number} strikes
- * @property {string} text            what orbsim prints for the same seed
- * @property {string} columnsText     the averaged report's two columns as text, without the odds
- * @property {string[][]} columns     the averaged report's two columns
- * @property {SideFigures[]} sides
- */
 
 export class EnginePool {
   /** @param {{workers?: number}} [options] workers: default one per core */
@@ -188,7 +106,7 @@ export class EnginePool {
     // own for the short calls (checks, merges, reports, the search's
     // replays), so that a cancel, which stops the fighters, leaves it with
     // the armies already read and the result comes at once.
-    /** @type {Map<number | 'coordinator', Promise<Connection>>} */
+    /** @type {Map<number | 'coordinator', Promise<EngineWorker>>} */
     this.slots = new Map();
     this.coordinatorCalls = 0;
     /** @type {Set<Task>} */
@@ -200,24 +118,24 @@ export class EnginePool {
 
   /**
    * One battle with its full report, as orbsim --report fights it.
-   * @param {import('./engine.js').FileText} armies
-   * @param {{seed?: number | bigint | string}} [options]
-   * @returns {Promise<{columns: string[][], text: string, seed: string}>}
+   * @param {import('./api.js').FileText} armies
+   * @param {{seed?: import('./api.js').Seed}} [options]
+   * @returns {Promise<import('./api.js').BattleReport & {seed: string}>}
    */
   report(armies, options = {}) {
     const seed = seedText(options.seed);
     const text = bytesOrText(armies);
     return this.#task(async () => {
-      const { columns, text: reportText } = accepted(await this.#coordinate('report', [text, seed]));
+      const { columns, text: reportText } = accepted(await this.#coordinate('report', text, seed));
       return { columns, text: reportText, seed };
     });
   }
 
   /**
    * Fights the battle `runs` times on every worker.
-   * @param {import('./engine.js').FileText} armies
-   * @param {{runs?: number, seed?: number | bigint | string, onProgress?: (done: number, runs: number) => void}} [options]
-   * @returns {Promise<SimulationOutcome & {seed: string}>}
+   * @param {import('./api.js').FileText} armies
+   * @param {{runs?: number, seed?: import('./api.js').Seed, onProgress?: (done: number, runs: number) => void}} [options]
+   * @returns {Promise<import('./api.js').SimulationOutcome & {seed: string}>}
    */
   simulate(armies, options = {}) {
     const { runs = 10, onProgress } = options;
@@ -231,14 +149,14 @@ export class EnginePool {
       const timer = setInterval(() => onProgress?.(done, runs), PROGRESS_MS);
       try {
         try {
-          accepted(await this.#coordinate('checkBattle', [text, String(runs)]));
+          accepted(await this.#coordinate('checkBattle', text, runs));
         } catch (error) {
           if (!(error instanceof Stopped)) throw error;
         }
-        await this.#spread(task, runs, async (connection, first, last) => {
-          const { result: part, ms } = await connection.timedCall('simulateRuns', [text, seed, first, last]);
+        await this.#spread(task, runs, async (worker, first, last) => {
+          const { result: part, ms } = await timedCall(worker, 'simulateRuns', text, seed, first, last);
           // The part's sums are 64-bit: only the engine reads them.
-          if (!part.startsWith('{"ok":true')) accepted(part);
+          if (!part.startsWith('{"ok":true')) accepted(JSON.parse(part));
           parts.push(part);
           done += last - first;
           return ms;
@@ -249,8 +167,8 @@ export class EnginePool {
       onProgress?.(done, runs);
       // Cancelled before a run was fought, perhaps while the armies were
       // still being read: there is nothing to merge.
-      if (parts.length === 0) return { runs, runsDone: 0, cancelled: true, seed };
-      const merged = accepted(await this.#finish(() => this.#coordinate('finishSimulation', [text, runs, `[${parts.join(',')}]`])));
+      if (parts.length === 0) return /** @type {any} */ ({ runs, runsDone: 0, cancelled: true, seed });
+      const merged = accepted(await this.#finish(() => this.#coordinate('finishSimulation', text, runs, `[${parts.join(',')}]`)));
       return { ...merged, seed };
     });
   }
@@ -258,12 +176,10 @@ export class EnginePool {
   /**
    * Searches the fewest units of one kind that win the wanted share of
    * battles, as orbsim --find does, with its batches fought on every worker.
-   * @param {import('./engine.js').FileText} armies
-   * @param {{side: 0 | 1, kind: string | number, target?: number, largest?: number,
-   *          seed?: number | bigint | string,
-   *          onProgress?: (progress: {numbersTried: number, battles: number, current: number}) => void}} options
-   *   side: 0 for player 1, 1 for player 2; kind: its abbreviation (any case) or index
-   * @returns {Promise<object>} the fields of orbsim --find --json, with `lines`, `text` and `cancelled`
+   * @param {import('./api.js').FileText} armies
+   * @param {import('./api.js').ForceChoice & {target?: number, largest?: number, seed?: import('./api.js').Seed,
+   *          onProgress?: (progress: import('./api.js').ForceProgress) => void}} options
+   * @returns {Promise<import('./api.js').ForceAnswer>}
    */
   findForce(armies, options) {
     const { side, kind, target = 0.9, largest, onProgress } = options;
@@ -271,13 +187,10 @@ export class EnginePool {
     const text = bytesOrText(armies);
     return this.#task(async (task) => {
       const started = performance.now();
-      /** @type {{number: number, battles: number, seed: string, fought: number, wins: number}[]} */
+      /** @type {import('./api.js').Batch[]} */
       const batches = [];
-      const step = (cancelled) =>
-        this.#coordinate('findStep', [
-          text,
-          JSON.stringify({ side, kind, target, largest, seed, batches, cancelled, seconds: (performance.now() - started) / 1000 }),
-        ]);
+      const step = (/** @type {boolean} */ cancelled) =>
+        this.#coordinate('findStep', text, { side, kind, target, largest, seed, batches, cancelled, seconds: (performance.now() - started) / 1000 });
       let progress = { numbersTried: 0, battles: 0, current: 1 };
       const timer = setInterval(() => onProgress?.({ ...progress }), PROGRESS_MS);
       try {
@@ -295,9 +208,9 @@ export class EnginePool {
           progress = { ...need.progress };
           let fought = 0;
           let wins = 0;
-          await this.#spread(task, need.battles, async (connection, first, last) => {
-            const request = JSON.stringify({ side, kind, number: need.number, seed: need.seed, first, last });
-            const { result, ms } = await connection.timedCall('forceRuns', [text, request]);
+          await this.#spread(task, need.battles, async (worker, first, last) => {
+            const request = { side, kind, number: need.number, seed: need.seed, first, last };
+            const { result, ms } = await timedCall(worker, 'forceRuns', text, request);
             const outcome = accepted(result);
             fought += outcome.battles;
             wins += outcome.wins;
@@ -311,7 +224,7 @@ export class EnginePool {
         clearInterval(timer);
       }
       // Cancelled: the search as it stood after its last whole batch.
-      return accepted(await this.#finish(() => step(true)));
+      return /** @type {import('./api.js').ForceAnswer} */ (accepted(await this.#finish(() => step(true))));
     });
   }
 
@@ -336,7 +249,7 @@ export class EnginePool {
     for (const [key, slot] of [...this.slots]) {
       if (key === 'coordinator' && spareCoordinator) continue;
       this.slots.delete(key);
-      slot.then((connection) => connection.stop(reason), () => {});
+      slot.then((worker) => worker.close(reason), () => {});
     }
   }
 
@@ -358,8 +271,9 @@ export class EnginePool {
 
   /**
    * A last call that must finish even when a cancel stopped the workers.
-   * @param {() => Promise<string>} call
-   * @returns {Promise<string>}
+   * @template T
+   * @param {() => Promise<T>} call
+   * @returns {Promise<T>}
    */
   async #finish(call) {
     for (;;) {
@@ -377,24 +291,24 @@ export class EnginePool {
    * SLICE_MS, and the last ones shrink so that the workers end together.
    * @param {Task} task
    * @param {number} total
-   * @param {(connection: Connection, first: number, last: number) => Promise<number>} fight  resolves with the engine's milliseconds
+   * @param {(worker: EngineWorker, first: number, last: number) => Promise<number>} fight  resolves with the engine's milliseconds
    */
   async #spread(task, total, fight) {
     const workers = await this.size;
     let next = 0;
     /** @type {unknown} */
     let failure;
-    const worker = async (/** @type {number} */ index) => {
+    const share = async (/** @type {number} */ index) => {
       // A worker still starting is not waited for once cancelled.
-      const connection = await Promise.race([this.#connection(index), task.stopped]);
-      if (!connection) return;
+      const worker = await Promise.race([this.#worker(index), task.stopped]);
+      if (!worker) return;
       let size = 1;
       const claim = () => {
         if (next >= total || task.cancelled || failure !== undefined) return undefined;
         const take = Math.max(1, Math.min(size, Math.ceil((total - next) / workers)));
         const first = next;
         next += take;
-        return fight(connection, first, first + take).then((ms) => {
+        return fight(worker, first, first + take).then((ms) => {
           size = Math.max(1, Math.min(size * 4, Math.round((take * SLICE_MS) / Math.max(ms, 1))));
         });
       };
@@ -410,7 +324,7 @@ export class EnginePool {
     };
     const outcomes = await Promise.allSettled(
       Array.from({ length: workers }, (_, index) =>
-        worker(index).catch((error) => {
+        share(index).catch((error) => {
           if (!(error instanceof Stopped)) failure ??= error;
           throw error;
         }),
@@ -422,14 +336,14 @@ export class EnginePool {
 
   /**
    * A call on the coordinator.
-   * @param {string} name
-   * @param {any[]} args
-   * @returns {Promise<string>}
+   * @template {keyof import('./api.js').Engine} K
+   * @param {K} name
+   * @param {Parameters<import('./api.js').Engine[K]>} args
    */
-  async #coordinate(name, args) {
+  async #coordinate(name, ...args) {
     ++this.coordinatorCalls;
     try {
-      return await (await this.#connection('coordinator')).call(name, args);
+      return (await timedCall(await this.#worker('coordinator'), name, ...args)).result;
     } finally {
       --this.coordinatorCalls;
     }
@@ -438,40 +352,18 @@ export class EnginePool {
   /**
    * The worker of a slot, started on first use and after a cancel.
    * @param {number | 'coordinator'} key
-   * @returns {Promise<Connection>}
+   * @returns {Promise<EngineWorker>}
    */
-  async #connection(key) {
+  async #worker(key) {
     if (this.closed) throw new Stopped('the pool has been terminated');
     const slot = this.slots.get(key);
     if (slot) {
-      const connection = await slot;
-      if (!connection.dead) return connection;
+      const worker = await slot;
+      if (!worker.dead) return worker;
       // A worker whose engine failed is replaced.
       if (this.slots.get(key) === slot) this.slots.delete(key);
     }
-    if (!this.slots.has(key)) this.slots.set(key, this.#startConnection());
-    return /** @type {Promise<Connection>} */ (this.slots.get(key));
-  }
-
-  /** @returns {Promise<Connection>} */
-  async #startConnection() {
-    const handle = await startWorker(new URL('./worker.js', import.meta.url));
-    const connection = new Connection(handle);
-    const ready = new Promise((resolve, reject) => {
-      handle.onMessage((message) => {
-        if (message.type === 'ready') resolve(undefined);
-        else if (message.type === 'failed') reject(new Error(`the engine could not start: ${message.error}`));
-        else connection.answer(message);
-      });
-      handle.onError((error) => {
-        const failed = error instanceof Error ? error : new Error(String(error));
-        reject(failed);
-        if (!connection.dead) connection.stop(failed);
-      });
-    });
-    handle.post({ type: 'init', module: await compileEngine() });
-    await ready;
-    handle.keepAlive(false);
-    return connection;
+    if (!this.slots.has(key)) this.slots.set(key, startEngineWorker());
+    return /** @type {Promise<EngineWorker>} */ (this.slots.get(key));
   }
 }

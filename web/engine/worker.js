@@ -1,32 +1,15 @@
-// A worker of the pool: one engine instance, one call at a time. Every
-// engine call takes and returns text, so messages carry only strings.
+// @ts-check
+// A worker with its own engine instance, for the pool's battles and the
+// page's quick calls. Its first call, start, instantiates the module its
+// parent compiled and adds the engine's calls to the ones it answers.
+import { engineOf } from './engine.js';
 import { instantiateEngine } from './module.js';
-import { listenToParent } from './platform.js';
+import { expose } from './rpc.js';
 
-/** @type {any} */
-let engine;
-/** @type {Error | undefined} */
-let broken;
-
-await listenToParent(async (message, reply) => {
-  if (message.type === 'init') {
-    try {
-      engine = await instantiateEngine(message.module);
-      reply({ type: 'ready' });
-    } catch (error) {
-      reply({ type: 'failed', error: String(error?.message ?? error) });
-    }
-    return;
-  }
-  const { id, call, args } = message;
-  try {
-    if (broken) throw broken;
-    const started = performance.now();
-    const result = engine[call](...args);
-    reply({ id, result, ms: performance.now() - started });
-  } catch (error) {
-    // A module that stopped mid-call cannot be trusted with another.
-    broken ??= error instanceof Error ? error : new Error(String(error));
-    reply({ id, error: String(error?.message ?? error) });
-  }
-});
+const calls = {
+  /** @param {WebAssembly.Module} module */
+  async start(module) {
+    Object.assign(calls, engineOf(await instantiateEngine(module)));
+  },
+};
+await expose(calls);

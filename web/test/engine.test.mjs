@@ -19,7 +19,7 @@ const largest = join(root, 'bench/largest.json');
 
 if (!existsSync(join(webDir, 'engine/orb-engine.wasm')))
   throw new Error(`no browser engine in ${webDir}: run make web first`);
-const { loadEngine, EnginePool, EngineError } = await import(pathToFileURL(join(webDir, 'engine/index.js')).href);
+const { loadEngine, startEngineWorker, EnginePool, EngineError } = await import(pathToFileURL(join(webDir, 'engine/index.js')).href);
 
 const scratch = mkdtempSync(join(tmpdir(), 'orb-web-test-'));
 let engine;
@@ -227,4 +227,15 @@ test('the cheap calls come from the engine', () => {
   const tooMany = structuredClone(read.armies);
   tooMany.players[0].kinds[0].number = limits.maxUnits + 1;
   assert.equal(engine.writeArmies(tooMany).ok, false);
+});
+
+test('an engine worker answers as the engine does, refuses a call it lacks, and rejects every call once it dies', async () => {
+  const worker = await startEngineWorker();
+  assert.deepEqual(await worker.call('readArmies', readFileSync(examples)), engine.readArmies(readFileSync(examples)));
+  await assert.rejects(worker.call('fight'), { message: 'the worker has no call fight' });
+  // Killed mid-call, as a crash kills it: no call waits for an answer that never comes.
+  const fighting = worker.call('simulateRuns', readFileSync(largest, 'utf8'), '1', 0, 999);
+  worker.worker.terminate();
+  await assert.rejects(fighting, /the engine's worker stopped/);
+  await assert.rejects(worker.call('limits'), /the engine's worker stopped/);
 });
