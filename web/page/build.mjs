@@ -30,7 +30,7 @@ const engineBeside = {
 const common = { bundle: true, format: 'esm', target: ['es2022'], minify: true, legalComments: 'none', logLevel: 'warning' };
 await build({
   ...common,
-  entryPoints: { app: join(here, 'src/app.ts'), 'engine-worker': join(here, 'src/engine-worker.ts') },
+  entryPoints: { app: join(here, 'src/app.ts') },
   outdir: out,
   plugins: [engineBeside],
 });

@@ -2,11 +2,10 @@
 // and sharing armies. It only renders: every rule, limit, message, report
 // and figure comes from the engine, and every change to the armies is
 // checked whole by the army file's own writer before it is taken.
-import { EnginePool } from '../../engine/index.js';
-import { drawChanceChart, drawForceChart, type Trial } from './charts.js';
-import { PageEngine } from './engine-client.js';
+import type { ArmiesFile, CatalogueRow, EngineWorker, Kind, Limits, Player, Trial } from '../../engine/api.js';
+import { EnginePool, startEngineWorker } from '../../engine/index.js';
+import { drawChanceChart, drawForceChart } from './charts.js';
 import { bytesOfFragment, fragmentFor, holdsArmies } from './share.js';
-import type { ArmiesFile, CatalogueRow, Kind, Limits, Player } from './types.js';
 
 const STORAGE_KEY = 'orb-battle-armies';
 
@@ -110,7 +109,7 @@ class Page {
   private found: { side: number; kind: number; number: number; text: string; name: string } | undefined;
 
   constructor(
-    private engine: PageEngine,
+    private engine: EngineWorker,
     private pool: EnginePool,
     private limits: Limits,
     private catalogue: CatalogueRow[],
@@ -144,7 +143,7 @@ class Page {
       // Opened once: a reload shows what the player has made of them since.
       history.replaceState(null, '', location.pathname + location.search);
       const unpacked = await bytesOfFragment(hash, this.limits.maxFileBytes);
-      const read = 'bytes' in unpacked ? await this.engine.readArmies(unpacked.bytes) : { ok: false as const, error: unpacked.error };
+      const read = 'bytes' in unpacked ? await this.engine.call('readArmies', unpacked.bytes) : { ok: false as const, error: unpacked.error };
       if (read.ok) {
         loaded = (await this.replaceArmies(read.armies)) === null;
         if (loaded) this.notice('The armies of the link are shown; this browser now keeps them instead of its own.');
@@ -159,9 +158,9 @@ class Page {
       } catch {
         // Storage may be switched off; the armies then last as long as the page.
       }
-      const read = stored ? await this.engine.readArmies(stored) : undefined;
+      const read = stored ? await this.engine.call('readArmies', stored) : undefined;
       const start = read?.ok ? read.armies : emptyArmies();
-      const written = await this.engine.writeArmies(start);
+      const written = await this.engine.call('writeArmies', start);
       if (!written.ok) throw new Error(written.error);
       this.take(written.text);
     }
@@ -190,7 +189,7 @@ class Page {
     const run = this.edits.then(async () => {
       const candidate = structuredClone(this.armies);
       edit(candidate);
-      const written = await this.engine.writeArmies(candidate);
+      const written = await this.engine.call('writeArmies', candidate);
       if (!written.ok) return written.error;
       this.take(written.text);
       return null;
@@ -208,7 +207,7 @@ class Page {
   /** A field's text as the value the army file takes: numbers as the dialogs read them. */
   private async valueOf(text: string, numeric: boolean): Promise<string | number> {
     if (!numeric) return text;
-    const number = await this.engine.dialogInteger(text);
+    const number = await this.engine.call('dialogInteger', text);
     // Not a whole number: the writer's refusal names the rule.
     return number ?? text;
   }
@@ -332,7 +331,7 @@ class Page {
 
   private async lookUp(view: PlayerView, text: string) {
     const asked = ++this.lookupCount;
-    const row = text.trim() ? await this.engine.lookup(text) : null;
+    const row = text.trim() ? await this.engine.call('lookup', text) : null;
     if (asked !== this.lookupCount) return;
     if (!row) {
       // Values the catalogue filled in belong to another kind; values typed stay.
@@ -541,7 +540,7 @@ class Page {
 
   /** The desktop's guard: a battle needs units on both sides. */
   private async guard(command: 'report' | 'simulation', button: string, show = (text: string) => this.commandError(text)) {
-    const guard = await this.engine.battleGuard(this.armiesText, command);
+    const guard = await this.engine.call('battleGuard', this.armiesText, command);
     if (guard.ok) return true;
     show(guard.error);
     byId(button).focus();
@@ -554,7 +553,7 @@ class Page {
     await this.edits;
     if (!(await this.guard('simulation', 'simulate'))) return;
     const runsInput = byId<HTMLInputElement>('runs');
-    const runs = await this.engine.dialogInteger(runsInput.value);
+    const runs = await this.engine.call('dialogInteger', runsInput.value);
     if (runs === null || runs < 1) {
       runsInput.setAttribute('aria-invalid', 'true');
       byId('runs-error').textContent = `Runs must be a whole number from 1 to ${'9'.repeat(runsInput.maxLength)}.`;
@@ -685,7 +684,7 @@ class Page {
       error.textContent = 'The wanted chance must be a number of percent, such as 90.';
       return;
     }
-    const largest = await this.engine.dialogInteger(byId<HTMLInputElement>('force-largest').value);
+    const largest = await this.engine.call('dialogInteger', byId<HTMLInputElement>('force-largest').value);
     if (largest === null) {
       error.textContent = 'The largest number must be a whole number.';
       return;
@@ -783,7 +782,7 @@ class Page {
   private async openFile(file: File) {
     // One byte past the largest file is enough for the reader to refuse it.
     const bytes = new Uint8Array(await file.slice(0, this.limits.maxFileBytes + 1).arrayBuffer());
-    const read = await this.engine.readArmies(bytes);
+    const read = await this.engine.call('readArmies', bytes);
     if (!read.ok) {
       this.notice(`"${file.name}" was not opened: ${read.error}. Nothing was changed.`, true);
       return;
@@ -812,9 +811,9 @@ class Page {
 }
 
 async function main() {
-  const engine = new PageEngine(new URL('./engine-worker.js', import.meta.url));
   try {
-    const [limits, catalogue] = await Promise.all([engine.limits(), engine.catalogue()]);
+    const engine = await startEngineWorker();
+    const [limits, catalogue] = await Promise.all([engine.call('limits'), engine.call('catalogue')]);
     const page = new Page(engine, new EnginePool(), limits, catalogue);
     await page.start();
     document.body.dataset.ready = 'true';

@@ -12,6 +12,7 @@ import {
   Tooltip,
   Legend,
 } from 'chart.js';
+import type { Trial } from '../../engine/api.js';
 
 Chart.register(LineController, ScatterController, LineElement, PointElement, LinearScale, Filler, Title, Tooltip, Legend);
 
@@ -109,13 +110,6 @@ export function drawChanceChart(canvas: HTMLCanvasElement, side: number, title: 
         },
       }),
   );
-}
-
-export interface Trial {
-  number: number;
-  chance: number;
-  low: number;
-  high: number;
 }
 
 export function drawForceChart(canvas: HTMLCanvasElement, title: string, trials: Trial[], target: number) {
