@@ -1,0 +1,301 @@
+// The two player panels: each player's number and wizard name, a line of
+// values per kind, and the form that adds a kind from the catalogue.
+import type { CatalogueRow, EngineWorker, Kind, Limits, Player } from '../../engine/api.js';
+import type { ArmiesStore } from './armies.js';
+import { byId, within } from './dom.js';
+
+// The kind's values as the army file names them, with the page's labels.
+const VALUE_FIELDS: { key: keyof Kind; label: string; short: string; numeric: boolean }[] = [
+  { key: 'name', label: 'Full name', short: 'Full name', numeric: false },
+  { key: 'position', label: 'Position', short: 'Pos', numeric: false },
+  { key: 'type', label: 'Type', short: 'Type', numeric: false },
+  { key: 'offense', label: 'Offense', short: 'Off', numeric: true },
+  { key: 'defense', label: 'Defense', short: 'Def', numeric: true },
+  { key: 'rangedoff', label: 'Ranged offense', short: 'Rof', numeric: true },
+  { key: 'attacks', label: 'Attacks', short: 'Att', numeric: true },
+  { key: 'hitpoints', label: 'Hit points', short: 'Hit', numeric: true },
+];
+const UNITS_FIELD = { key: 'number' as const, label: 'Units', short: 'Units', numeric: true };
+
+/** Shows a field's refusal beside it; the army keeps its old value. */
+function markField(input: HTMLInputElement, message: HTMLElement, text: string) {
+  input.setAttribute('aria-invalid', 'true');
+  message.textContent = text;
+}
+
+function clearField(input: HTMLInputElement, message: HTMLElement) {
+  input.removeAttribute('aria-invalid');
+  message.textContent = '';
+}
+
+type PlayerView = ReturnType<PlayerPanels['buildPlayer']>;
+
+export class PlayerPanels {
+  private views: PlayerView[] = [];
+  private lookupCount = 0;
+
+  constructor(
+    private engine: EngineWorker,
+    private store: ArmiesStore,
+    private limits: Limits,
+    private catalogue: CatalogueRow[],
+  ) {
+    const names = byId<HTMLDataListElement>('catalogue-names');
+    for (const row of catalogue) {
+      const option = document.createElement('option');
+      option.value = `${row.name} (${row.abbreviation})`;
+      names.append(option);
+    }
+    const players = byId('players');
+    for (let side = 0; side < 2; ++side) {
+      const view = this.buildPlayer(side);
+      this.views.push(view);
+      players.append(view.section);
+    }
+  }
+
+  render() {
+    this.store.armies.players.forEach((player, side) => this.renderPlayer(player, this.views[side], side));
+  }
+
+  /** A field's text as the value the army file takes: numbers as the dialogs read them. */
+  private async valueOf(text: string, numeric: boolean): Promise<string | number> {
+    if (!numeric) return text;
+    const number = await this.engine.call('dialogInteger', text);
+    // Not a whole number: the writer's refusal names the rule.
+    return number ?? text;
+  }
+
+  private buildPlayer(side: number) {
+    const template = byId<HTMLTemplateElement>('player-template');
+    const section = (template.content.firstElementChild as HTMLElement).cloneNode(true) as HTMLElement;
+    const heading = within<HTMLElement>(section, '.player-heading');
+    heading.id = `player-${side + 1}-heading`;
+    heading.textContent = `Player ${side + 1}`;
+    section.setAttribute('aria-labelledby', heading.id);
+    section.id = `player-${side + 1}`;
+
+    // Labels tie to their fields by id, unique per player.
+    for (const label of section.querySelectorAll<HTMLLabelElement>('label[data-for]')) {
+      const field = label.nextElementSibling as HTMLElement;
+      field.id = `p${side + 1}-${label.dataset.for}`;
+      label.htmlFor = field.id;
+    }
+    const number = within<HTMLInputElement>(section, '[data-field="number"]');
+    const name = within<HTMLInputElement>(section, '[data-field="name"]');
+    number.maxLength = this.limits.playerNumberDigits;
+    name.maxLength = this.limits.maxNameLength;
+    const numberError = within<HTMLElement>(section, '[data-error="number"]');
+    const nameError = within<HTMLElement>(section, '[data-error="name"]');
+    numberError.id = `p${side + 1}-number-error`;
+    nameError.id = `p${side + 1}-name-error`;
+    number.setAttribute('aria-describedby', numberError.id);
+    name.setAttribute('aria-describedby', nameError.id);
+
+    const add = within<HTMLFormElement>(section, 'form.add-kind');
+    const addHeading = within<HTMLElement>(add, 'h3');
+    addHeading.id = `p${side + 1}-add-heading`;
+    add.setAttribute('aria-labelledby', addHeading.id);
+    const values = within<HTMLFieldSetElement>(add, 'fieldset.values');
+    const addValues = new Map<keyof Kind, HTMLInputElement>();
+    for (const field of VALUE_FIELDS) {
+      const input = this.valueInput(field, `p${side + 1}-add-${field.key}`, values, field.key === 'name' ? this.limits.addNameLength : undefined);
+      addValues.set(field.key, input);
+    }
+    const view = {
+      section,
+      number,
+      name,
+      numberError,
+      nameError,
+      kinds: within<HTMLOListElement>(section, 'ol.kinds'),
+      empty: within<HTMLElement>(section, '.empty-army'),
+      add,
+      addAbbreviation: within<HTMLInputElement>(add, '[data-add="abbreviation"]'),
+      addSearch: within<HTMLInputElement>(add, '[data-add="search"]'),
+      addNumber: within<HTMLInputElement>(add, '[data-add="number"]'),
+      addValues,
+      addStatus: within<HTMLElement>(add, '.add-status'),
+      addError: within<HTMLElement>(add, '.add-error'),
+      // The catalogue row whose values the add form shows, if any.
+      filled: null as CatalogueRow | null,
+    };
+    view.addError.id = `p${side + 1}-add-error`;
+    view.addAbbreviation.maxLength = this.limits.maxAbbreviationLength;
+    view.addNumber.maxLength = String(this.limits.maxUnits).length;
+    view.addSearch.setAttribute('list', 'catalogue-names');
+
+    for (const [input, error, key] of [[number, numberError, 'number'], [name, nameError, 'name']] as const) {
+      input.addEventListener('change', async () => {
+        const text = input.value;
+        const refused = await this.store.change((a) => void (a.players[side][key] = text));
+        if (refused) markField(input, error, refused);
+        else clearField(input, error);
+        this.render();
+      });
+      input.addEventListener('keydown', (event) => {
+        // Escape takes back a refused entry.
+        if (event.key === 'Escape') {
+          clearField(input, error);
+          input.value = this.store.armies.players[side][key];
+        }
+      });
+    }
+
+    view.addAbbreviation.addEventListener('input', () => this.lookUp(view, view.addAbbreviation.value));
+    view.addSearch.addEventListener('input', () => {
+      const row = this.catalogue.find((r) => `${r.name} (${r.abbreviation})` === view.addSearch.value);
+      if (!row) return;
+      view.addAbbreviation.value = row.abbreviation;
+      this.lookUp(view, row.abbreviation);
+    });
+    add.addEventListener('submit', (event) => {
+      event.preventDefault();
+      void this.addKind(side, view);
+    });
+    return view;
+  }
+
+  private valueInput(field: (typeof VALUE_FIELDS)[number], id: string, into: HTMLElement, maxLength?: number) {
+    const wrap = document.createElement('div');
+    wrap.className = `field value-${field.key}`;
+    const label = document.createElement('label');
+    // Short on the screen, whole for a screen reader.
+    label.textContent = field.short;
+    label.htmlFor = id;
+    const input = document.createElement('input');
+    input.type = 'text';
+    input.id = id;
+    input.setAttribute('aria-label', field.label);
+    input.autocomplete = 'off';
+    input.dataset.key = field.key;
+    if (field.numeric) input.inputMode = 'numeric';
+    input.maxLength =
+      maxLength ?? (field.numeric ? String(this.limits.maxValue).length : field.key === 'name' ? this.limits.maxNameLength : 1);
+    wrap.append(label, input);
+    into.append(wrap);
+    return input;
+  }
+
+  private async lookUp(view: PlayerView, text: string) {
+    const asked = ++this.lookupCount;
+    const row = text.trim() ? await this.engine.call('lookup', text) : null;
+    if (asked !== this.lookupCount) return;
+    if (!row) {
+      // Values the catalogue filled in belong to another kind; values typed stay.
+      const filled = view.filled;
+      if (filled && [...view.addValues].every(([key, input]) => input.value === String(filled[key as keyof CatalogueRow])))
+        for (const input of view.addValues.values()) input.value = '';
+      view.filled = null;
+      // Said only once the abbreviation is whole, not at every letter.
+      view.addStatus.textContent =
+        text.length >= this.limits.maxAbbreviationLength ? `${text} is not in the catalogue: type the kind's values below.` : '';
+      return;
+    }
+    for (const [key, input] of view.addValues) input.value = String(row[key as keyof CatalogueRow]);
+    view.filled = row;
+    view.addStatus.textContent = `${row.name}: the catalogue's values are filled in.`;
+  }
+
+  private async addKind(side: number, view: PlayerView) {
+    if (this.store.armies.players[side].kinds.length >= this.limits.maxKinds) {
+      // The writer refuses the 41st kind too; this says it in a player's words first.
+      view.addError.textContent = `An army holds at most ${this.limits.maxKinds} kinds: remove one first.`;
+      return;
+    }
+    const kind: Record<string, string | number> = { abbreviation: view.addAbbreviation.value };
+    for (const field of VALUE_FIELDS) kind[field.key] = await this.valueOf(view.addValues.get(field.key)!.value, field.numeric);
+    kind.number = await this.valueOf(view.addNumber.value, true);
+    const refused = await this.store.change((a) => void a.players[side].kinds.push(kind as unknown as Kind));
+    for (const input of [view.addNumber, view.addAbbreviation, ...view.addValues.values()]) input.removeAttribute('aria-invalid');
+    if (refused) {
+      view.addError.textContent = refused;
+      // The refusal names the field: mark it and go there.
+      const key = /: "(\w+)" /.exec(refused)?.[1];
+      const field = key === 'number' ? view.addNumber : key === 'abbreviation' ? view.addAbbreviation : view.addValues.get(key as keyof Kind);
+      if (field) {
+        field.setAttribute('aria-invalid', 'true');
+        field.setAttribute('aria-describedby', view.addError.id);
+        field.focus();
+      }
+      return;
+    }
+    view.addError.textContent = '';
+    view.addStatus.textContent = `${kind.number} ${kind.name} added to player ${side + 1}'s army.`;
+    for (const input of [view.addNumber, view.addAbbreviation, view.addSearch, ...view.addValues.values()]) input.value = '';
+    view.filled = null;
+    view.addAbbreviation.focus();
+  }
+
+  private renderPlayer(player: Player, view: PlayerView, side: number) {
+    const keep = (input: HTMLInputElement) => input === document.activeElement || input.getAttribute('aria-invalid') === 'true';
+    if (!keep(view.number)) view.number.value = player.number;
+    if (!keep(view.name)) view.name.value = player.name;
+    view.empty.hidden = player.kinds.length > 0;
+
+    const template = byId<HTMLTemplateElement>('kind-template');
+    while (view.kinds.children.length > player.kinds.length) view.kinds.lastElementChild!.remove();
+    while (view.kinds.children.length < player.kinds.length) {
+      const item = (template.content.firstElementChild as HTMLElement).cloneNode(true) as HTMLLIElement;
+      this.wireKind(item, side, view);
+      view.kinds.append(item);
+    }
+    player.kinds.forEach((kind, index) => {
+      const item = view.kinds.children[index] as HTMLLIElement;
+      within(item, 'legend').textContent = kind.abbreviation ? `${kind.name} (${kind.abbreviation})` : kind.name;
+      for (const input of item.querySelectorAll<HTMLInputElement>('input[data-key]')) {
+        if (keep(input)) continue;
+        input.value = String(kind[input.dataset.key as keyof Kind]);
+      }
+    });
+  }
+
+  private wireKind(item: HTMLLIElement, side: number, view: PlayerView) {
+    const at = () => Array.prototype.indexOf.call(view.kinds.children, item) as number;
+    const values = within<HTMLElement>(item, '.kind-values');
+    const error = within<HTMLElement>(item, '.kind-error');
+    const serial = `p${side + 1}-k${Math.random().toString(36).slice(2, 8)}`;
+    error.id = `${serial}-error`;
+    const fields = [...VALUE_FIELDS, UNITS_FIELD];
+    for (const field of fields) {
+      const input = this.valueInput(
+        field,
+        `${serial}-${field.key}`,
+        values,
+        field.key === 'number' ? String(this.limits.maxUnits).length : undefined,
+      );
+      input.setAttribute('aria-describedby', error.id);
+      input.addEventListener('change', async () => {
+        const value = await this.valueOf(input.value, field.numeric);
+        const kind = at();
+        const refused = await this.store.change((a) => {
+          (a.players[side].kinds[kind] as unknown as Record<string, unknown>)[field.key] = value;
+        });
+        for (const other of values.querySelectorAll('input')) other.removeAttribute('aria-invalid');
+        if (refused) markField(input, error, refused);
+        else error.textContent = '';
+        this.render();
+      });
+      input.addEventListener('keydown', (event) => {
+        if (event.key !== 'Escape') return;
+        clearField(input, error);
+        input.value = String(this.store.armies.players[side].kinds[at()]?.[field.key] ?? '');
+      });
+    }
+    const remove = within<HTMLButtonElement>(item, 'button.remove');
+    // Beside the name on a wide screen, after the values on a narrow one.
+    values.querySelector('.value-name')!.after(remove);
+    remove.addEventListener('click', async () => {
+      const kind = at();
+      const name = this.store.armies.players[side].kinds[kind]?.name ?? '';
+      const refused = await this.store.change((a) => void a.players[side].kinds.splice(kind, 1));
+      if (refused) {
+        error.textContent = refused;
+        return;
+      }
+      view.addStatus.textContent = `${name} removed from player ${side + 1}'s army.`;
+      const next = view.kinds.children[Math.min(kind, view.kinds.children.length - 1)];
+      (next ? within<HTMLButtonElement>(next, 'button.remove') : view.addAbbreviation).focus();
+    });
+  }
+}

@@ -1,0 +1,107 @@
+// The results: a battle's report or a simulation's averages in two
+// columns, a simulation's odds table and charts, and the report's Copy
+// and Save commands.
+import type { BattleReport, SimulationOutcome } from '../../engine/api.js';
+import { drawChanceChart } from './charts.js';
+import { byId, download } from './dom.js';
+
+function percent(share: number): string {
+  return `${(share * 100).toFixed(1)}%`;
+}
+
+// What Copy Report copies (the columns) and Save Report saves (with the odds after a simulation).
+type LastReport = { text: string; copy: string; file: string };
+
+export class Results {
+  private lastReport: LastReport | undefined;
+
+  constructor() {
+    byId('copy-report').addEventListener('click', () => void this.copyReport());
+    byId('save-report').addEventListener('click', () => {
+      if (this.lastReport) download(this.lastReport.text, this.lastReport.file, 'text/plain');
+    });
+  }
+
+  showReport(report: BattleReport) {
+    byId('odds').hidden = true;
+    this.showColumns(report.columns);
+    this.open('Battle Report', '', { text: report.text, copy: report.text, file: 'Battle Report.txt' });
+  }
+
+  showSimulation(outcome: SimulationOutcome) {
+    this.showColumns(outcome.columns);
+    const table = byId<HTMLTableElement>('odds-table');
+    for (const part of [...table.children]) if (part.tagName !== 'CAPTION') part.remove();
+    const head = table.createTHead().insertRow();
+    for (const title of ['', 'Units', 'Mean left', 'SD', 'Min', 'Max']) {
+      const cell = document.createElement('th');
+      cell.scope = 'col';
+      cell.textContent = title;
+      head.append(cell);
+    }
+    const sideNames = ['Side I', 'Side II'];
+    outcome.sides.forEach((side, s) => {
+      const body = table.createTBody();
+      const row = body.insertRow();
+      row.className = `side side-${s + 1}`;
+      const cell = document.createElement('th');
+      cell.scope = 'rowgroup';
+      cell.colSpan = 6;
+      cell.textContent = `${sideNames[s]} (Wizard ${side.number} : ${side.name}) wins ${percent(side.chance.value)} (95% interval ${percent(side.chance.low)} to ${percent(side.chance.high)})`;
+      row.append(cell);
+      for (const kind of side.kinds) {
+        const line = body.insertRow();
+        const name = document.createElement('th');
+        name.scope = 'row';
+        name.textContent = kind.name;
+        line.append(name);
+        for (const value of [String(kind.number), kind.mean.toFixed(2), kind.sd.toFixed(2), String(kind.min), String(kind.max)])
+          line.insertCell().textContent = value;
+      }
+    });
+    if (outcome.draws > 0) {
+      const row = table.createTBody().insertRow();
+      const cell = row.insertCell();
+      cell.colSpan = 6;
+      cell.textContent = `Neither side left: ${percent(outcome.draws / outcome.runsDone)}`;
+    }
+    byId('odds').hidden = false;
+    outcome.sides.forEach((side, s) => {
+      const size = side.kinds.reduce((sum, kind) => sum + kind.number, 0);
+      drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.chance.value)} of the battles`, side.totalLeft, size);
+    });
+    const note = outcome.cancelled
+      ? `Cancelled: the figures are those of the ${outcome.runsDone} of ${outcome.runs} battles fought.`
+      : `The average of ${outcome.runsDone} battles.`;
+    this.open('Simulation Result', note, { text: outcome.text, copy: outcome.columnsText, file: 'Simulation Report.txt' });
+  }
+
+  private async copyReport() {
+    if (!this.lastReport) return;
+    try {
+      await navigator.clipboard.writeText(this.lastReport.copy);
+      byId('report-status').textContent = 'The report has been copied.';
+    } catch {
+      byId('report-status').textContent = 'The browser did not allow copying: select the report and copy it, or use Save Report...';
+    }
+  }
+
+  private showColumns(columns: string[][]) {
+    columns.forEach((lines, side) => {
+      const shown = [...lines];
+      while (shown.length && shown[shown.length - 1] === '') shown.pop();
+      byId(`column-${side + 1}`).textContent = shown.join('\n');
+    });
+  }
+
+  private open(title: string, note: string, report: LastReport) {
+    this.lastReport = report;
+    const results = byId('results');
+    results.hidden = false;
+    byId('results-heading').textContent = title;
+    byId('results-note').textContent = note;
+    byId('report-status').textContent = '';
+    byId('results-heading').focus();
+    results.scrollIntoView({ block: 'start' });
+  }
+}
