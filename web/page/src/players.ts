@@ -85,47 +85,10 @@ export class PlayerPanels {
     const name = within<HTMLInputElement>(section, '[data-field="name"]');
     number.maxLength = this.limits.playerNumberDigits;
     name.maxLength = this.limits.maxNameLength;
-    const numberError = within<HTMLElement>(section, '[data-error="number"]');
-    const nameError = within<HTMLElement>(section, '[data-error="name"]');
-    numberError.id = `p${side + 1}-number-error`;
-    nameError.id = `p${side + 1}-name-error`;
-    number.setAttribute('aria-describedby', numberError.id);
-    name.setAttribute('aria-describedby', nameError.id);
-
-    const add = within<HTMLFormElement>(section, 'form.add-kind');
-    const addHeading = within<HTMLElement>(add, 'h3');
-    addHeading.id = `p${side + 1}-add-heading`;
-    add.setAttribute('aria-labelledby', addHeading.id);
-    const values = within<HTMLFieldSetElement>(add, 'fieldset.values');
-    const addValues = new Map<keyof Kind, HTMLInputElement>();
-    for (const field of VALUE_FIELDS) {
-      const input = this.valueInput(field, `p${side + 1}-add-${field.key}`, values, field.key === 'name' ? this.limits.addNameLength : undefined);
-      addValues.set(field.key, input);
-    }
-    const view = {
-      section,
-      number,
-      name,
-      numberError,
-      nameError,
-      kinds: within<HTMLOListElement>(section, 'ol.kinds'),
-      empty: within<HTMLElement>(section, '.empty-army'),
-      add,
-      addAbbreviation: within<HTMLInputElement>(add, '[data-add="abbreviation"]'),
-      addSearch: within<HTMLInputElement>(add, '[data-add="search"]'),
-      addNumber: within<HTMLInputElement>(add, '[data-add="number"]'),
-      addValues,
-      addStatus: within<HTMLElement>(add, '.add-status'),
-      addError: within<HTMLElement>(add, '.add-error'),
-      // The catalogue row whose values the add form shows, if any.
-      filled: null as CatalogueRow | null,
-    };
-    view.addError.id = `p${side + 1}-add-error`;
-    view.addAbbreviation.maxLength = this.limits.maxAbbreviationLength;
-    view.addNumber.maxLength = String(this.limits.maxUnits).length;
-    view.addSearch.setAttribute('list', 'catalogue-names');
-
-    for (const [input, error, key] of [[number, numberError, 'number'], [name, nameError, 'name']] as const) {
+    for (const [input, key] of [[number, 'number'], [name, 'name']] as const) {
+      const error = within<HTMLElement>(section, `[data-error="${key}"]`);
+      error.id = `p${side + 1}-${key}-error`;
+      input.setAttribute('aria-describedby', error.id);
       input.addEventListener('change', async () => {
         const text = input.value;
         const refused = await this.store.change((a) => void (a.players[side][key] = text));
@@ -141,6 +104,36 @@ export class PlayerPanels {
         }
       });
     }
+
+    const add = within<HTMLFormElement>(section, 'form.add-kind');
+    const addHeading = within<HTMLElement>(add, 'h3');
+    addHeading.id = `p${side + 1}-add-heading`;
+    add.setAttribute('aria-labelledby', addHeading.id);
+    const values = within<HTMLFieldSetElement>(add, 'fieldset.values');
+    const addValues = new Map<keyof Kind, HTMLInputElement>();
+    for (const field of VALUE_FIELDS) {
+      const input = this.valueInput(field, `p${side + 1}-add-${field.key}`, values, field.key === 'name' ? this.limits.addNameLength : undefined);
+      addValues.set(field.key, input);
+    }
+    const view = {
+      section,
+      number,
+      name,
+      kinds: within<HTMLOListElement>(section, 'ol.kinds'),
+      empty: within<HTMLElement>(section, '.empty-army'),
+      addAbbreviation: within<HTMLInputElement>(add, '[data-add="abbreviation"]'),
+      addSearch: within<HTMLInputElement>(add, '[data-add="search"]'),
+      addNumber: within<HTMLInputElement>(add, '[data-add="number"]'),
+      addValues,
+      addStatus: within<HTMLElement>(add, '.add-status'),
+      addError: within<HTMLElement>(add, '.add-error'),
+      // The catalogue row whose values the add form shows, if any.
+      filled: null as CatalogueRow | null,
+    };
+    view.addError.id = `p${side + 1}-add-error`;
+    view.addAbbreviation.maxLength = this.limits.maxAbbreviationLength;
+    view.addNumber.maxLength = String(this.limits.maxUnits).length;
+    view.addSearch.setAttribute('list', 'catalogue-names');
 
     view.addAbbreviation.addEventListener('input', () => this.lookUp(view, view.addAbbreviation.value));
     view.addSearch.addEventListener('input', () => {
