@@ -70,19 +70,12 @@ export type ForceProgress = Record<'numbersTried' | 'battles' | 'current', numbe
 export type Trial = Record<'number' | 'chance' | 'low' | 'high', number>;
 
 /** The fields of orbsim --find --json, with the answer's `lines` and `text`. */
-export interface ForceAnswer {
+export type ForceAnswer = Record<'chance' | 'low' | 'high' | 'battles' | 'target' | 'largest' | 'cap', number> & {
   done: true;
   cancelled: boolean;
   found: number | null;
   number: number | null;
-  chance: number;
-  low: number;
-  high: number;
   lower: Trial | null;
-  battles: number;
-  target: number;
-  largest: number;
-  cap: number;
   seed: string;
   player: { side: 'I' | 'II'; number: string; name: string };
   kind: { abbreviation: string; name: string };
@@ -90,7 +83,7 @@ export interface ForceAnswer {
   falls: [number, number][];
   lines: string[];
   text: string;
-}
+};
 
 /**
  * The engine's calls, on the calling thread or in a worker. Each takes and
@@ -129,9 +122,7 @@ export interface Engine {
 }
 
 /** A worker's calls: its engine's, once `start` has instantiated the module compiled by the thread that started it. */
-export interface WorkerCalls extends Engine {
-  start(module: WebAssembly.Module): Promise<void>;
-}
+export type WorkerCalls = Engine & { start(module: WebAssembly.Module): Promise<void> };
 
 /** An engine in a worker, its calls made as async functions. */
 export interface EngineWorker {
