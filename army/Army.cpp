@@ -95,6 +95,17 @@ void setValues(Unittype& kind, const KindValues& v) {
     kind.Hitpoints = v.Hitpoints;
 }
 
+bool Army::operator==(const Army& o) const {
+    if (currentSize != o.currentSize || currentType != o.currentType || SizeMinusB != o.SizeMinusB ||
+        NumberF != o.NumberF || NumberR != o.NumberR || NumberM != o.NumberM || NumberG != o.NumberG ||
+        NumberB != o.NumberB)
+        return false;
+    for (int32_t k = 0; k < maxTypes; ++k)
+        if (unittypes[k].Number != o.unittypes[k].Number || valuesOf(unittypes[k]) != valuesOf(o.unittypes[k]))
+            return false;
+    return true;
+}
+
 int32_t Army::kindCount() const {
     int32_t n = 0;
     for (int32_t k = 0; k <= currentType; ++k)

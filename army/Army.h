@@ -84,6 +84,13 @@ public:
     // otherwise a description of the first one broken.
     std::string checkInvariants() const;
 
+    // The same army: the same kinds in the same places, with the same values
+    // and numbers, and so the same head counts. Where the soldiers stand,
+    // the room kept for more and what the last battle left in the casualty
+    // counters are no part of it: a battle or a rebuild keeps the army the
+    // same (checkInvariants() tells whether its soldiers are whole).
+    bool operator==(const Army& other) const;
+
 private:
     void fillUnit(int32_t i, int32_t k);
 };

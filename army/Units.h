@@ -42,6 +42,7 @@ struct KindValues {
     double Rangedoff = 0;
     int32_t Attacks = 0;
     int32_t Hitpoints = 0;
+    bool operator==(const KindValues&) const = default;
 };
 
 // A kind's values: read from it, and given to it. The head count and the

@@ -36,13 +36,6 @@ void appendColumn(std::string& out, const std::vector<std::string>& column) {
 
 }  // namespace
 
-OddsSide OddsSideOf(const Army& army, std::string number, std::string name) {
-    OddsSide side{std::move(number), std::move(name), {}};
-    for (int32_t k = 0; k <= army.currentType && k < Army::maxTypes; ++k)
-        side.kinds.push_back(army.unittypes[k].Fullname);
-    return side;
-}
-
 std::string ColumnsText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII) {
     std::string out;
     appendColumn(out, sideI);
@@ -99,13 +92,18 @@ int32_t AverageLeft(const Unittype& kind, int64_t casualties, int32_t runs) {
     return kind.Number - static_cast<int32_t>(casualties / std::max(runs, 1));
 }
 
-StringReport AveragedReport(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result) {
-    std::array<Army, 2> armies{I, II};
+StringReport ReportFor(const Players& players) {
     StringReport report;
     for (int s = 0; s < 2; ++s) {
-        report.numbers[s] = players.numbers[s];
-        report.names[s] = players.names[s];
+        report.numbers[s] = players.player(s + 1).number;
+        report.names[s] = players.player(s + 1).name;
     }
+    return report;
+}
+
+StringReport AveragedReport(const Players& players, const SimulationResult& result) {
+    std::array<Army, 2> armies{players.army(1), players.army(2)};
+    StringReport report = ReportFor(players);
     Battle battle(&report);
     battle.ReportHeader(armies[0], armies[1]);
     for (int s = 0; s < 2; ++s)
@@ -117,9 +115,21 @@ StringReport AveragedReport(const Army& I, const Army& II, const StringReport& p
     return report;
 }
 
-std::string SimulationText(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result) {
-    const StringReport report = AveragedReport(I, II, players, result);
-    SimulationOdds odds{result, {OddsSideOf(I, players.numbers[0], players.names[0]),
-                                 OddsSideOf(II, players.numbers[1], players.names[1])}};
+SimulationOdds OddsOf(const Players& players, const SimulationResult& result) {
+    SimulationOdds odds{result, {}};
+    for (int s = 0; s < 2; ++s) {
+        const Player& player = players.player(s + 1);
+        OddsSide& side = odds.sides[s];
+        side.number = player.number;
+        side.name = player.name;
+        for (int32_t k = 0; k <= player.army.currentType && k < Army::maxTypes; ++k)
+            side.kinds.push_back(player.army.unittypes[k].Fullname);
+    }
+    return odds;
+}
+
+std::string SimulationText(const Players& players, const SimulationResult& result) {
+    const StringReport report = AveragedReport(players, result);
+    const SimulationOdds odds = OddsOf(players, result);
     return ReportText(report.columns[0], report.columns[1], &odds);
 }

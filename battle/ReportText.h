@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "army/Army.h"
+#include "army/Players.h"
 #include "battle/Report.h"
 #include "battle/Simulation.h"
 
@@ -18,7 +19,6 @@ struct OddsSide {
     std::string name;
     std::vector<std::string> kinds;
 };
-OddsSide OddsSideOf(const Army& army, std::string number, std::string name);
 
 // What the odds of a simulation are written from; a copy, so that it still
 // tells the simulation shown after the armies have changed.
@@ -37,15 +37,19 @@ std::string OddsText(const SimulationOdds& odds);
 std::string ReportText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII,
                        const SimulationOdds* odds = nullptr);
 
+// Empty report columns headed with both players' numbers and names.
+StringReport ReportFor(const Players& players);
+
 // The averaged columns of a simulation, through the engine's own report
 // writer: the header and each kind's units left on average. Many runs of a
 // large army sum more losses than the engine's 32-bit counters hold, so the
 // average is taken here and handed over as the losses of a single run: the
-// truncated quotient is the same. players holds both players' numbers and
-// names.
-StringReport AveragedReport(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result);
+// truncated quotient is the same.
+StringReport AveragedReport(const Players& players, const SimulationResult& result);
 // A kind's units left on average over the runs done.
 int32_t AverageLeft(const Unittype& kind, int64_t casualties, int32_t runs);
+// Both sides of a simulation as its odds name them.
+SimulationOdds OddsOf(const Players& players, const SimulationResult& result);
 // The averaged columns and the odds, as orbsim prints a simulation and the
 // results window saves it.
-std::string SimulationText(const Army& I, const Army& II, const StringReport& players, const SimulationResult& result);
+std::string SimulationText(const Players& players, const SimulationResult& result);

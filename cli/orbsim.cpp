@@ -2,9 +2,6 @@
 // full report, and prints the result as the results window would read.
 
 #include <QCommandLineParser>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QString>
 #include <algorithm>
 #include <array>
@@ -21,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "battle/Answers.h"
 #include "battle/Battle.h"
 #include "battle/ForceSearch.h"
 #include "battle/Report.h"
@@ -265,247 +263,88 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
     return Parsed::Run;
 }
 
-StringReport reportFor(const armyfile::ArmySetup& setup) {
-    StringReport report;
-    for (int s = 0; s < 2; ++s) {
-        report.numbers[s] = setup.players[s].number;
-        report.names[s] = setup.players[s].name;
-    }
-    return report;
-}
+// The whole answer, as text or as one JSON object.
+std::string printed(const nlohmann::json& answer) { return answer.dump(4) + "\n"; }
 
-QJsonObject playerJson(const armyfile::PlayerSetup& player, int side) {
-    QJsonObject o;
-    o.insert(QStringLiteral("side"), side == 0 ? QStringLiteral("I") : QStringLiteral("II"));
-    o.insert(QStringLiteral("number"), QString::fromStdString(player.number));
-    o.insert(QStringLiteral("name"), QString::fromStdString(player.name));
-    return o;
-}
-
-std::string jsonText(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString(); }
-
-std::string fightOnce(const armyfile::ArmySetup& setup, std::array<Army, 2>& armies, const Options& options,
-                      uint64_t seed) {
-    StringReport report = reportFor(setup);
+std::string fightOnce(Players players, const Options& options, uint64_t seed) {
+    StringReport report = ReportFor(players);
     Battle battle(&report);
     battle.setFixedSeed(seed);
-    Battle::PrepareLine(armies[0]);
-    Battle::PrepareLine(armies[1]);
-    battle.FightBattle(armies[0], armies[1]);
-
+    Battle::PrepareLine(players.army(1));
+    Battle::PrepareLine(players.army(2));
+    battle.FightBattle(players.army(1), players.army(2));
     if (!options.json)
         return ReportText(report.columns[0], report.columns[1]);
-    QJsonObject root;
-    QJsonArray players;
-    for (int s = 0; s < 2; ++s) {
-        QJsonObject p = playerJson(setup.players[s], s);
-        QJsonArray lines;
-        for (const std::string& line : report.columns[s])
-            lines.append(QString::fromStdString(line));
-        p.insert(QStringLiteral("report"), lines);
-        players.append(p);
-    }
-    root.insert(QStringLiteral("players"), players);
+    nlohmann::json answer = ReportJson(players, report);
     if (options.seed)
-        root.insert(QStringLiteral("seed"), QString::number(*options.seed));
-    return jsonText(root);
+        answer["seed"] = std::to_string(*options.seed);
+    return printed(answer);
 }
 
-std::string simulate(const armyfile::ArmySetup& setup, std::array<Army, 2>& armies, const Options& options,
-                     uint64_t seed) {
+std::string simulate(const Players& players, const Options& options, uint64_t seed) {
     SimulationOptions sim;
     sim.runs = options.runs;
     sim.threads = options.threads;
     sim.seed = seed;
-    const SimulationResult result = Simulate(armies[0], armies[1], sim);
-    const int32_t runs = result.runsDone;
-    if (runs < 1)
+    const SimulationResult result = Simulate(players.army(1), players.army(2), sim);
+    if (result.runsDone < 1)
         throw std::runtime_error("no battle was fought");
-
-    const std::array<Proportion, 2> chance{WinChance(result.sides[0].wins, runs), WinChance(result.sides[1].wins, runs)};
-    const int64_t draws = runs - result.sides[0].wins - result.sides[1].wins;
-
-    auto averageLeft = [&](int s, int32_t k) {
-        return AverageLeft(armies[s].unittypes[k], result.sides[s].casualties[k], runs);
-    };
-
-    if (options.json) {
-        QJsonObject root;
-        root.insert(QStringLiteral("runs"), runs);
-        if (options.seed)
-            root.insert(QStringLiteral("seed"), QString::number(*options.seed));
-        root.insert(QStringLiteral("draws"), static_cast<qint64>(draws));
-        root.insert(QStringLiteral("strikes"), QString::number(result.strikes));
-        QJsonArray players;
-        for (int s = 0; s < 2; ++s) {
-            QJsonObject p = playerJson(setup.players[s], s);
-            p.insert(QStringLiteral("wins"), static_cast<qint64>(result.sides[s].wins));
-            QJsonObject c;
-            c.insert(QStringLiteral("value"), chance[s].value);
-            c.insert(QStringLiteral("low"), chance[s].low);
-            c.insert(QStringLiteral("high"), chance[s].high);
-            p.insert(QStringLiteral("winChance"), c);
-            QJsonArray kinds;
-            for (int32_t k = 0; k <= armies[s].currentType; ++k) {
-                const Unittype& kind = armies[s].unittypes[k];
-                const Spread& left = result.sides[s].unitsLeft[k];
-                QJsonObject o;
-                o.insert(QStringLiteral("name"), QString::fromStdString(kind.Fullname));
-                o.insert(QStringLiteral("abbreviation"), QString::fromStdString(kind.Abbreviation));
-                o.insert(QStringLiteral("number"), kind.Number);
-                o.insert(QStringLiteral("averageLeft"), averageLeft(s, k));
-                o.insert(QStringLiteral("mean"), left.mean());
-                o.insert(QStringLiteral("sd"), left.standardDeviation());
-                o.insert(QStringLiteral("min"), left.min);
-                o.insert(QStringLiteral("max"), left.max);
-                kinds.append(o);
-            }
-            p.insert(QStringLiteral("kinds"), kinds);
-            players.append(p);
-        }
-        root.insert(QStringLiteral("players"), players);
-        return jsonText(root);
-    }
-
-    return SimulationText(armies[0], armies[1], reportFor(setup), result);
+    if (!options.json)
+        return SimulationText(players, result);
+    nlohmann::json answer = SimulationJson(players, result);
+    if (options.seed)
+        answer["seed"] = std::to_string(*options.seed);
+    return printed(answer);
 }
 
-QJsonObject trialJson(const NumberTrial& t) {
-    QJsonObject o;
-    o.insert(QStringLiteral("number"), t.number);
-    o.insert(QStringLiteral("chance"), t.chance.value);
-    o.insert(QStringLiteral("low"), t.chance.low);
-    o.insert(QStringLiteral("high"), t.chance.high);
-    return o;
-}
-
-std::string findForce(const armyfile::ArmySetup& setup, const std::array<Army, 2>& armies, const Options& options,
-                      uint64_t seed, int side, int32_t kind) {
+std::string findForce(const Players& players, const Options& options, uint64_t seed, int player, int32_t kind) {
     ForceSearchOptions search;
     search.target = options.target;
     search.largest = options.largest;
     search.seed = seed;
     const auto start = std::chrono::steady_clock::now();
     const ForceSearchResult result =
-        FindForce(SimulatedBattles(armies[0], armies[1], side, kind, options.threads), search);
+        FindForce(SimulatedBattles(players.army(1), players.army(2), player - 1, kind, options.threads), search);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const Unittype& searched = armies[side].unittypes[kind];
-    const armyfile::PlayerSetup& player = setup.players[side];
-    const armyfile::PlayerSetup& enemy = setup.players[1 - side];
-
-    if (options.json) {
-        QJsonObject root;
-        const NumberTrial* answer = result.answer();
-        root.insert(QStringLiteral("found"), result.found ? QJsonValue(*result.found) : QJsonValue());
-        root.insert(QStringLiteral("chance"), answer ? answer->chance.value : 0.0);
-        root.insert(QStringLiteral("low"), answer ? answer->chance.low : 0.0);
-        root.insert(QStringLiteral("high"), answer ? answer->chance.high : 0.0);
-        root.insert(QStringLiteral("number"), answer ? QJsonValue(answer->number) : QJsonValue());
-        const NumberTrial* lower = result.lower();
-        root.insert(QStringLiteral("lower"), lower ? QJsonValue(trialJson(*lower)) : QJsonValue());
-        root.insert(QStringLiteral("battles"), static_cast<qint64>(result.battles));
-        root.insert(QStringLiteral("target"), search.target);
-        root.insert(QStringLiteral("largest"), search.largest);
-        root.insert(QStringLiteral("cap"), static_cast<qint64>(search.cap));
-        // Always given: with it the same search can be run again.
-        root.insert(QStringLiteral("seed"), QString::number(seed));
-        root.insert(QStringLiteral("player"), playerJson(player, side));
-        QJsonObject k;
-        k.insert(QStringLiteral("abbreviation"), QString::fromStdString(searched.Abbreviation));
-        k.insert(QStringLiteral("name"), QString::fromStdString(searched.Fullname));
-        root.insert(QStringLiteral("kind"), k);
-        QJsonArray trials;
-        for (const NumberTrial& t : result.trials) {
-            QJsonObject o = trialJson(t);
-            o.insert(QStringLiteral("battles"), static_cast<qint64>(t.battles));
-            o.insert(QStringLiteral("wins"), static_cast<qint64>(t.wins));
-            o.insert(QStringLiteral("reaches"), t.reaches);
-            o.insert(QStringLiteral("atCap"), t.atCap);
-            trials.append(o);
-        }
-        root.insert(QStringLiteral("trials"), trials);
-        QJsonArray falls;
-        for (const auto& [a, b] : result.falls)
-            falls.append(QJsonArray{a, b});
-        root.insert(QStringLiteral("falls"), falls);
-        return jsonText(root);
-    }
-
-    return ForceText(result, search,
-                     {searched.Fullname, searched.Abbreviation, player.number, player.name, enemy.number, enemy.name},
-                     seconds);
-}
-
-// The side and kind --find names, or the message that says why there is none.
-std::optional<std::pair<int, int32_t>> findTarget(const armyfile::ArmySetup& setup, const std::array<Army, 2>& armies,
-                                                  const Options& options, std::string* message) {
-    const auto& [number, abbreviation] = *options.find;
-    int side = -1;
-    for (int s = 0; s < 2 && side < 0; ++s)
-        if (DialogInteger(setup.players[s].number) == number)
-            side = s;
-    if (side < 0) {
-        *message = "no player numbered " + std::to_string(number) + " in the file; its players are " +
-                   setup.players[0].number + " (" + setup.players[0].name + ") and " + setup.players[1].number + " (" +
-                   setup.players[1].name + ")";
-        return std::nullopt;
-    }
-    const Army& army = armies[side];
-    std::string have;
-    for (int32_t k = 0; k <= army.currentType; ++k) {
-        const QString kind = QString::fromStdString(army.unittypes[k].Abbreviation);
-        if (kind.toUpper() == abbreviation.toUpper())
-            return std::make_pair(side, k);
-        have += (k == 0 ? "" : ", ") + kind.toStdString();
-    }
-    *message = "player " + setup.players[side].number + " (" + setup.players[side].name + ") has no kind " +
-               abbreviation.toStdString() + "; its kinds are " + have;
-    return std::nullopt;
+    return options.json ? printed(ForceJson(players, player, kind, search, result))
+                        : ForceAnswerText(players, player, kind, search, result, seconds);
 }
 
 int run(const Options& options) {
+    const QByteArray file = options.file.toLocal8Bit();
     armyfile::ArmySetup setup;
     QString error;
-    if (!armyfile::LoadArmies(options.file, &setup, &error)) {
-        std::fprintf(stderr, "orbsim: %s: %s\n", options.file.toLocal8Bit().constData(), error.toLocal8Bit().constData());
+    Players players;
+    std::string refusal;
+    if (!armyfile::LoadArmies(options.file, &setup, &error))
+        refusal = error.toStdString();
+    else if (armyfile::PlayersOf(setup, &players, &refusal))
+        refusal = NoUnits(players);  // as the main window does: a battle needs units on both sides
+    if (!refusal.empty()) {
+        std::fprintf(stderr, "orbsim: %s: %s\n", file.constData(), refusal.c_str());
         return 1;
-    }
-    std::array<Army, 2> armies;
-    for (int s = 0; s < 2; ++s) {
-        if (!armyfile::BuildArmy(setup.players[s], &armies[s])) {
-            std::fprintf(stderr, "orbsim: %s: player %d's army cannot be built\n", options.file.toLocal8Bit().constData(),
-                         s + 1);
-            return 1;
-        }
-    }
-    // As the main window does: a battle needs units on both sides.
-    for (int s = 0; s < 2; ++s) {
-        if (armies[s].currentSize == 0) {
-            std::fprintf(stderr, "orbsim: %s: player %d (%s) has no units; both armies need units for a battle\n",
-                         options.file.toLocal8Bit().constData(), s + 1,
-                         setup.players[s].name.c_str());
-            return 1;
-        }
     }
     // Without a seed, one is drawn here for the whole run.
     const uint64_t seed = options.seed ? *options.seed : FreshSeed();
 
-    std::optional<std::pair<int, int32_t>> searched;
+    int searched = 0;
+    std::optional<int32_t> kind;
     if (options.find) {
-        std::string message;
-        searched = findTarget(setup, armies, options, &message);
-        if (!searched) {
-            std::fprintf(stderr, "orbsim: %s\n", message.c_str());
+        searched = PlayerNumbered(players, options.find->first, &refusal);
+        if (searched)
+            kind = KindAbbreviated(players, searched, options.find->second.toStdString(), &refusal);
+        if (!kind) {
+            std::fprintf(stderr, "orbsim: %s\n", refusal.c_str());
             return 2;
         }
     }
 
     std::string out;
     try {
-        if (searched)
-            out = findForce(setup, armies, options, seed, searched->first, searched->second);
+        if (kind)
+            out = findForce(players, options, seed, searched, *kind);
         else
-            out = options.report ? fightOnce(setup, armies, options, seed) : simulate(setup, armies, options, seed);
+            out = options.report ? fightOnce(players, options, seed) : simulate(players, options, seed);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orbsim: the battle could not be fought: %s\n", e.what());
         return 1;

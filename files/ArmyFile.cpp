@@ -249,27 +249,19 @@ int64_t FieldLength(std::string_view text) {
     return units;
 }
 
-PlayerSetup SetupFromArmy(const Army& army, const std::string& number, const std::string& name) {
-    PlayerSetup player;
-    player.number = number;
-    player.name = name;
-    for (int32_t k = 0; k <= army.currentType && k < Army::maxTypes; ++k) {
-        const Unittype& t = army.unittypes[k];
-        if (t.Fullname.empty())
-            continue;  // a free slot (only kind 0 of an empty army)
-        KindSetup kind;
-        kind.values = valuesOf(t);
-        kind.number = t.Number;
-        player.kinds.push_back(std::move(kind));
-    }
-    return player;
-}
-
-ArmySetup SetupFromArmies(const Army& army1, const std::string& number1, const std::string& name1, const Army& army2,
-                          const std::string& number2, const std::string& name2) {
+ArmySetup SetupOf(const Players& players) {
     ArmySetup setup;
-    setup.players[0] = SetupFromArmy(army1, number1, name1);
-    setup.players[1] = SetupFromArmy(army2, number2, name2);
+    for (int p = 1; p <= 2; ++p) {
+        const Player& from = players.player(p);
+        PlayerSetup& player = setup.players[static_cast<size_t>(p - 1)];
+        player.number = from.number;
+        player.name = from.name;
+        for (int32_t k = 0; k <= from.army.currentType && k < Army::maxTypes; ++k) {
+            const Unittype& t = from.army.unittypes[k];
+            if (!t.Fullname.empty())  // else a free slot (only kind 0 of an empty army)
+                player.kinds.push_back({valuesOf(t), t.Number});
+        }
+    }
     return setup;
 }
 
@@ -345,6 +337,23 @@ bool BuildArmy(const PlayerSetup& player, Army* army) {
         if (built.AddKind(kind.values, kind.number) != Army::AddResult::Added)
             return false;
     *army = std::move(built);
+    return true;
+}
+
+bool PlayersOf(const ArmySetup& setup, Players* players, std::string* error) {
+    // Both armies are built before either replaces anything.
+    Players built;
+    for (int p = 1; p <= 2; ++p) {
+        const PlayerSetup& from = setup.players[static_cast<size_t>(p - 1)];
+        if (!BuildArmy(from, &built.army(p))) {
+            if (error)
+                *error = "player " + std::to_string(p) + "'s army cannot be built";
+            return false;
+        }
+        built.player(p).number = from.number;
+        built.player(p).name = from.name;
+    }
+    *players = std::move(built);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "army/Army.h"
+#include "army/Players.h"
 
 // Army files: both players' numbers, wizard names and every kind of both
 // armies, as JSON. A file is checked whole before anything is taken from
@@ -40,10 +41,8 @@ struct ArmySetup {
     std::array<PlayerSetup, 2> players;
 };
 
-// The kinds in use of an army, in kind order, with a player's texts.
-PlayerSetup SetupFromArmy(const Army& army, const std::string& number, const std::string& name);
-ArmySetup SetupFromArmies(const Army& army1, const std::string& number1, const std::string& name1, const Army& army2,
-                          const std::string& number2, const std::string& name2);
+// Both players as a file holds them: the kinds in use, in kind order.
+ArmySetup SetupOf(const Players& players);
 
 // Empty when the setup keeps every rule of a file, else what breaks first.
 std::string Check(const ArmySetup& setup);
@@ -57,6 +56,9 @@ bool FromJson(std::string_view json, ArmySetup* out, std::string* error);
 // add dialog builds it. On failure (a kind no dialog would accept) *army is
 // untouched.
 bool BuildArmy(const PlayerSetup& player, Army* army);
+// Both players from a setup, their armies built; on failure *players is
+// untouched and *error says whose army cannot be built.
+bool PlayersOf(const ArmySetup& setup, Players* players, std::string* error);
 
 // The length of a UTF-8 text as the dialogs' fields count it: in UTF-16
 // code units, so a character beyond the Basic Multilingual Plane takes two.

@@ -19,13 +19,13 @@
 
 #include "HandKind.h"
 #include "army/Catalogue.h"
+#include "document/Document.h"
 #include "ui/Addform.h"
 #include "ui/Battlesim.h"
 #include "ui/Errors.h"
 #include "ui/Infomodify.h"
 #include "ui/Introduction.h"
 #include "ui/Modform.h"
-#include "ui/Recovery.h"
 #include "ui/Remform.h"
 #include "ui/Results.h"
 #include "ui/Simulator.h"
@@ -173,29 +173,43 @@ T* control(QWidget* window, const QString& name) {
 
 // ---- Armies ------------------------------------------------------------------
 
-inline Army& armyOf(int player) {
-    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+inline Document& document() { return Mainform->document(); }
+inline const Players& players() { return document().players(); }
+inline const Army& armyOf(int player) { return players().army(player); }
+
+// Changes the players as no dialog could, to set up a test: the displays,
+// numbers and names show the new players; the displays' headers stay.
+inline void changePlayers(const std::function<void(Players&)>& change) {
+    Players changed = players();
+    change(changed);
+    const QString headers[2] = {Mainform->display(1).line(0), Mainform->display(2).line(0)};
+    document().restore(changed);
+    for (int player : {1, 2})
+        Mainform->display(player).setLine(0, headers[player - 1]);
+}
+
+inline void setNumber(int player, const QString& number) {
+    changePlayers([&](Players& p) { p.player(player).number = number.toStdString(); });
+}
+inline void setName(int player, const QString& name) {
+    changePlayers([&](Players& p) { p.player(player).name = name.toStdString(); });
 }
 
 // Both armies empty and both displays showing no kind; the headers stay.
 inline void clearArmies() {
-    for (int player : {1, 2}) {
-        armyOf(player) = Army();
-        for (int line = 1; line < ArmyDisplayLines; ++line)
-            Mainform->display(player).setLine(line, QString());
-    }
+    changePlayers([](Players& p) { p.army(1) = p.army(2) = Army(); });
 }
 
 // Empty armies, displays as at start and the first player numbers.
 inline void freshArmies() {
-    for (int player : {1, 2}) {
-        armyOf(player) = Army();
-        Mainform->display(player).clear();
+    changePlayers([](Players& p) {
+        p.army(1) = p.army(2) = Army();
+        p.player(1).number = "1";
+        p.player(2).number = "2";
+    });
+    for (int player : {1, 2})
         Mainform->display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER %1:").arg(player));
-    }
-    Mainform->wizardno1->setText(QStringLiteral("1"));
-    Mainform->wizardno2->setText(QStringLiteral("2"));
-    Mainform->markUnchanged();
+    document().markUnchanged();
 }
 
 // ---- Driving the dialogs -----------------------------------------------------
@@ -235,15 +249,12 @@ inline void changeInfoThroughDialog(const QString& number1, const QString& name1
 
 using handkind::kind;
 
-// Adds a kind to a player's army and writes its display line, as the add
-// dialog does; returns the kind's index.
+// Adds a kind to a player's army, as the add dialog does; returns the
+// kind's index.
 inline int addKind(int player, const KindValues& v, int n) {
-    Army& army = armyOf(player);
-    int k = -1;
-    if (army.AddKind(v, n, &k) != Army::AddResult::Added)
+    if (document().addKind(player, v, n) != Army::AddResult::Added)
         qFatal("kind %s not added", v.Fullname.c_str());
-    Mainform->display(player).setLine(k + 1, KindLine(army, unitOfKind(army, k)));
-    return k;
+    return armyOf(player).currentType;
 }
 
 // The same for a kind of the built-in catalogue.

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <random>
 #include <regex>
 
 #include "EngineTestSupport.h"
+#include "army/Players.h"
 
 using namespace testsupport;
 
@@ -429,4 +432,73 @@ TEST(ArmyInvariants, ReportsBrokenBookkeeping) {
         c.breakIt(b);
         EXPECT_NE(b.checkInvariants(), "") << c.label;
     }
+}
+
+// ---- Both players --------------------------------------------------------------
+
+TEST(Players, DialogsFindAPlayerByTextOrByNumber) {
+    Players p;
+    p.player(1).number = "07";
+    p.player(2).number = " 7";  // no rule of the players' own stops a shared number
+    EXPECT_EQ(p.byText("07"), 1);
+    EXPECT_EQ(p.byText("7"), 0);  // by text "07" is not "7"
+    EXPECT_EQ(p.byNumber("7"), 1);  // by number player 1 is asked first
+    EXPECT_EQ(p.byNumber(" +7"), 1);
+    EXPECT_EQ(p.byNumber("x"), 0);
+    EXPECT_EQ(p.byValue(7), 1);
+    p.player(1).number = "3";
+    EXPECT_EQ(p.byNumber("7"), 2);
+    EXPECT_EQ(p.byValue(8), 0);
+}
+
+// Each number is checked against the one the other player holds after the
+// change: an exchange in which one half is refused never leaves both
+// players with one number.
+TEST(Players, InfoChangeNeverLeavesTwoPlayersWithOneNumber) {
+    struct Case {
+        const char* label;
+        std::optional<std::string> one, two;
+        const char *after1, *after2;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"both new", "3", "4", "3", "4", false},
+        {"an exchange", "2", "1", "2", "1", false},
+        {"the other's old number, the other unchanged", "2", std::nullopt, "1", "2", true},
+        {"one given up, the other takes it", std::nullopt, "01", "1", "2", true},
+        {"player 1 moves away, player 2 takes its number", "5", "1", "5", "1", false},
+        {"nothing given", std::nullopt, std::nullopt, "1", "2", false},
+    };
+    for (const Case& c : cases) {
+        Players p;
+        const Players::InfoWritten w = p.changeInfo({{c.one, c.two}, {std::nullopt, std::string(" ")}});
+        EXPECT_EQ(p.player(1).number, c.after1) << c.label;
+        EXPECT_EQ(p.player(2).number, c.after2) << c.label;
+        EXPECT_EQ(w.refused, c.refused) << c.label;
+        EXPECT_EQ(p.player(1).name, "Nameless 1") << c.label;
+        EXPECT_EQ(p.player(2).name, " ") << c.label;
+    }
+}
+
+// Two players are the same as long as their numbers, names and kinds are:
+// where a battle leaves the soldiers standing is no part of it.
+TEST(Players, EqualityIsThatOfTheKindsNotOfTheSoldiers) {
+    Players a;
+    a.army(1) = catalogueArmy({{"ARC", 20}, {"JES", 5}, {"KNI", 7}});
+    Players b = a;
+    std::reverse(b.army(1).units.begin(), b.army(1).units.begin() + b.army(1).currentSize);
+    b.army(1).unittypes[0].LastCasualties = 3;
+    b.army(1).Grow(50);
+    EXPECT_TRUE(a == b);
+    b.army(1).Rebuild();
+    EXPECT_TRUE(a == b);
+    EXPECT_EQ(b.army(1).checkInvariants(), "");
+    b.player(2).name = "Other";
+    EXPECT_FALSE(a == b);
+    b = a;
+    ASSERT_TRUE(b.army(1).ApplyKind(1, valuesOf(b.army(1).unittypes[1]), 6));
+    EXPECT_FALSE(a == b);
+    b = a;
+    b.army(1).unittypes[2].Abbreviation = "kni";
+    EXPECT_FALSE(a == b);
 }

@@ -216,9 +216,8 @@ private slots:
 
         // The smallest army against the largest: one chart's axis counts to
         // 1, the other's to 400,000.
-        Mainform->PlayerArmy1 = Army();
-        QCOMPARE(Mainform->PlayerArmy1.AddKind(Unitcatalogue::values(*Unitcatalogue::find("KNI")), 1),
-                 Army::AddResult::Added);
+        changePlayers([](Players& p) { p.army(1) = Army(); });
+        addKind(1, "KNI", 1);
         simulate(10, QStringLiteral("08-simulation-one-against-largest"));
     }
 };

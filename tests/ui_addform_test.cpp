@@ -96,8 +96,8 @@ void clickOk(TAddform1* d) {
     QTest::mouseClick(d->okbutton, Qt::LeftButton);
 }
 
-Army& army(int player) {
-    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+const Army& army(int player) {
+    return armyOf(player);
 }
 
 QStringList tabNames(const std::vector<QWidget*>& chain) {
@@ -291,7 +291,7 @@ private slots:
     }
 
     void sharedNumberGoesToPlayer1() {
-        Mainform->wizardno2->setText(QStringLiteral("1"));
+        setNumber(2, QStringLiteral("1"));
         fromMainMenu([&](TAddform1* d) {
             enterKind(d, QStringLiteral("KNI"), QStringLiteral("1"), QStringLiteral("6"));
             clickOk(d);
@@ -577,7 +577,7 @@ private slots:
     // Opened from the pop-up menu, the player's number is in `id` and the
     // field sits at tab position 20, but its flag is clear after activation.
     void popupNumberIsNotConfirmed() {
-        Mainform->wizardno2->setText(QStringLiteral("7"));
+        setNumber(2, QStringLiteral("7"));
         Validity atOpening;
         atOpening.id = true;
         QString idAtOpening, messageAtOpening, idAfterPassing, exception;
@@ -671,7 +671,7 @@ private slots:
         kind.Fullname = "Pikemen";
         kind.Attacks = kind.Hitpoints = 1;
         for (int k = 0; k < Army::maxTypes; ++k)
-            QCOMPARE(army(1).AddKind(kind, 1), Army::AddResult::Added);
+            addKind(1, kind, 1);
         const QStringList before = Mainform->display(1).lines();
         QString seen;
         closeWhenShown(QStringLiteral("Errorform"), QStringLiteral("BitBtn1"), &seen);

@@ -14,26 +14,22 @@ namespace {
 
 // Two armies that both lose units in every battle.
 void buildArmies() {
-    for (Army* a : {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2})
-        *a = Army();
-    QCOMPARE(Mainform->PlayerArmy1.AddKind(kind("Archers", "R", 1, 0, 2, 1, 1), 20), Army::AddResult::Added);
-    QCOMPARE(Mainform->PlayerArmy1.AddKind(kind("Knights", "M", 4, 4, 0, 1, 2), 10), Army::AddResult::Added);
-    QCOMPARE(Mainform->PlayerArmy2.AddKind(kind("Orcs", "F", 2, 2, 0, 1, 1), 25), Army::AddResult::Added);
-    QCOMPARE(Mainform->PlayerArmy2.AddKind(kind("Trolls", "F", 5, 3, 0, 2, 3), 5), Army::AddResult::Added);
+    clearArmies();
+    addKind(1, kind("Archers", "R", 1, 0, 2, 1, 1), 20);
+    addKind(1, kind("Knights", "M", 4, 4, 0, 1, 2), 10);
+    addKind(2, kind("Orcs", "F", 2, 2, 0, 1, 1), 25);
+    addKind(2, kind("Trolls", "F", 5, 3, 0, 2, 3), 5);
 }
 
 // Two armies of 40 kinds of 9,999 units each: one battle takes a while.
 void buildLargeArmies() {
-    for (Army* a : {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2})
-        *a = Army();
+    clearArmies();
     const char* positions[] = {"F", "M", "R", "G", "B"};
     for (int k = 0; k < Army::maxTypes; ++k) {
         const std::string name = "Kind " + std::to_string(k);
         const std::string position = positions[k % 5];
-        QCOMPARE(Mainform->PlayerArmy1.AddKind(kind(name, position, 3, 3, k % 5 == 2 ? 3 : 0, 1, 2), 9999),
-                 Army::AddResult::Added);
-        QCOMPARE(Mainform->PlayerArmy2.AddKind(kind(name, position, 3, 3, k % 5 == 2 ? 3 : 0, 1, 2), 9999),
-                 Army::AddResult::Added);
+        for (int player : {1, 2})
+            addKind(player, kind(name, position, 3, 3, k % 5 == 2 ? 3 : 0, 1, 2), 9999);
     }
 }
 
@@ -84,7 +80,7 @@ QStringList oddsOfKind(int side, const QString& name) {
 }
 
 bool simCasualtiesCleared() {
-    for (const Army* a : {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2})
+    for (const Army* a : {&armyOf(1), &armyOf(2)})
         for (const Unittype& t : a->unittypes)
             if (t.SimCasualties != 0)
                 return false;
@@ -377,8 +373,8 @@ private slots:
                 QTRY_COMPARE(Batsim->Amount->text(), QStringLiteral("10"));
                 QCOMPARE(Batsim->Simmes1->text(), Legal);
             }
-            QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
-            QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+            QCOMPARE(armyOf(1).checkInvariants(), std::string());
+            QCOMPARE(armyOf(2).checkInvariants(), std::string());
             QCOMPARE(Mainform->engine.report(), static_cast<ReportColumns*>(Battleform));
         });
     }
@@ -405,8 +401,8 @@ private slots:
     // lets nothing else start, and stops quickly when cancelled, leaving the
     // armies and the results window as they were.
     void progressAndCancel() {
-        const QString state1 = armyState(Mainform->PlayerArmy1);
-        const QString state2 = armyState(Mainform->PlayerArmy2);
+        const QString state1 = armyState(armyOf(1));
+        const QString state2 = armyState(armyOf(2));
         const QString shown1 = Battleform->Results1->toPlainText();
         const QString shown2 = Battleform->Results2->toPlainText();
         Batsim->afterRunHook = pace(100);
@@ -462,17 +458,17 @@ private slots:
         QCOMPARE(Battleform->Results1->toPlainText(), shown1);
         QCOMPARE(Battleform->Results2->toPlainText(), shown2);
         QVERIFY(simCasualtiesCleared());
-        QCOMPARE(armyState(Mainform->PlayerArmy1), state1);
-        QCOMPARE(armyState(Mainform->PlayerArmy2), state2);
-        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
-        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+        QCOMPARE(armyState(armyOf(1)), state1);
+        QCOMPARE(armyState(armyOf(2)), state2);
+        QCOMPARE(armyOf(1).checkInvariants(), std::string());
+        QCOMPARE(armyOf(2).checkInvariants(), std::string());
     }
 
     // Esc in the dialog while the runs are fought cancels them, then closes
     // it; Esc in the progress window cancels and leaves the dialog open.
     void escapeCancels() {
-        const QString state1 = armyState(Mainform->PlayerArmy1);
-        const QString state2 = armyState(Mainform->PlayerArmy2);
+        const QString state1 = armyState(armyOf(1));
+        const QString state2 = armyState(armyOf(2));
         Batsim->afterRunHook = pace(100);
         bool stillOpenUntilStopped = false;
         bool progressStopped = false;
@@ -505,8 +501,8 @@ private slots:
         QVERIFY(!Batsim->simulationRunning());
         QVERIFY(!Battleform->isVisible());
         QVERIFY(simCasualtiesCleared());
-        QCOMPARE(armyState(Mainform->PlayerArmy1), state1);
-        QCOMPARE(armyState(Mainform->PlayerArmy2), state2);
+        QCOMPARE(armyState(armyOf(1)), state1);
+        QCOMPARE(armyState(armyOf(2)), state2);
     }
 
     // A paced simulation that finishes shows its progress and then the
@@ -538,8 +534,8 @@ private slots:
     // Real armies too large for a quick answer: progress, then Cancel.
     void largeArmiesCancel() {
         buildLargeArmies();
-        const QString state1 = armyState(Mainform->PlayerArmy1);
-        const QString state2 = armyState(Mainform->PlayerArmy2);
+        const QString state1 = armyState(armyOf(1));
+        const QString state2 = armyState(armyOf(2));
         inDialog([&] {
             typeInto(Batsim->Amount, QStringLiteral("999"));
             QElapsedTimer sinceStart;
@@ -562,10 +558,10 @@ private slots:
         });
         QVERIFY(!Battleform->isVisible());
         QVERIFY(simCasualtiesCleared());
-        QCOMPARE(armyState(Mainform->PlayerArmy1), state1);
-        QCOMPARE(armyState(Mainform->PlayerArmy2), state2);
-        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
-        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+        QCOMPARE(armyState(armyOf(1)), state1);
+        QCOMPARE(armyState(armyOf(2)), state2);
+        QCOMPARE(armyOf(1).checkInvariants(), std::string());
+        QCOMPARE(armyOf(2).checkInvariants(), std::string());
     }
 
     // A results window left open by a battle report shows the averaged

@@ -25,9 +25,7 @@ namespace {
 
 // The armies, numbers and names as an army file holds them.
 QByteArray state() {
-    return QByteArray::fromStdString(armyfile::ToJson(armyfile::SetupFromArmies(
-        Mainform->PlayerArmy1, Mainform->wizardno1->text().toStdString(), Mainform->name1->text().toStdString(),
-        Mainform->PlayerArmy2, Mainform->wizardno2->text().toStdString(), Mainform->name2->text().toStdString())));
+    return QByteArray::fromStdString(armyfile::ToJson(armyfile::SetupOf(players())));
 }
 
 QByteArray readFile(const QString& path) {
@@ -97,7 +95,7 @@ private slots:
         addThroughDialog("1", "ARC", "20");
         addThroughDialog("2", "KNI", "30");
         changeInfoThroughDialog("1", "Morgana", "2", "Aldric");
-        const QString file = Mainform->recovery().path();
+        const QString file = document().recovery().path();
         QTRY_COMPARE(readFile(file), state());
         std::printf("ARMIES %s\n", state().toBase64().constData());
         std::fflush(stdout);
@@ -153,10 +151,10 @@ private slots:
         QVERIFY2(offered.contains("Player 1 (Morgana): 1 kind, 20 units"), qPrintable(offered));
 
         QCOMPARE(state(), entered);
-        QCOMPARE(Mainform->display(2).line(1), KindLine(armyOf(2), 0));
-        QVERIFY(Mainform->modified());
+        QCOMPARE(Mainform->display(2).line(1), KindLine(armyOf(2).unittypes[0]));
+        QVERIFY(document().isModified());
         // Taken over: in this run's file now, and offered no more.
-        QCOMPARE(readFile(Mainform->recovery().path()), entered);
+        QCOMPARE(readFile(document().recovery().path()), entered);
         QVERIFY(Recovery().leftovers().empty());
     }
 
@@ -164,9 +162,9 @@ private slots:
     // the program running, Save and Discard close it. Without changes, or
     // after a save, it closes without a word.
     void closingAsksAboutUnsavedChanges() {
-        QVERIFY(Mainform->modified());
+        QVERIFY(document().isModified());
         const QByteArray before = state();
-        const QString recoveryFile = Mainform->recovery().path();
+        const QString recoveryFile = document().recovery().path();
 
         QVERIFY(exitAnswering(QStringLiteral("Cancel")));
         QVERIFY(Mainform->isVisible());
@@ -206,7 +204,7 @@ private slots:
     // Opening other armies over changed ones asks the same question; Cancel
     // keeps the changes, Discard opens the file.
     void openingOverChangesAsks() {
-        QVERIFY(Mainform->modified());
+        QVERIFY(document().isModified());
         const QByteArray changed = state();
         Mainform->chooseOpenPath = [this] { return path("kept.json"); };
         bool asked = false;
@@ -226,7 +224,7 @@ private slots:
         Mainform->OpenArmies1->trigger();
         QVERIFY(asked);
         QCOMPARE(state(), readFile(path("kept.json")));
-        QVERIFY(!Mainform->modified());
+        QVERIFY(!document().isModified());
     }
 
     // The newest file first, at most eight; a file that has gone leaves the
@@ -244,7 +242,7 @@ private slots:
         QVERIFY(!settings::recentFiles().contains(path("army1.json")));
 
         addKind(2, "ARC", 7);
-        QTRY_VERIFY(Mainform->modified());
+        QTRY_VERIFY(document().isModified());
         const QByteArray before = state();
         QVERIFY(QFile::remove(path("army5.json")));
         QString message;
@@ -287,10 +285,10 @@ private slots:
         QTRY_COMPARE(Battleform->pos(), QPoint(40, 30));
         Battleform->hide();
 
-        TForceform finder(nullptr);
+        TForceform finder(nullptr, document());
         QCOMPARE(finder.Chance->value(), 75.5);
         QCOMPARE(finder.Largest->value(), 500);
-        TBattleform results(nullptr);
+        TBattleform results(nullptr, document());
         results.show();
         QTRY_COMPARE(results.pos(), QPoint(40, 30));
         QCOMPARE(settings::folder(QStringLiteral("armies")), dir_.path());

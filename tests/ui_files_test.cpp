@@ -19,63 +19,25 @@ using namespace ui_test;
 
 namespace {
 
-Army& army(int player) {
-    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+const Army& army(int player) {
+    return armyOf(player);
 }
 
-// Everything a file may change: armies, displays, numbers and names.
+// Everything a file may change: the players, and what the main window shows
+// of them.
 struct Snapshot {
     QString number1, number2, name1, name2;
     QStringList display1, display2;
-    Army army1, army2;
+    Players players;
 };
 
 Snapshot snapshot() {
-    return {Mainform->wizardno1->text(), Mainform->wizardno2->text(),  Mainform->name1->text(),
-            Mainform->name2->text(),     Mainform->display(1).lines(), Mainform->display(2).lines(),
-            Mainform->PlayerArmy1,       Mainform->PlayerArmy2};
+    return {Mainform->wizardno1->text(),  Mainform->wizardno2->text(),  Mainform->name1->text(),
+            Mainform->name2->text(),      Mainform->display(1).lines(), Mainform->display(2).lines(),
+            players()};
 }
 
-// The first difference between two armies, field by field; empty if none.
-QString armyDifference(const Army& a, const Army& b) {
-    const auto differ = [](const char* field, auto x, auto y) {
-        return QStringLiteral("%1: %2 / %3").arg(QLatin1String(field)).arg(x).arg(y);
-    };
-#define ORB_SAME(field)     \
-    if (a.field != b.field) \
-        return differ(#field, a.field, b.field);
-    ORB_SAME(maxSize)
-    ORB_SAME(currentSize) ORB_SAME(currentType) ORB_SAME(Lifecounter) ORB_SAME(Turn) ORB_SAME(Actor)
-        ORB_SAME(SizeMinusB) ORB_SAME(Bexposed) ORB_SAME(Acted) ORB_SAME(NumberF) ORB_SAME(NumberR) ORB_SAME(NumberM)
-            ORB_SAME(NumberG) ORB_SAME(NumberB)
-#undef ORB_SAME
-                for (int k = 0; k < Army::maxTypes; ++k) {
-        const Unittype& x = a.unittypes[k];
-        const Unittype& y = b.unittypes[k];
-        const QString at = QStringLiteral("kind %1 ").arg(k);
-#define ORB_SAME(field)     \
-    if (x.field != y.field) \
-        return at + differ(#field, x.field, y.field);
-        ORB_SAME(Number)
-        ORB_SAME(PhaseCasualties) ORB_SAME(BattleCasualties) ORB_SAME(LastCasualties) ORB_SAME(SimCasualties)
-            ORB_SAME(Offense) ORB_SAME(Defense) ORB_SAME(Rangedoff) ORB_SAME(Attacks) ORB_SAME(Hitpoints)
-#undef ORB_SAME
-                const auto text = [](const std::string& s) { return QString::fromStdString(s); };
-        if (x.Position != y.Position || x.Type != y.Type || x.Abbreviation != y.Abbreviation ||
-            x.Fullname != y.Fullname)
-            return at + QStringLiteral("texts: %1 %2 %3 %4 / %5 %6 %7 %8")
-                            .arg(text(x.Fullname), text(x.Abbreviation), text(x.Position), text(x.Type),
-                                 text(y.Fullname), text(y.Abbreviation), text(y.Position), text(y.Type));
-    }
-    for (int i = 0; i < a.currentSize; ++i) {
-        const Unit& x = a.units[i];
-        const Unit& y = b.units[i];
-        if (x.Hitpoints != y.Hitpoints || x.Typeindex != y.Typeindex || x.Retaliations != y.Retaliations)
-            return QStringLiteral("unit %1 differs").arg(i);
-    }
-    return QString();
-}
-
+// The first difference between two snapshots; empty if none.
 QString difference(const Snapshot& a, const Snapshot& b) {
     if (a.number1 != b.number1 || a.number2 != b.number2)
         return QStringLiteral("numbers %1 %2 / %3 %4").arg(a.number1, a.number2, b.number1, b.number2);
@@ -91,10 +53,9 @@ QString difference(const Snapshot& a, const Snapshot& b) {
                 .arg(line)
                 .arg(a.display2.value(line), b.display2.value(line));
     }
-    if (const QString d = armyDifference(a.army1, b.army1); !d.isEmpty())
-        return QStringLiteral("army 1 ") + d;
-    if (const QString d = armyDifference(a.army2, b.army2); !d.isEmpty())
-        return QStringLiteral("army 2 ") + d;
+    for (int p : {1, 2})
+        if (!(a.players.player(p) == b.players.player(p)))
+            return QStringLiteral("player %1 differs").arg(p);
     return QString();
 }
 
@@ -108,9 +69,9 @@ QString difference(const Snapshot& a, const Snapshot& b) {
 // first numbers and names.
 void freshStart() {
     freshArmies();
-    Mainform->name1->setText(QStringLiteral("Nameless 1"));
-    Mainform->name2->setText(QStringLiteral("Nameless 2"));
-    Mainform->markUnchanged();
+    setName(1, QStringLiteral("Nameless 1"));
+    setName(2, QStringLiteral("Nameless 2"));
+    document().markUnchanged();
 }
 
 // ---- Driving the dialogs -------------------------------------------------------
@@ -391,7 +352,7 @@ private slots:
         changeInfoThroughDialog("3", "Someone Else", "4", "Another");
         addThroughDialog("3", "KNI", "11");
         addThroughDialog("4", "ARC", "50");
-        QVERIFY(army(2).RemoveKind(0));
+        QVERIFY(document().removeKind(2, 0));
         openFile(path("battle.json"));
         QCOMPARE(error.shown, 0);
         COMPARE_STATE(snapshot(), saved);

@@ -132,9 +132,9 @@ private slots:
             afterApply = snapshot();
             QVERIFY(!Forceform->Apply->isEnabled());
         });
-        QCOMPARE(Mainform->PlayerArmy2.unittypes[1].Number, found);
-        QCOMPARE(Mainform->PlayerArmy2.currentSize, 12 + found);
-        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+        QCOMPARE(armyOf(2).unittypes[1].Number, found);
+        QCOMPARE(armyOf(2).currentSize, 12 + found);
+        QCOMPARE(armyOf(2).checkInvariants(), std::string());
         Snapshot expected = before;
         expected.kinds[1][1] = QStringLiteral("Knights %1").arg(found);
         expected.size[1] = 12 + found;
@@ -199,7 +199,7 @@ private slots:
 
     // Find with an empty army: the messages of "Simulate Battle".
     void emptyArmyRefused() {
-        armyOf(2) = Army();
+        changePlayers([](Players& p) { p.army(2) = Army(); });
         QString seen;
         inDialog([&] {
             closeWhenShown(QStringLiteral("Errorform"), QStringLiteral("BitBtn1"), &seen);

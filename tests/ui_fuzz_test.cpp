@@ -109,7 +109,7 @@ void watchForHangs() {
     }).detach();
 }
 
-// ---- Army snapshots -------------------------------------------------------------
+// ---- Kinds as expected -------------------------------------------------------------
 
 struct KindSnap {
     int32_t Number = 0;
@@ -119,36 +119,13 @@ struct KindSnap {
     bool operator==(const KindSnap&) const = default;
 };
 
-struct ArmySnap {
-    int32_t maxSize = 0, currentSize = 0, currentType = 0, SizeMinusB = 0;
-    int32_t NumberF = 0, NumberR = 0, NumberM = 0, NumberG = 0, NumberB = 0;
-    std::array<KindSnap, Army::maxTypes> kinds;
-    bool operator==(const ArmySnap&) const = default;
-};
-
 KindSnap snapKind(const Unittype& t) {
     return {t.Number,    t.Offense,  t.Defense, t.Rangedoff,    t.Attacks,
             t.Hitpoints, t.Position, t.Type,    t.Abbreviation, t.Fullname};
 }
 
-ArmySnap snapArmy(const Army& a) {
-    ArmySnap s;
-    s.maxSize = a.maxSize;
-    s.currentSize = a.currentSize;
-    s.currentType = a.currentType;
-    s.SizeMinusB = a.SizeMinusB;
-    s.NumberF = a.NumberF;
-    s.NumberR = a.NumberR;
-    s.NumberM = a.NumberM;
-    s.NumberG = a.NumberG;
-    s.NumberB = a.NumberB;
-    for (int k = 0; k < Army::maxTypes; ++k)
-        s.kinds[k] = snapKind(a.unittypes[k]);
-    return s;
-}
-
-Army& army(int player) {
-    return player == 1 ? Mainform->PlayerArmy1 : Mainform->PlayerArmy2;
+const Army& army(int player) {
+    return armyOf(player);
 }
 QLineEdit* wizardno(int player) {
     return player == 1 ? Mainform->wizardno1 : Mainform->wizardno2;
@@ -185,11 +162,11 @@ struct Expectation {
 };
 
 // The player settings the main window shows.
-struct Players {
+struct ShownPlayers {
     QString numbers[2], names[2];
-    bool operator==(const Players&) const = default;
+    bool operator==(const ShownPlayers&) const = default;
 };
-Players players() {
+ShownPlayers shownPlayers() {
     return {{Mainform->wizardno1->text(), Mainform->wizardno2->text()},
             {Mainform->name1->text(), Mainform->name2->text()}};
 }
@@ -248,8 +225,8 @@ QString armySummary() {
 }
 
 bool smallArmies() {
-    const Army& a = Mainform->PlayerArmy1;
-    const Army& b = Mainform->PlayerArmy2;
+    const Army& a = armyOf(1);
+    const Army& b = armyOf(2);
     return a.currentSize <= 300 && b.currentSize <= 300 && battleCost(a, b) <= 2e6;
 }
 
@@ -327,9 +304,9 @@ public:
         activeDriver = this;
         currentSeed = seed_;
         actionLog.clear();
-        snap1_ = snapArmy(army(1));
-        snap2_ = snapArmy(army(2));
-        players_ = players();
+        snap1_ = army(1);
+        snap2_ = army(2);
+        players_ = shownPlayers();
         lastProgressMs = nowMs();
         driving = true;
         QEventLoop loop;
@@ -1223,8 +1200,8 @@ private:
     std::vector<QWidget*> inFlight_;
     QString failure_;
     Figures figures_;
-    ArmySnap snap1_, snap2_;
-    Players players_;
+    Army snap1_, snap2_;
+    ShownPlayers players_;
     std::optional<Expectation> expected_;
     long battleAction_ = 0;
     bool simulating_ = false;
@@ -1369,13 +1346,13 @@ void FuzzDriver::infoPressed() {
 // pending OK press is expected to make. With final, the press's action has
 // returned and its change must be complete.
 bool FuzzDriver::verifyExpectation(const Expectation& e, bool final) {
-    const ArmySnap now1 = snapArmy(army(1)), now2 = snapArmy(army(2));
+    const Army now1 = army(1), now2 = army(2);
     const bool changed1 = !(now1 == snap1_), changed2 = !(now2 == snap2_);
     if (!changed1 && !changed2) {
         if (final && e.player && !(e.kind == Expectation::Modify && e.mayRefuse)) {
-            const ArmySnap& old = e.player == 1 ? snap1_ : snap2_;
+            const Army& old = e.player == 1 ? snap1_ : snap2_;
             // A modify that sets the values the kind already has changes nothing.
-            if (e.kind == Expectation::Modify && old.kinds[e.k] == e.values)
+            if (e.kind == Expectation::Modify && snapKind(old.unittypes[e.k]) == e.values)
                 return true;
             fail(QStringLiteral("OK press was expected to change player %1's army (kind %2) but changed nothing")
                      .arg(e.player)
@@ -1393,8 +1370,8 @@ bool FuzzDriver::verifyExpectation(const Expectation& e, bool final) {
                  .arg(int(e.kind)));
         return false;
     }
-    const ArmySnap& old = e.player == 1 ? snap1_ : snap2_;
-    const ArmySnap& now = e.player == 1 ? now1 : now2;
+    const Army& old = e.player == 1 ? snap1_ : snap2_;
+    const Army& now = e.player == 1 ? now1 : now2;
     auto bad = [&](const QString& why) {
         fail(QStringLiteral("player %1's army changed wrongly: %2").arg(e.player).arg(why));
         return false;
@@ -1403,16 +1380,16 @@ bool FuzzDriver::verifyExpectation(const Expectation& e, bool final) {
         for (int k = 0; k < Army::maxTypes; ++k) {
             if (k == e.k)
                 continue;
-            if (!(now.kinds[k] == old.kinds[k]))
+            if (!(snapKind(now.unittypes[k]) == snapKind(old.unittypes[k])))
                 return bad(QStringLiteral("add touched kind %1 besides the new kind %2").arg(k).arg(e.k));
         }
         KindSnap want = e.values;
         if (e.anyName) {
-            if (now.kinds[e.k].Fullname.empty())
+            if (now.unittypes[e.k].Fullname.empty())
                 return bad(QStringLiteral("new kind stored without a name"));
-            want.Fullname = now.kinds[e.k].Fullname;
+            want.Fullname = now.unittypes[e.k].Fullname;
         }
-        if (!(now.kinds[e.k] == want))
+        if (!(snapKind(now.unittypes[e.k]) == want))
             return bad(QStringLiteral("new kind %1 does not hold the values typed").arg(e.k));
         if (now.currentSize != old.currentSize + want.Number || now.currentType != e.k)
             return bad(QStringLiteral("unit count or kind index wrong after the add"));
@@ -1426,12 +1403,12 @@ bool FuzzDriver::verifyExpectation(const Expectation& e, bool final) {
     }
     if (e.kind == Expectation::Modify) {
         for (int k = 0; k < Army::maxTypes; ++k)
-            if (k != e.k && !(now.kinds[k] == old.kinds[k]))
+            if (k != e.k && !(snapKind(now.unittypes[k]) == snapKind(old.unittypes[k])))
                 return bad(QStringLiteral("modify touched kind %1 besides kind %2").arg(k).arg(e.k));
-        if (!(now.kinds[e.k] == e.values))
+        if (!(snapKind(now.unittypes[e.k]) == e.values))
             return bad(QStringLiteral("kind %1 does not hold the values of the fields").arg(e.k));
         if (now.currentType != old.currentType ||
-            now.currentSize != old.currentSize - old.kinds[e.k].Number + e.values.Number)
+            now.currentSize != old.currentSize - old.unittypes[e.k].Number + e.values.Number)
             return bad(QStringLiteral("unit count or kind index wrong after the modify"));
         if (final)
             ++figures_.modified;
@@ -1440,13 +1417,13 @@ bool FuzzDriver::verifyExpectation(const Expectation& e, bool final) {
     // Remove.
     const int L = old.currentType;
     for (int k = 0; k < Army::maxTypes; ++k) {
-        KindSnap want = k < e.k ? old.kinds[k] : k + 1 < Army::maxTypes ? old.kinds[k + 1] : snapKind(Unittype{});
+        KindSnap want = k < e.k ? snapKind(old.unittypes[k]) : k + 1 < Army::maxTypes ? snapKind(old.unittypes[k + 1]) : snapKind(Unittype{});
         if (k > L)
-            want = old.kinds[k];
-        if (!(now.kinds[k] == want))
+            want = snapKind(old.unittypes[k]);
+        if (!(snapKind(now.unittypes[k]) == want))
             return bad(QStringLiteral("after removing kind %1, kind %2 is not what it should be").arg(e.k).arg(k));
     }
-    if (now.currentSize != old.currentSize - old.kinds[e.k].Number || now.currentType != std::max(0, L - 1))
+    if (now.currentSize != old.currentSize - old.unittypes[e.k].Number || now.currentType != std::max(0, L - 1))
         return bad(QStringLiteral("unit count or kind index wrong after the removal"));
     if (final)
         ++figures_.removed;
@@ -1468,7 +1445,7 @@ void FuzzDriver::checkDisplay(int player) {
                 fail(QStringLiteral("player %1: kind %2 has no units").arg(player).arg(k));
                 return;
             }
-            const QString want = KindLine(a, unitOf[k]);
+            const QString want = KindLine(a.kindOf(unitOf[k]));
             if (shown != want) {
                 fail(QStringLiteral("player %1's display line %2 shows '%3', the kind is '%4'")
                          .arg(player)
@@ -1541,7 +1518,7 @@ void FuzzDriver::check(long action) {
                            .arg(pending.k));
     if (!verifyExpectation(pending, final))
         return;
-    const Players now = players();
+    const ShownPlayers now = shownPlayers();
     if (!(now == players_)) {
         if (pending.kind != Expectation::Info) {
             fail(QStringLiteral("player numbers or names changed without OK in the army info dialog"));
@@ -1566,11 +1543,11 @@ void FuzzDriver::check(long action) {
     }
     if (final || !expected_) {
         players_ = now;
-        if (battleAction_ == action && !(snapArmy(army(1)) == snap1_ && snapArmy(army(2)) == snap2_))
+        if (battleAction_ == action && !(army(1) == snap1_ && army(2) == snap2_))
             fail(QStringLiteral("a battle or simulation changed an army"));
         expected_.reset();
-        snap1_ = snapArmy(army(1));
-        snap2_ = snapArmy(army(2));
+        snap1_ = army(1);
+        snap2_ = army(2);
     }
 }
 
@@ -1584,17 +1561,9 @@ class UiFuzzTest : public QObject {
     Figures total_;
 
     static void resetProgram(uint64_t seed) {
-        Mainform->PlayerArmy1 = Army();
-        Mainform->PlayerArmy2 = Army();
-        for (int p : {1, 2}) {
-            for (int i = 1; i < ArmyDisplayLines; ++i)
-                Mainform->display(p).setLine(i, QString());
+        changePlayers([](Players& p) { p = Players(); });
+        for (int p : {1, 2})
             Mainform->display(p).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER %1:").arg(p));
-        }
-        Mainform->wizardno1->setText(QStringLiteral("1"));
-        Mainform->wizardno2->setText(QStringLiteral("2"));
-        Mainform->name1->setText(QStringLiteral("Nameless 1"));
-        Mainform->name2->setText(QStringLiteral("Nameless 2"));
         Mainform->engine.setFixedSeed(seed);
     }
 
@@ -1674,11 +1643,8 @@ private slots:
         v.Rangedoff = 2;
         v.Attacks = 1;
         v.Hitpoints = 1;
-        for (int p : {1, 2}) {
-            int k = 0;
-            QVERIFY(army(p).AddKind(v, 20, &k) == Army::AddResult::Added);
-            Mainform->display(p).setLine(k + 1, KindLine(army(p), army(p).currentSize - 1));
-        }
+        for (int p : {1, 2})
+            addKind(p, v, 20);
         int lossesWhileShown = -1;
         bool closed = false;
         whenModal(QStringLiteral("Batsim"), [&](QWidget* batsim) {

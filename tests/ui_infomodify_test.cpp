@@ -13,10 +13,10 @@ namespace {
 const QString header = QStringLiteral("ARMY DISPLAY OF PLAYER ");
 
 void resetPlayers() {
-    Mainform->wizardno1->setText(QStringLiteral("1"));
-    Mainform->wizardno2->setText(QStringLiteral("2"));
-    Mainform->name1->setText(QStringLiteral("Nameless 1"));
-    Mainform->name2->setText(QStringLiteral("Nameless 2"));
+    setNumber(1, QStringLiteral("1"));
+    setNumber(2, QStringLiteral("2"));
+    setName(1, QStringLiteral("Nameless 1"));
+    setName(2, QStringLiteral("Nameless 2"));
     Mainform->display(1).setLine(0, header + "1:");
     Mainform->display(2).setLine(0, header + "2:");
 }
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(Mainform->name1->text(), QStringLiteral("Nameless 1"));
 
         // A number changed on the main window meanwhile is what the next opening shows.
-        Mainform->wizardno2->setText(QStringLiteral("4"));
+        setNumber(2, QStringLiteral("4"));
         QVERIFY(onInfoDialog([&](TArmymodify* d) { loaded = QStringList{d->id2->text()}; }));
         QCOMPARE(loaded, QStringList({"4"}));
     }
@@ -256,7 +256,7 @@ private slots:
         QTest::keyClick(Mainform->Unitmenu1, Qt::Key_Return);
         QCOMPARE(listed, QStringLiteral("KNI"));
         QCOMPARE(message, QStringLiteral("Unit found - click 'Remove' to remove them"));
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 10);
+        QCOMPARE(armyOf(1).currentSize, 10);
 
         Mainform->calculateClick();
         QCOMPARE(Battleform->column(0).line(1), QStringLiteral("Wizard 7 : Merlin"));

@@ -142,10 +142,10 @@ private slots:
         addUnits(fromUnitOptions, QStringLiteral("arc"), QStringLiteral("1"), QStringLiteral("20"));
         addUnits([] { fromPopup(1); }, QStringLiteral("GOD"), QString(), QStringLiteral("5"));
         addUnits([] { fromPopup(2); }, QStringLiteral("KNI"), QString(), QStringLiteral("30"));
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 25);
-        QCOMPARE(Mainform->PlayerArmy2.currentSize, 30);
-        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
-        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+        QCOMPARE(armyOf(1).currentSize, 25);
+        QCOMPARE(armyOf(2).currentSize, 30);
+        QCOMPARE(armyOf(1).checkInvariants(), std::string());
+        QCOMPARE(armyOf(2).checkInvariants(), std::string());
 
         const QStringList upper = column(Mainform->Armydisplay1);
         const QStringList lower = column(Mainform->Armydisplay2);
@@ -186,8 +186,8 @@ private slots:
         QVERIFY2(leftII.size() == 1, qPrintable(why));
         QVERIFY2((total(leftI) == 0) != (total(leftII) == 0), "exactly one army is wiped out");
         // The battle leaves the armies whole, and their displays as entered.
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 25);
-        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
+        QCOMPARE(armyOf(1).currentSize, 25);
+        QCOMPARE(armyOf(1).checkInvariants(), std::string());
         QCOMPARE(column(Mainform->Armydisplay1), upper);
 
         // Back to the main window: no second welcome.
@@ -224,7 +224,7 @@ private slots:
         }
         QVERIFY2(simRight[9].startsWith(QStringLiteral("Knights    :     ")), qPrintable(simRight[9]));
         QVERIFY(simLeft[11].isEmpty() && simRight[10].isEmpty());
-        for (const Army* a : {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2}) {
+        for (const Army* a : {&armyOf(1), &armyOf(2)}) {
             QCOMPARE(a->checkInvariants(), std::string());
             for (const Unittype& kind : a->unittypes)
                 QCOMPARE(kind.SimCasualties, 0);

@@ -58,8 +58,8 @@ private slots:
         Battleform->hide();
         Mainform->Unitmenu1->hide();
         Mainform->Unitmenu2->hide();
-        Mainform->wizardno1->setText(QStringLiteral("1"));
-        Mainform->wizardno2->setText(QStringLiteral("2"));
+        setNumber(1, QStringLiteral("1"));
+        setNumber(2, QStringLiteral("2"));
         QVERIFY(!activeModal());
     }
 
@@ -151,8 +151,8 @@ private slots:
             fillArmy(2);
         const QString display1 = Mainform->Armydisplay1->toPlainText();
         const QString display2 = Mainform->Armydisplay2->toPlainText();
-        const int size1 = Mainform->PlayerArmy1.currentSize;
-        const int size2 = Mainform->PlayerArmy2.currentSize;
+        const int size1 = armyOf(1).currentSize;
+        const int size2 = armyOf(2).currentSize;
         const QStringList report = Battleform->column(0).lines();
 
         QString seen;
@@ -163,10 +163,10 @@ private slots:
         QTRY_VERIFY(!Errorform->isVisible());
         QVERIFY(!Battleform->isVisible());
         QVERIFY(!Batsim->isVisible());
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, size1);
-        QCOMPARE(Mainform->PlayerArmy2.currentSize, size2);
-        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
-        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+        QCOMPARE(armyOf(1).currentSize, size1);
+        QCOMPARE(armyOf(2).currentSize, size2);
+        QCOMPARE(armyOf(1).checkInvariants(), std::string());
+        QCOMPARE(armyOf(2).checkInvariants(), std::string());
         QCOMPARE(Mainform->Armydisplay1->toPlainText(), display1);
         QCOMPARE(Mainform->Armydisplay2->toPlainText(), display2);
         QCOMPARE(Battleform->column(0).lines(), report);
@@ -193,7 +193,7 @@ private slots:
     // After a three-line message, a one-line message stands alone.
     void errorWindowClearsOnClose() {
         closeWhenShown(QStringLiteral("Errorform"), QStringLiteral("BitBtn1"));
-        TMainform::ShowError({QStringLiteral("Not all data have been inserted corretly."),
+        ShowError({QStringLiteral("Not all data have been inserted corretly."),
                               QStringLiteral("As a result, no units have been added to"),
                               QStringLiteral("your army.")});
         for (int i = 0; i < 17; ++i)
@@ -328,18 +328,18 @@ private slots:
         QCOMPARE(Battleform->Results1->toPlainText().section(QLatin1Char('\n'), 0, 0),
                  QStringLiteral("BATLLE:   SIDE I"));
 
-        Mainform->name2->setText(QStringLiteral("Merlin"));
+        setName(2, QStringLiteral("Merlin"));
         QTest::mouseClick(Mainform->calculate, Qt::LeftButton);
         QVERIFY(Battleform->isVisible());
         QCOMPARE(Battleform->column(1).line(1), QStringLiteral("Wizard 2 : Merlin"));
         QCOMPARE(Battleform->Results2->toPlainText().section(QLatin1Char('\n'), 1, 1),
                  QStringLiteral("Wizard 2 : Merlin"));
         QCOMPARE(QApplication::topLevelWidgets().count(Battleform), 1);
-        Mainform->name2->setText(QStringLiteral("Nameless 2"));
+        setName(2, QStringLiteral("Nameless 2"));
         // The armies are whole again after the battles.
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 30);
-        QCOMPARE(Mainform->PlayerArmy1.checkInvariants(), std::string());
-        QCOMPARE(Mainform->PlayerArmy2.checkInvariants(), std::string());
+        QCOMPARE(armyOf(1).currentSize, 30);
+        QCOMPARE(armyOf(1).checkInvariants(), std::string());
+        QCOMPARE(armyOf(2).checkInvariants(), std::string());
     }
 
     // An army of back-line units only is in the fighting line from the start.
@@ -348,11 +348,11 @@ private slots:
         addKind(2, kind("Peasants", "F", 1, 1, 0, 1, 1), 5);
         QTest::mouseClick(Mainform->calculate, Qt::LeftButton);
         QTRY_VERIFY(Battleform->isVisible());
-        QCOMPARE(Mainform->PlayerArmy1.Bexposed, 1);
-        QCOMPARE(Mainform->PlayerArmy2.unittypes[0].LastCasualties, 5);
+        QCOMPARE(armyOf(1).Bexposed, 1);
+        QCOMPARE(armyOf(2).unittypes[0].LastCasualties, 5);
         QCOMPARE(unitsLeft(1).value(0), QStringLiteral("Peasants    :     0"));
         QVERIFY(unitsLeft(0).value(0).startsWith(QStringLiteral("Guards    :     ")));
-        QVERIFY(Mainform->PlayerArmy1.unittypes[0].LastCasualties < 10);
+        QVERIFY(armyOf(1).unittypes[0].LastCasualties < 10);
     }
 
     // A report longer than the prepared lines keeps its end.

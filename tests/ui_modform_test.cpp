@@ -272,7 +272,7 @@ private slots:
         filler.number = 60;
         addKind(1, filler);
         const int k = addKind(1, Swordsmen);
-        Army& army = armyOf(1);
+        const Army& army = armyOf(1);
         QCOMPARE(army.currentSize, army.maxSize);  // no room: raising must grow the array
         fromPopup(1, [&] {
             chooseEntry(k);
@@ -591,7 +591,7 @@ private slots:
             QCOMPARE(message(), QStringLiteral("Unit found"));
             QCOMPARE(field("Number")->text(), QStringLiteral("5"));
         });
-        armyOf(1).unittypes[1].Abbreviation = "CAV";
+        changePlayers([](Players& p) { p.army(1).unittypes[1].Abbreviation = "CAV"; });
         fromPopup(1, [&] {
             QCOMPARE(Modform1->Abblist->currentText(), QString());
             loadData();
@@ -639,7 +639,7 @@ private slots:
         addKind(2, Archers);
         const int k = addKind(2, Swordsmen);
         addKind(2, Knights);
-        Army& army = armyOf(2);
+        const Army& army = armyOf(2);
 
         auto change = [&](const char* name, const QString& text) {
             fromPopup(2, [&] {

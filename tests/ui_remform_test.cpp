@@ -171,7 +171,7 @@ private slots:
         QCOMPARE(message, QStringLiteral("Unit found - click 'Remove' to remove them"));
         QVERIFY(!Remform1->isVisible());
 
-        const Army& army = Mainform->PlayerArmy1;
+        const Army& army = armyOf(1);
         QCOMPARE(army.currentSize, 15);
         QCOMPARE(army.currentType, 1);
         QCOMPARE(army.unittypes[0].Fullname, std::string("Knights"));
@@ -181,7 +181,7 @@ private slots:
         QCOMPARE(Mainform->display(1).line(1), knights);
         QCOMPARE(Mainform->display(1).line(2), dragons);
         QCOMPARE(Mainform->display(1).line(3), QString());
-        QCOMPARE(Mainform->PlayerArmy2.currentSize, 3);
+        QCOMPARE(armyOf(2).currentSize, 3);
 
         // The dialog closed with the number reset; reopened it lists the army without the kind.
         QCOMPARE(Remform1->Id->text(), QStringLiteral("Number"));
@@ -204,8 +204,8 @@ private slots:
             chooseEntry(d->Abblist, 1);
             QTest::mouseClick(d->Remove, Qt::LeftButton);
         }));
-        QCOMPARE(Mainform->PlayerArmy1.currentType, 0);
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 20);
+        QCOMPARE(armyOf(1).currentType, 0);
+        QCOMPARE(armyOf(1).currentSize, 20);
         QCOMPARE(Mainform->display(1).line(1), archers);
         QCOMPARE(Mainform->display(1).line(2), QString());
 
@@ -214,7 +214,7 @@ private slots:
             chooseEntry(d->Abblist, 0);
             QTest::keyClick(d->Abblist, Qt::Key_Return);
         }));
-        const Army& army = Mainform->PlayerArmy1;
+        const Army& army = armyOf(1);
         QCOMPARE(army.currentType, 0);
         QCOMPARE(army.currentSize, 0);
         QVERIFY(army.unittypes[0].Fullname.empty());
@@ -237,10 +237,10 @@ private slots:
         }));
         QCOMPARE(listed, QStringList({"KNI", "BDR"}));
         QCOMPARE(shown.first(), QStringLiteral("Knights"));
-        QCOMPARE(Mainform->PlayerArmy2.currentSize, 5);
+        QCOMPARE(armyOf(2).currentSize, 5);
         QCOMPARE(Mainform->display(2).line(1), dragons);
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 20);
-        QCOMPARE(Mainform->PlayerArmy1.unittypes[0].Fullname, std::string("Archers"));
+        QCOMPARE(armyOf(1).currentSize, 20);
+        QCOMPARE(armyOf(1).unittypes[0].Fullname, std::string("Archers"));
     }
 
     // The messages of the number field and the list, and what stays hidden.
@@ -311,8 +311,8 @@ private slots:
         QVERIFY(stillOpenAfterEnter);
         QCOMPARE(idAfterExit, QStringLiteral("Number"));
         QCOMPARE(messageAfterExit, QString());
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 30);  // Cancel removed nothing
-        QCOMPARE(Mainform->PlayerArmy1.currentType, 1);
+        QCOMPARE(armyOf(1).currentSize, 30);  // Cancel removed nothing
+        QCOMPARE(armyOf(1).currentType, 1);
     }
 
     // The display fields empty when the number changes after a kind was shown.
@@ -327,14 +327,14 @@ private slots:
         }));
         QCOMPARE(shown.first(), QStringLiteral("Knights"));
         QCOMPARE(after, noKind);
-        QCOMPARE(Mainform->PlayerArmy1.currentSize, 10);
+        QCOMPARE(armyOf(1).currentSize, 10);
     }
 
     void removeFromAFullArmyLeavesTheLastSlotDefault() {
         const auto& rows = Unitcatalogue::rows();
         for (int k = 0; k < Army::maxTypes; ++k)
             addKind(1, std::string(rows[k].Abbreviation).c_str(), 1);
-        QCOMPARE(Mainform->PlayerArmy1.currentType, Army::maxTypes - 1);
+        QCOMPARE(armyOf(1).currentType, Army::maxTypes - 1);
         const QString lastLine = Mainform->display(1).line(Army::maxTypes);
         QStringList listed;
         QVERIFY(onRemoveDialog(popupRemove(1), [&](TRemform1* d) {
@@ -343,7 +343,7 @@ private slots:
             QTest::mouseClick(d->Remove, Qt::LeftButton);
         }));
         QCOMPARE(listed.size(), Army::maxTypes);
-        const Army& army = Mainform->PlayerArmy1;
+        const Army& army = armyOf(1);
         QCOMPARE(army.currentType, Army::maxTypes - 2);
         QCOMPARE(army.currentSize, Army::maxTypes - 1);
         const Unittype& last = army.unittypes[Army::maxTypes - 1];

@@ -22,12 +22,11 @@ using namespace ui_test;
 namespace {
 
 void setArmies(const std::vector<std::pair<KindValues, int>>& one, const std::vector<std::pair<KindValues, int>>& two) {
-    Mainform->PlayerArmy1 = Army();
-    Mainform->PlayerArmy2 = Army();
+    clearArmies();
     for (const auto& [values, n] : one)
-        QCOMPARE(Mainform->PlayerArmy1.AddKind(values, n), Army::AddResult::Added);
+        addKind(1, values, n);
     for (const auto& [values, n] : two)
-        QCOMPARE(Mainform->PlayerArmy2.AddKind(values, n), Army::AddResult::Added);
+        addKind(2, values, n);
 }
 
 // Giants no rat can bring down: side I wins every battle, losing nothing.
@@ -39,8 +38,10 @@ void oneSidedArmies() {
 void evenArmies() {
     setArmies({{kind("Archers", "R", 1, 0, 0, 1, 1), 20}, {kind("Knights", "M", 4, 4, 0, 1, 2), 10}},
               {{kind("Orcs", "F", 2, 2, 0, 1, 1), 25}, {kind("Trolls", "F", 5, 3, 0, 2, 3), 5}});
-    Mainform->PlayerArmy1.unittypes[0].Rangedoff = 2;
-    Mainform->PlayerArmy1.Rebuild();
+    changePlayers([](Players& p) {
+        p.army(1).unittypes[0].Rangedoff = 2;
+        p.army(1).Rebuild();
+    });
 }
 
 struct Shown {
@@ -305,15 +306,15 @@ private slots:
     // or curve of the earlier result stays drawn.
     void chartsDrawFresh() {
         setArmies({{kind("Giants", "F", 6, 6, 0, 3, 1000), 9999}}, {{kind("Rats", "F", 1, 0, 0, 1, 1), 9999}});
-        Battleform->showStatistics(handResult(7, 3, 9000, 8000));
+        Battleform->showStatistics(players(), handResult(7, 3, 9000, 8000));
         Battleform->show();
         const QImage larger = Battleform->Chances1->grab().toImage();
 
         oneSidedArmies();
         const SimulationResult small = handResult(10, 6, 2, 3);
-        Battleform->showStatistics(small);
-        TBattleform fresh(nullptr);
-        fresh.showStatistics(small);
+        Battleform->showStatistics(players(), small);
+        TBattleform fresh(nullptr, document());
+        fresh.showStatistics(players(), small);
         fresh.show();
         QCOMPARE(fresh.size(), Battleform->size());
         QTRY_COMPARE(Battleform->Chances1->grab().toImage(), fresh.Chances1->grab().toImage());

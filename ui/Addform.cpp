@@ -2,9 +2,10 @@
 
 #include <QLabel>
 
-#include "Simulator.h"
+#include "Errors.h"
 #include "army/Army.h"
 #include "army/Catalogue.h"
+#include "document/Document.h"
 #include "rules/DialogRules.h"
 
 using namespace dialogrules;
@@ -40,8 +41,9 @@ QFont fixedFont(int pixelSize) {
 }
 }  // namespace
 
-TAddform1::TAddform1(QWidget* parent)
-    : Form(QStringLiteral("Addform1"), QStringLiteral("Unit Addition Form"), 405, 420, parent) {
+
+TAddform1::TAddform1(QWidget* parent, Document& document)
+    : Form(QStringLiteral("Addform1"), QStringLiteral("Unit Addition Form"), 405, 420, parent), document_(document) {
     addtitle1 = MakeTitle(QStringLiteral("addtitle1"), QStringLiteral("Unit Addition"), this, 30);
     addtitle1->setGeometry(0, 0, 405, 48);
 
@@ -180,7 +182,7 @@ void TAddform1::FullnameChange() {
 }
 
 void TAddform1::idChange() {
-    check(&valid_.id, Mainform->playerByText(id->text()) != 0, "You have entered a legal number",
+    check(&valid_.id, document_.players().byText(id->text().toStdString()) != 0, "You have entered a legal number",
           "This wizard number is not found, please change");
 }
 
@@ -329,30 +331,27 @@ bool TAddform1::readValues(KindValues* v) const {
 
 void TAddform1::okbuttonClick() {
     if (!valid_.number || !valid_.attacks || !valid_.hitpoints) {
-        TMainform::ShowError(refusedLines);
+        ShowError(refusedLines);
         return;
     }
     const int n = StrToInt(Number->text());
-    const int player = Mainform->playerByStrictNumber(id->text());
+    const int player = document_.players().byValue(StrToInt(id->text()));
     if (player == 0)
         return;  // a number that belongs to nobody adds nothing
-    Army& army = Mainform->army(player);
 
     KindValues values;
     if (!readValues(&values)) {
-        TMainform::ShowError(refusedLines);
+        ShowError(refusedLines);
         return;
     }
-    int k = 0;
-    switch (army.AddKind(values, n, &k)) {
+    switch (document_.addKind(player, values, n)) {
         case Army::AddResult::Added:
-            Mainform->writeKindLine(player, k, unitOfKind(army, k));
             break;
         case Army::AddResult::ArmyFull:
-            TMainform::ShowError(fullLines);
+            ShowError(fullLines);
             break;
         case Army::AddResult::BadValues:
-            TMainform::ShowError(refusedLines);
+            ShowError(refusedLines);
             break;
     }
 }

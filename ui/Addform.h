@@ -2,6 +2,7 @@
 
 #include "Toolkit.h"
 
+class Document;
 class QLabel;
 struct KindValues;
 
@@ -10,7 +11,7 @@ struct KindValues;
 class TAddform1 : public Form {
     Q_OBJECT
 public:
-    explicit TAddform1(QWidget* parent);
+    TAddform1(QWidget* parent, Document& document);
 
     QLabel* addtitle1;
     Edit* Abbreviation;
@@ -99,5 +100,8 @@ private:
     void check(bool* flag, bool ok, const char* validMessage, const char* invalidMessage);
     void leave(Edit* field, bool flag, const char* replacement);
     bool readValues(KindValues* values) const;
+    Document& document_;
     Validity valid_;
 };
+
+extern TAddform1* Addform1;

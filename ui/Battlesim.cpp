@@ -1,50 +1,22 @@
 #include "Battlesim.h"
 
 #include <QLabel>
-#include <algorithm>
-#include <limits>
 #include <optional>
 
 #include "LongWork.h"
 #include "Results.h"
-#include "Simulator.h"
 #include "battle/Simulation.h"
+#include "document/Document.h"
 
 namespace {
 const QString RestingMessage = QStringLiteral("Errors and Messages appear here");
 const QString DefaultAmount = QStringLiteral("10");
-
-// Clears the loss totals of every kind once the result is written, and also
-// when a simulation breaks off, so the next one starts from nothing.
-class ClearedSimCasualties {
-public:
-    ClearedSimCasualties(Army& a, Army& b) : a_(a), b_(b) {}
-    ~ClearedSimCasualties() { now(); }
-    void now() {
-        for (Army* army : {&a_, &b_})
-            for (Unittype& kind : army->unittypes)
-                kind.SimCasualties = 0;
-    }
-    ClearedSimCasualties(const ClearedSimCasualties&) = delete;
-    ClearedSimCasualties& operator=(const ClearedSimCasualties&) = delete;
-
-private:
-    Army& a_;
-    Army& b_;
-};
-
-// The losses of one side's kinds, summed over the runs, as the averaged
-// result reads them.
-void setSimCasualties(Army& army, const SideResult& side) {
-    for (int32_t k = 0; k <= army.currentType && k < Army::maxTypes; ++k)
-        army.unittypes[k].SimCasualties =
-            static_cast<int32_t>(std::min<int64_t>(side.casualties[k], std::numeric_limits<int32_t>::max()));
-}
-
 }  // namespace
 
-TBatsim::TBatsim(QWidget* parent)
-    : Form(QStringLiteral("Batsim"), QStringLiteral("Battle Simulation Form"), 403, 418, parent) {
+
+TBatsim::TBatsim(QWidget* parent, const Document& document)
+    : Form(QStringLiteral("Batsim"), QStringLiteral("Battle Simulation Form"), 403, 418, parent),
+      document_(document) {
     titles = MakeTitle(QStringLiteral("titles"), QStringLiteral("Battle Simulation"), this, 40);
     QFont titleFont = titles->font();
     titleFont.setBold(false);
@@ -147,26 +119,21 @@ void TBatsim::AmountExit() {
 void TBatsim::simrunClick() {
     if (work_->running())
         return;
-    Army& army1 = Mainform->PlayerArmy1;
-    Army& army2 = Mainform->PlayerArmy2;
-    Battle& engine = Mainform->engine;
     SimulationOptions options;
     options.runs = StrToInt(Amount->text());
     options.afterRun = afterRunHook;
 
     SimulationResult result;
-    // The loss totals are cleared once the result is written, before it
-    // shows, and whichever way the run ends.
-    ClearedSimCasualties clearAfterwards(army1, army2);
-    // The workers fight copies: the main window's armies stay as they are
+    // The workers fight copies: the document's armies stay as they are
     // whatever happens to the run.
-    const bool finished = work_->run([&result, options, I = army1, II = army2](LongWork::Control& control) mutable {
+    const Players players = document_.players();
+    const bool finished = work_->run([&result, &players, options](LongWork::Control& control) mutable {
         options.cancel = control.cancelFlag();
         options.progress = [&control, runs = options.runs](int32_t done) {
             control.report(done, runs, QStringLiteral("Battles fought: %1 of %2").arg(done).arg(runs));
         };
         options.progress(0);
-        result = Simulate(I, II, options);
+        result = Simulate(players.army(1), players.army(2), options);
     });
     if (!finished || result.cancelled) {
         Simmes1->setText(QStringLiteral("Simulation cancelled"));
@@ -174,16 +141,7 @@ void TBatsim::simrunClick() {
             Form::done(*closed);
         return;
     }
-
-    setSimCasualties(army1, result.sides[0]);
-    setSimCasualties(army2, result.sides[1]);
-    {
-        ReportBatch batch(Battleform);
-        engine.ReportHeader(army1, army2);
-        engine.ReportAverageLeft(army1, army2, StrToInt(Amount->text()));
-    }
-    clearAfterwards.now();
-    Battleform->showStatistics(result);
+    Battleform->showSimulation(players, result);
     // A results window left open by a battle report is taken over: shown
     // modally like any simulation result, at the same place.
     if (Battleform->isVisible())

@@ -4,18 +4,19 @@
 
 #include "Toolkit.h"
 
+class Document;
 class LongWork;
 class QLabel;
 class QProgressBar;
 
-// The simulation dialog: fights the battle between the two armies of the
-// main window a chosen number of times and shows the average units left.
+// The simulation dialog: fights the battle between the document's two armies
+// a chosen number of times and shows the average units left.
 // The runs are fought on every core away from the window thread; a long
 // simulation shows its progress and can be cancelled.
 class TBatsim : public Form {
     Q_OBJECT
 public:
-    explicit TBatsim(QWidget* parent);
+    TBatsim(QWidget* parent, const Document& document);
 
     QLabel* titles;
     QLabel* runtimes;
@@ -53,5 +54,8 @@ protected:
 
 private:
     int amountLegal_ = 1;
+    const Document& document_;
     LongWork* work_;
 };
+
+extern TBatsim* Batsim;

@@ -20,3 +20,12 @@ void TErrorform::FormClose() {
     // Each message stands alone: the next one starts on a clean memo.
     board_->clear();
 }
+
+void ShowError(const QStringList& lines) {
+    MemoBoard& board = Errorform->board();
+    board.beginBatch();
+    for (int i = 0; i < lines.size(); ++i)
+        board.setLine(i, lines[i]);
+    board.endBatch();
+    Errorform->ShowModal();
+}

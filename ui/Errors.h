@@ -20,3 +20,8 @@ protected:
 private:
     std::unique_ptr<MemoBoard> board_;
 };
+
+extern TErrorform* Errorform;
+
+// Shows a message of up to three lines in the error window, modally.
+void ShowError(const QStringList& lines);

@@ -16,10 +16,12 @@
 #include <bit>
 #include <random>
 
+#include "Errors.h"
 #include "LongWork.h"
-#include "battle/Seed.h"
 #include "Settings.h"
-#include "Simulator.h"
+#include "battle/Answers.h"
+#include "battle/Seed.h"
+#include "document/Document.h"
 #include "rules/DialogRules.h"
 
 namespace {
@@ -103,8 +105,10 @@ int MostNumbers(int32_t largest) {
 }
 }  // namespace
 
-TForceform::TForceform(QWidget* parent)
-    : Form(QStringLiteral("Forceform"), QStringLiteral("Find the Force Needed"), 640, 640, parent) {
+
+TForceform::TForceform(QWidget* parent, Document& document)
+    : Form(QStringLiteral("Forceform"), QStringLiteral("Find the Force Needed"), 640, 640, parent),
+      document_(document) {
     titles = MakeTitle(QStringLiteral("titles"), QStringLiteral("Force Needed"), this, 32);
     titles->setGeometry(0, 0, 640, 50);
 
@@ -212,8 +216,11 @@ void TForceform::fillSides() {
     const QSignalBlocker quiet(Side);
     const int index = std::max(Side->currentIndex(), 0);
     Side->clear();
-    Side->addItem(QStringLiteral("Player %1 (%2)").arg(Mainform->wizardno1->text(), Mainform->name1->text()), 1);
-    Side->addItem(QStringLiteral("Player %1 (%2)").arg(Mainform->wizardno2->text(), Mainform->name2->text()), 2);
+    for (int p = 1; p <= 2; ++p)
+        Side->addItem(QStringLiteral("Player %1 (%2)")
+                          .arg(QString::fromStdString(document_.player(p).number),
+                               QString::fromStdString(document_.player(p).name)),
+                      p);
     Side->setCurrentIndex(index);
 }
 
@@ -221,7 +228,7 @@ void TForceform::fillKinds() {
     const QSignalBlocker quiet(Kind);
     const QVariant previous = Kind->currentData();
     Kind->clear();
-    const Army& army = Mainform->army(Side->currentData().toInt() == 2 ? 2 : 1);
+    const Army& army = document_.army(Side->currentData().toInt() == 2 ? 2 : 1);
     for (int32_t k = 0; k <= army.currentType; ++k) {
         const Unittype& kind = army.unittypes[k];
         if (!kind.Fullname.empty())
@@ -253,8 +260,12 @@ void TForceform::clearAnswer() {
 }
 
 void TForceform::FindClick() {
-    if (work_->running() || !Mainform->SimulationPossible())
+    if (work_->running())
         return;
+    if (const std::string missing = MissingArmy(document_.players(), Command::Simulation); !missing.empty()) {
+        ShowError({QString::fromStdString(missing)});
+        return;
+    }
     if (Kind->currentIndex() < 0) {
         Forcemes->setText(QStringLiteral("The player's army has no kind to search for"));
         return;
@@ -273,11 +284,11 @@ void TForceform::FindClick() {
     ForceSearchResult result;
     QElapsedTimer clock;
     clock.start();
-    // The search fights copies: the main window's armies stay as they are
+    // The search fights copies: the document's armies stay as they are
     // whatever happens to it.
     const bool finished =
-        work_->run([this, &result, &options, player, kind, most, I = Mainform->PlayerArmy1,
-                    II = Mainform->PlayerArmy2](LongWork::Control& control) {
+        work_->run([this, &result, &options, player, kind, most, I = document_.army(1),
+                    II = document_.army(2)](LongWork::Control& control) {
             options.cancel = control.cancelFlag();
             options.progress = [&control, most](const SearchProgress& p) {
                 control.report(p.numbersTried, most,
@@ -304,8 +315,7 @@ void TForceform::FindClick() {
 }
 
 void TForceform::showAnswer(const Shown& shown, const ForceSearchOptions& options, double seconds) {
-    const Army& army = Mainform->army(shown.player);
-    const Unittype& kind = army.unittypes[shown.kind];
+    const Unittype& kind = document_.army(shown.player).unittypes[shown.kind];
     QStringList lines;
     for (const std::string& line : DescribeForce(shown.result, options, kind.Fullname, seconds))
         lines << QString::fromStdString(line);
@@ -322,14 +332,13 @@ void TForceform::ApplyClick() {
     if (!shown_ || !shown_->result.found)
         return;
     // As the modify dialog applies a kind whose number alone was changed.
-    Army& army = Mainform->army(shown_->player);
-    const int32_t k = shown_->kind;
-    if (!army.ApplyKind(k, valuesOf(army.unittypes[k]), *shown_->result.found))
+    const Player& player = document_.player(shown_->player);
+    const Unittype& kind = player.army.unittypes[shown_->kind];
+    if (!document_.modifyKind(shown_->player, shown_->kind, valuesOf(kind), *shown_->result.found))
         return;
-    Mainform->writeKindLine(shown_->player, k, firstUnitOfKind(army, k));
     Apply->setEnabled(false);
     Forcemes->setText(QStringLiteral("%1 of player %2 set to %3")
-                          .arg(QString::fromStdString(army.unittypes[k].Fullname), Mainform->wizardno(shown_->player)->text())
+                          .arg(QString::fromStdString(kind.Fullname), QString::fromStdString(player.number))
                           .arg(*shown_->result.found));
 }
 

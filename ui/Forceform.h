@@ -5,6 +5,7 @@
 #include "Toolkit.h"
 #include "battle/ForceSearch.h"
 
+class Document;
 class LongWork;
 class QChartView;
 class QComboBox;
@@ -15,11 +16,11 @@ class QSpinBox;
 // "How many do I need?": finds the fewest units of one kind of a player's
 // army that win the wanted share of battles, shows the answer with a chart
 // of the numbers tried, and applies the number to the army on request. The
-// search fights copies: the main window's armies change only by Apply.
+// search fights copies: the document's armies change only by Apply.
 class TForceform : public Form {
     Q_OBJECT
 public:
-    explicit TForceform(QWidget* parent);
+    TForceform(QWidget* parent, Document& document);
 
     QLabel* titles;
     QLabel* sides;
@@ -70,6 +71,9 @@ private:
     void clearAnswer();
     void showAnswer(const Shown& shown, const ForceSearchOptions& options, double seconds);
 
+    Document& document_;
     std::optional<Shown> shown_;
     LongWork* work_;
 };
+
+extern TForceform* Forceform;

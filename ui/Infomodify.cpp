@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "Simulator.h"
+#include "document/Document.h"
 #include "rules/DialogRules.h"
 
 namespace {
@@ -13,8 +13,10 @@ Edit* makeField(const QString& name, const QString& text, int limit, QWidget* pa
 }
 }  // namespace
 
-TArmymodify::TArmymodify(QWidget* parent)
-    : Form(QStringLiteral("Armymodify"), QStringLiteral("General Army Modification Form"), 405, 420, parent) {
+
+TArmymodify::TArmymodify(QWidget* parent, Document& document)
+    : Form(QStringLiteral("Armymodify"), QStringLiteral("General Army Modification Form"), 405, 420, parent),
+      document_(document) {
     title1 = MakeTitle(QStringLiteral("title1"), QStringLiteral("Info Modification"), this);
     title1->setGeometry(0, 0, 405, 50);
 
@@ -86,10 +88,11 @@ TArmymodify::TArmymodify(QWidget* parent)
 void TArmymodify::FormActivate() {
     // The values in force in the main window count as acceptable, whatever
     // the change handlers make of them while they are loaded.
-    id1->setText(Mainform->wizardno1->text());
-    id2->setText(Mainform->wizardno2->text());
-    name1->setText(Mainform->name1->text());
-    name2->setText(Mainform->name2->text());
+    const Players& players = document_.players();
+    id1->setText(QString::fromStdString(players.player(1).number));
+    id2->setText(QString::fromStdString(players.player(2).number));
+    name1->setText(QString::fromStdString(players.player(1).name));
+    name2->setText(QString::fromStdString(players.player(2).name));
     legalId1 = legalId2 = legalName1 = legalName2 = true;
     Modmes1->setText(QStringLiteral("Errors and Messages appear here"));
 }
@@ -131,31 +134,11 @@ void TArmymodify::id1Exit() {
 }
 
 void TArmymodify::BitBtn1Click() {
-    // Each number is checked against the one the other player will hold after
-    // OK, not only against the other field while typing: an exchange of the
-    // numbers in which one half was refused must not leave both players with
-    // one number, since the unit dialogs find an army by its number.
-    bool write1 = legalId1;
-    bool write2 = legalId2;
-    const QString after2 = write2 ? id2->text() : Mainform->wizardno2->text();
-    if (write1 && SameNumber(id1->text(), after2))
-        write1 = false;
-    const QString after1 = write1 ? id1->text() : Mainform->wizardno1->text();
-    if (write2 && SameNumber(id2->text(), after1))
-        write2 = false;
-    if ((legalId1 && !write1) || (legalId2 && !write2))
+    auto given = [](bool legal, const Edit* field) {
+        return legal ? std::optional<std::string>(field->text().toStdString()) : std::nullopt;
+    };
+    const Players::InfoWritten written =
+        document_.changeInfo({{given(legalId1, id1), given(legalId2, id2)}, {given(legalName1, name1), given(legalName2, name2)}});
+    if (written.refused)
         Modmes1->setText(QStringLiteral("You've entered an illegal number"));
-
-    if (write1) {
-        Mainform->wizardno1->setText(id1->text());
-        Mainform->writeHeader(1, id1->text());
-    }
-    if (write2) {
-        Mainform->wizardno2->setText(id2->text());
-        Mainform->writeHeader(2, id2->text());
-    }
-    if (legalName1)
-        Mainform->name1->setText(name1->text());
-    if (legalName2)
-        Mainform->name2->setText(name2->text());
 }

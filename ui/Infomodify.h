@@ -2,13 +2,14 @@
 
 #include "Toolkit.h"
 
+class Document;
 class QLabel;
 
 // The army info dialog: both players' numbers and wizard names.
 class TArmymodify : public Form {
     Q_OBJECT
 public:
-    explicit TArmymodify(QWidget* parent);
+    TArmymodify(QWidget* parent, Document& document);
 
     QLabel* title1;
     QLabel* wizarddata1s;
@@ -47,4 +48,7 @@ protected:
 
 private:
     void checkNumber(Edit* field, const Edit* other, bool* legal);
+    Document& document_;
 };
+
+extern TArmymodify* Armymodify;

@@ -14,3 +14,5 @@ public:
     QPlainTextEdit* Extrainfo;
     QPushButton* okbtn;
 };
+
+extern TIntroform* Introform;

@@ -5,9 +5,10 @@
 #include <QLabel>
 #include <algorithm>
 
-#include "Abbreviations.h"
-#include "Simulator.h"
+#include "Errors.h"
+#include "KindControls.h"
 #include "army/Army.h"
+#include "document/Document.h"
 #include "rules/DialogRules.h"
 
 using namespace dialogrules;
@@ -39,8 +40,10 @@ bool atLeastZero(const QString& t) {
 }
 }  // namespace
 
-TModform1::TModform1(QWidget* parent)
-    : Form(QStringLiteral("Modform1"), QStringLiteral("Unit Modification Form"), 405, 418, parent) {
+
+TModform1::TModform1(QWidget* parent, Document& document)
+    : Form(QStringLiteral("Modform1"), QStringLiteral("Unit Modification Form"), 405, 418, parent),
+      document_(document) {
     modtitle1 = MakeTitle(QStringLiteral("modtitle1"), QStringLiteral("Unit Modification"), this, 40);
     modtitle1->setGeometry(0, 0, 405, 50);
 
@@ -245,8 +248,8 @@ Edit* TModform1::makeUnitField(const QString& name, const QString& text, int lim
 // ---- Choosing the army and filling the list ---------------------------------
 
 const Army* TModform1::armyByText() const {
-    const int player = Mainform->playerByText(Id->text());
-    return player ? &Mainform->army(player) : nullptr;
+    const int player = document_.players().byText(Id->text().toStdString());
+    return player ? &document_.army(player) : nullptr;
 }
 
 void TModform1::fillList(const Army* army) {
@@ -294,8 +297,8 @@ void TModform1::fieldChange(FieldId id) {
     *f.legal = legal;
     Modmes1->setText(legal ? f.legalMessage : f.illegalMessage);
     if (id == FNumber && legal) {
-        const int player = Mainform->playerByNumber(Id->text());
-        const Army* army = player ? &Mainform->army(player) : nullptr;
+        const int player = document_.players().byNumber(Id->text().toStdString());
+        const Army* army = player ? &document_.army(player) : nullptr;
         if (army && foundIndex >= 0 && foundIndex < army->currentSize)
             numberChange = StrToIntDef(f.edit->text(), -1) - army->kindOf(foundIndex).Number;
     }
@@ -376,7 +379,7 @@ void TModform1::searchClick() {
 // ---- OK, activation and close ------------------------------------------------
 
 void TModform1::showNoChanges() const {
-    TMainform::ShowError({QStringLiteral("No valid data entered. As a result"),
+    ShowError({QStringLiteral("No valid data entered. As a result"),
                           QStringLiteral("no changes have been made to your army")});
 }
 
@@ -387,13 +390,13 @@ void TModform1::BitBtn1Click() {
         showNoChanges();
         return;
     }
-    const int player = Mainform->playerByNumber(Id->text());
+    const int player = document_.players().byNumber(Id->text().toStdString());
     if (player == 0)
         return;
-    Army* army = &Mainform->army(player);
-    if (foundIndex < 0 || foundIndex >= army->currentSize)
+    const Army& army = document_.army(player);
+    if (foundIndex < 0 || foundIndex >= army.currentSize)
         return;
-    const int k = army->units[foundIndex].Typeindex;
+    const int k = army.units[foundIndex].Typeindex;
 
     // Every text is converted before the kind is touched, so a conversion
     // error leaves the kind as it was.
@@ -407,12 +410,8 @@ void TModform1::BitBtn1Click() {
     values.Hitpoints = StrToInt(Hitpoints->text());
     values.Type = Type->text().toStdString();
     values.Fullname = Fullname->text().toStdString();
-    if (!army->ApplyKind(k, values, number)) {
+    if (!document_.modifyKind(player, k, values, number))
         showNoChanges();
-        return;
-    }
-
-    Mainform->writeKindLine(player, k, firstUnitOfKind(*army, k));
 }
 
 void TModform1::FormActivate() {

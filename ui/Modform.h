@@ -5,6 +5,7 @@
 #include "Toolkit.h"
 
 class Army;
+class Document;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -14,7 +15,7 @@ class QLabel;
 class TModform1 : public Form {
     Q_OBJECT
 public:
-    explicit TModform1(QWidget* parent);
+    TModform1(QWidget* parent, Document& document);
 
     QLabel* modtitle1;
     QLabel* id1s;
@@ -108,4 +109,7 @@ private:
     const Army* armyByText() const;
     bool anyFieldIllegal() const;
     void showNoChanges() const;
+    Document& document_;
 };
+
+extern TModform1* Modform1;

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <algorithm>
 
-#include "Abbreviations.h"
-#include "Simulator.h"
+#include "KindControls.h"
+#include "document/Document.h"
 
 namespace {
 // The dialog's list holds at least this many entries; emptying it blanks them all.
@@ -24,8 +24,9 @@ QLineEdit* makeDisplayField(const QString& name, QWidget* parent) {
 }
 }  // namespace
 
-TRemform1::TRemform1(QWidget* parent)
-    : Form(QStringLiteral("Remform1"), QStringLiteral("Unit Removal Form"), 404, 419, parent) {
+
+TRemform1::TRemform1(QWidget* parent, Document& document)
+    : Form(QStringLiteral("Remform1"), QStringLiteral("Unit Removal Form"), 404, 419, parent), document_(document) {
     // Smaller than the 40 px of the original look: the fall-back font is wider
     // and the title must fit the window.
     title1 = MakeTitle(QStringLiteral("title1"), QStringLiteral("Unit Removal Form"), this, 34);
@@ -123,7 +124,7 @@ TRemform1::TRemform1(QWidget* parent)
 }
 
 bool TRemform1::namesPlayer(int player) const {
-    return Mainform->namesPlayer(player, Id->text());
+    return document_.players().byText(Id->text().toStdString()) == player;
 }
 
 void TRemform1::fillList(const Army& army) {
@@ -149,10 +150,10 @@ void TRemform1::FormActivate() {
     Remove->hide();
     const bool player1 = namesPlayer(1);
     if (player1)
-        fillList(Mainform->PlayerArmy1);
+        fillList(document_.army(1));
     const bool player2 = namesPlayer(2);
     if (player2)
-        fillList(Mainform->PlayerArmy2);
+        fillList(document_.army(2));
     legalId = player1 || player2;
     Remmes1->setText(QStringLiteral("Errors and messages appear here"));
 }
@@ -168,12 +169,12 @@ void TRemform1::IdChange() {
         legalId = false;
         emptyList();
     } else {
-        legalId = Mainform->playerByNumber(Id->text()) != 0;
+        legalId = document_.players().byNumber(Id->text().toStdString()) != 0;
         Remmes1->setText(legalId ? QStringLiteral("Wizard number found") : QStringLiteral("Wizard number not found"));
         if (namesPlayer(1))
-            fillList(Mainform->PlayerArmy1);
+            fillList(document_.army(1));
         if (namesPlayer(2))
-            fillList(Mainform->PlayerArmy2);
+            fillList(document_.army(2));
     }
     Remove->hide();
     Abblist->setCurrentIndex(-1);
@@ -189,7 +190,7 @@ void TRemform1::IdExit() {
 void TRemform1::AbblistClick() {
     chosenIndex = Abblist->currentIndex();
     const auto hasUnits = [this](int player) {
-        const Army& army = Mainform->army(player);
+        const Army& army = document_.army(player);
         return chosenIndex >= 0 && chosenIndex < Army::maxTypes && namesPlayer(player) &&
                army.unittypes[chosenIndex].Number != 0;
     };
@@ -199,7 +200,7 @@ void TRemform1::AbblistClick() {
     else if (hasUnits(2))
         shown = 2;
     if (shown != 0) {
-        ShowKind(Mainform->army(shown).unittypes[chosenIndex],
+        ShowKind(document_.army(shown).unittypes[chosenIndex],
                  {Fullname, Type, Position, Number, Offense, Defense, Rangedoff, Attacks, Hitpoints});
         Remove->show();
         dataLoaded = true;
@@ -216,18 +217,9 @@ void TRemform1::RemoveClick() {
     if (!dataLoaded)
         return;
     if (namesPlayer(1))
-        removeKind(1, chosenIndex);
+        document_.removeKind(1, chosenIndex);
     else if (namesPlayer(2))
-        removeKind(2, chosenIndex);
-}
-
-void TRemform1::removeKind(int player, int k) {
-    Army& army = Mainform->army(player);
-    if (k < 0 || k > army.currentType)
-        return;
-    // The display closes up first, while line k + 1 still belongs to kind k.
-    Mainform->closeGap(player, k);
-    army.RemoveKind(k);
+        document_.removeKind(2, chosenIndex);
 }
 
 void TRemform1::FormClose() {

@@ -6,13 +6,14 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class Army;
+class Document;
 
 // The remove-units dialog: takes one kind, with all its units, out of the
 // army of the player named in Id.
 class TRemform1 : public Form {
     Q_OBJECT
 public:
-    explicit TRemform1(QWidget* parent);
+    TRemform1(QWidget* parent, Document& document);
 
     QLabel* title1;
     QLabel* ids;
@@ -63,5 +64,7 @@ private:
     void fillList(const Army& army);
     void emptyList();
     void clearDisplay();
-    void removeKind(int player, int k);
+    Document& document_;
 };
+
+extern TRemform1* Remform1;

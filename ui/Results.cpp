@@ -22,7 +22,7 @@
 #include <algorithm>
 
 #include "Settings.h"
-#include "Simulator.h"
+#include "document/Document.h"
 #include "files/ArmyFileIO.h"
 
 namespace {
@@ -147,8 +147,10 @@ std::vector<std::string> Lines(const MemoBoard& board) {
 }
 }  // namespace
 
-TBattleform::TBattleform(QWidget* parent)
-    : Form(QStringLiteral("Battleform"), QStringLiteral("Battle Results"), ReportWidth, ReportHeight, parent) {
+
+TBattleform::TBattleform(QWidget* parent, const Document& document)
+    : Form(QStringLiteral("Battleform"), QStringLiteral("Battle Results"), ReportWidth, ReportHeight, parent),
+      document_(document) {
     // Everything lies on one page, which scrolls when the screen is smaller
     // than the window with its odds panel.
     Scroller = new QScrollArea(this);
@@ -235,15 +237,25 @@ void TBattleform::hideStatistics() {
     fitToScreen();
 }
 
-void TBattleform::showStatistics(const SimulationResult& result) {
+void TBattleform::showSimulation(const Players& players, const SimulationResult& result) {
+    const StringReport averaged = AveragedReport(players, result);
+    {
+        ReportBatch batch(this);
+        clearColumns();
+        for (int c = 0; c < 2; ++c)
+            for (size_t i = 0; i < averaged.columns[c].size(); ++i)
+                setLine(c, static_cast<int>(i), averaged.columns[c][i]);
+    }
+    showStatistics(players, result);
+}
+
+void TBattleform::showStatistics(const Players& players, const SimulationResult& result) {
     statisticsTitle->setText(QStringLiteral("Odds over %1 %2")
                                  .arg(result.runsDone)
                                  .arg(result.runsDone == 1 ? QStringLiteral("battle") : QStringLiteral("battles")));
-    odds_ = SimulationOdds{result,
-                           {OddsSideOf(Mainform->PlayerArmy1, playerNumber(0), wizardName(0)),
-                            OddsSideOf(Mainform->PlayerArmy2, playerNumber(1), wizardName(1))}};
-    fillOdds(result);
-    fillChances(result);
+    odds_ = OddsOf(players, result);
+    fillOdds(players, result);
+    fillChances(players, result);
     Page->resize(ReportWidth + PanelWidth, ReportHeight);
     Statistics->show();
     fitToScreen();
@@ -253,7 +265,7 @@ void TBattleform::showStatistics(const SimulationResult& result) {
     Scroller->verticalScrollBar()->setValue(0);
 }
 
-void TBattleform::fillOdds(const SimulationResult& result) {
+void TBattleform::fillOdds(const Players& players, const SimulationResult& result) {
     Odds->clearContents();
     Odds->setRowCount(0);
     Odds->clearSpans();
@@ -281,15 +293,15 @@ void TBattleform::fillOdds(const SimulationResult& result) {
         Odds->setSpan(row, 2, 1, 3);
     };
 
-    const Army* armies[2] = {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2};
     const char* sideNames[2] = {"Side I", "Side II"};
     for (int s = 0; s < 2; ++s) {
+        const Player& player = players.player(s + 1);
         sideRow(QStringLiteral("%1: Wizard %2 : %3")
-                    .arg(QLatin1String(sideNames[s]), QString::fromStdString(playerNumber(s)),
-                         QString::fromStdString(wizardName(s))),
+                    .arg(QLatin1String(sideNames[s]), QString::fromStdString(player.number),
+                         QString::fromStdString(player.name)),
                 SideTints[s]);
         chanceRow(QStringLiteral("Chance of winning"), result.sides[s].wins);
-        const Army& army = *armies[s];
+        const Army& army = player.army;
         for (int32_t k = 0; k <= army.currentType && k < Army::maxTypes; ++k) {
             const Unittype& kind = army.unittypes[k];
             if (kind.Fullname.empty())
@@ -341,8 +353,7 @@ void TBattleform::fitRows() {
     }
 }
 
-void TBattleform::fillChances(const SimulationResult& result) {
-    const Army* armies[2] = {&Mainform->PlayerArmy1, &Mainform->PlayerArmy2};
+void TBattleform::fillChances(const Players& players, const SimulationResult& result) {
     const char* sideNames[2] = {"Side I", "Side II"};
     QChartView* views[2] = {Chances1, Chances2};
     for (int s = 0; s < 2; ++s) {
@@ -351,7 +362,8 @@ void TBattleform::fillChances(const SimulationResult& result) {
         // fit a title.
         const QString title =
             QStringLiteral("%1 wins %2 of the battles").arg(QLatin1String(sideNames[s]), Percent(wins.value));
-        ReplaceChart(views[s], ChanceChart(result.sides[s].totalLeft, armies[s]->currentSize, title, SideColours[s]));
+        ReplaceChart(views[s],
+                     ChanceChart(result.sides[s].totalLeft, players.army(s + 1).currentSize, title, SideColours[s]));
     }
 }
 
@@ -493,9 +505,9 @@ void TBattleform::setLine(int column, int index, const std::string& text) {
 }
 
 std::string TBattleform::playerNumber(int side) const {
-    return (side == 0 ? Mainform->wizardno1 : Mainform->wizardno2)->text().toStdString();
+    return document_.player(side + 1).number;
 }
 
 std::string TBattleform::wizardName(int side) const {
-    return (side == 0 ? Mainform->name1 : Mainform->name2)->text().toStdString();
+    return document_.player(side + 1).name;
 }

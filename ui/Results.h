@@ -8,6 +8,8 @@
 #include "battle/Report.h"
 #include "battle/ReportText.h"
 
+class Document;
+class Players;
 class QLabel;
 class QTableWidget;
 class QChartView;
@@ -19,7 +21,8 @@ class QScrollArea;
 class TBattleform : public Form, public ReportColumns {
     Q_OBJECT
 public:
-    explicit TBattleform(QWidget* parent);
+    // The report's header names the document's players.
+    TBattleform(QWidget* parent, const Document& document);
 
     // The window's whole content, scrolled when the screen is too small
     // for it; the controls below lie on Page.
@@ -40,9 +43,12 @@ public:
     QChartView* Chances1;
     QChartView* Chances2;
 
+    // A simulation of these armies: its averaged report, and beside it its
+    // odds.
+    void showSimulation(const Players& players, const SimulationResult& result);
     // Shows the win chances, the units left per kind and their spread over
     // the runs of a simulation; a new report hides them again.
-    void showStatistics(const SimulationResult& result);
+    void showStatistics(const Players& players, const SimulationResult& result);
     void hideStatistics();
     bool statisticsShown() const;
 
@@ -76,8 +82,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void fillOdds(const SimulationResult& result);
-    void fillChances(const SimulationResult& result);
+    void fillOdds(const Players& players, const SimulationResult& result);
+    void fillChances(const Players& players, const SimulationResult& result);
     // Each row of the odds table as tall as its wrapped text needs.
     void fitRows();
     // The window as large as its content, but no larger than the screen
@@ -85,6 +91,7 @@ private:
     void fitToScreen();
     QString askForReportFile();
 
+    const Document& document_;
     std::unique_ptr<MemoBoard> column1_;
     std::unique_ptr<MemoBoard> column2_;
     // The simulation whose odds are shown, for the saved report.
@@ -103,3 +110,5 @@ public:
 private:
     TBattleform* form_;
 };
+
+extern TBattleform* Battleform;

@@ -26,11 +26,12 @@
 #include "Infomodify.h"
 #include "Introduction.h"
 #include "Modform.h"
-#include "Recovery.h"
 #include "Remform.h"
 #include "Results.h"
 #include "Settings.h"
 #include "Test.h"
+#include "battle/Answers.h"
+#include "document/Document.h"
 #include "files/ArmyFileIO.h"
 
 TMainform* Mainform = nullptr;
@@ -46,102 +47,82 @@ TBatsim* Batsim = nullptr;
 TForceform* Forceform = nullptr;
 
 void createWindows() {
-    Mainform = new TMainform;
+    auto* document = new Document;
+    Mainform = new TMainform(document);
     Introform = new TIntroform(Mainform);
-    Addform1 = new TAddform1(Mainform);
+    Addform1 = new TAddform1(Mainform, *document);
     Testform = new TTestform(Mainform);
-    Battleform = new TBattleform(Mainform);
+    Battleform = new TBattleform(Mainform, *document);
     Errorform = new TErrorform(Mainform);
-    Armymodify = new TArmymodify(Mainform);
-    Modform1 = new TModform1(Mainform);
-    Remform1 = new TRemform1(Mainform);
-    Batsim = new TBatsim(Mainform);
-    Forceform = new TForceform(Mainform);
+    Armymodify = new TArmymodify(Mainform, *document);
+    Modform1 = new TModform1(Mainform, *document);
+    Remform1 = new TRemform1(Mainform, *document);
+    Batsim = new TBatsim(Mainform, *document);
+    Forceform = new TForceform(Mainform, *document);
     Mainform->engine.setReport(Battleform);
     Mainform->show();
     Mainform->activateWindow();
 }
 
-QString KindLine(const Army& army, int unitIndex) {
-    const Unittype& kind = army.kindOf(unitIndex);
+QString KindLine(const Unittype& kind) {
     return QString::fromStdString(kind.Fullname) + QStringLiteral(" : ") + IntToStr(kind.Number) +
            QStringLiteral("  (O:") + FloatToStr(kind.Offense) + QStringLiteral(" D:") + FloatToStr(kind.Defense) +
            QStringLiteral(" R:") + FloatToStr(kind.Rangedoff) + QStringLiteral(" A:") + IntToStr(kind.Attacks) +
            QStringLiteral(" H:") + IntToStr(kind.Hitpoints) + QStringLiteral(")");
 }
 
-void ShowKind(const Unittype& kind, const std::array<QLineEdit*, 9>& fields) {
-    const QString texts[] = {QString::fromStdString(kind.Fullname),
-                             QString::fromStdString(kind.Type),
-                             QString::fromStdString(kind.Position),
-                             IntToStr(kind.Number),
-                             FloatToStr(kind.Offense),
-                             FloatToStr(kind.Defense),
-                             FloatToStr(kind.Rangedoff),
-                             IntToStr(kind.Attacks),
-                             IntToStr(kind.Hitpoints)};
-    for (size_t i = 0; i < fields.size(); ++i)
-        fields[i]->setText(texts[i]);
+void TMainform::writeHeader(int player) {
+    display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") +
+                                   QString::fromStdString(document_->player(player).number));
 }
 
-int unitOfKind(const Army& army, int k) {
-    for (int i = army.currentSize - 1; i >= 0; --i)
-        if (army.units[i].Typeindex == k)
-            return i;
-    return -1;
+void TMainform::writeKindLine(int player, int k) {
+    display(player).setLine(k + 1, KindLine(document_->army(player).unittypes[k]));
 }
 
-int firstUnitOfKind(const Army& army, int k) {
-    for (int i = 0; i < army.currentSize; ++i)
-        if (army.units[i].Typeindex == k)
-            return i;
-    return -1;
-}
-
-bool TMainform::namesPlayer(int player, const QString& number) const {
-    return AnsiCompareStr(number, wizardno(player)->text()) == 0;
-}
-
-int TMainform::playerByText(const QString& number) const {
-    return namesPlayer(1, number) ? 1 : namesPlayer(2, number) ? 2 : 0;
-}
-
-int TMainform::playerByNumber(const QString& number) const {
-    return SameNumber(number, wizardno1->text()) ? 1 : SameNumber(number, wizardno2->text()) ? 2 : 0;
-}
-
-int TMainform::playerByStrictNumber(const QString& number) const {
-    const int n = StrToInt(number);
-    return n == StrToInt(wizardno1->text()) ? 1 : n == StrToInt(wizardno2->text()) ? 2 : 0;
-}
-
-void TMainform::writeHeader(int player, const QString& number) {
-    display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") + number);
-}
-
-void TMainform::writeKindLine(int player, int k, int unitIndex) {
-    if (unitIndex >= 0)
-        display(player).setLine(k + 1, KindLine(army(player), unitIndex));
-}
-
-void TMainform::closeGap(int player, int k) {
-    MemoBoard& board = display(player);
-    board.beginBatch();
-    for (int i = k + 1; i <= army(player).currentType + 1; ++i)
-        board.setLine(i, board.line(i + 1));
-    board.endBatch();
-}
-
-void TMainform::writeArmy(int player, const QString& number) {
-    const Army& a = army(player);
+void TMainform::writeArmy(int player) {
+    const Army& a = document_->army(player);
     MemoBoard& board = display(player);
     board.beginBatch();
     board.clear();
-    writeHeader(player, number);
+    writeHeader(player);
     for (int k = 0; k <= a.currentType && k < Army::maxTypes; ++k)
         if (!a.unittypes[k].Fullname.empty())
-            writeKindLine(player, k, unitOfKind(a, k));
+            writeKindLine(player, k);
     board.endBatch();
+}
+
+void TMainform::showChange(const ArmiesChange& change) {
+    const int p = change.player;
+    switch (change.what) {
+    case ArmiesChange::KindWritten:
+        writeKindLine(p, change.kind);
+        break;
+    case ArmiesChange::KindRemoved: {
+        // The lines below the kind's move up one, as the kinds did.
+        MemoBoard& board = display(p);
+        board.beginBatch();
+        for (int i = change.kind + 1; i <= change.lastKind + 1; ++i)
+            board.setLine(i, board.line(i + 1));
+        board.endBatch();
+        break;
+    }
+    case ArmiesChange::NumberWritten:
+        wizardno(p)->setText(QString::fromStdString(document_->player(p).number));
+        writeHeader(p);
+        break;
+    case ArmiesChange::NameWritten:
+        name(p)->setText(QString::fromStdString(document_->player(p).name));
+        break;
+    case ArmiesChange::Replaced:
+        for (int player : {1, 2})
+            wizardno(player)->setText(QString::fromStdString(document_->player(player).number));
+        for (int player : {1, 2})
+            name(player)->setText(QString::fromStdString(document_->player(player).name));
+        for (int player : {1, 2})
+            writeArmy(player);
+        break;
+    }
 }
 
 namespace {
@@ -169,7 +150,8 @@ QAction* addItem(QMenu* menu, const QString& name, const QString& caption) {
 }
 }  // namespace
 
-TMainform::TMainform() : engine(nullptr) {
+TMainform::TMainform(Document* document) : engine(nullptr), document_(document) {
+    document_->setParent(this);
     setObjectName(QStringLiteral("Mainform"));
     setWindowTitle(QStringLiteral("Orb 2.0 Battle Simulator Version 1.0"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -372,18 +354,18 @@ TMainform::TMainform() : engine(nullptr) {
     connect(calculate, &QPushButton::clicked, this, [this] { RunGuarded([this] { calculateClick(); }); });
     connect(Simulation, &QPushButton::clicked, this, [this] { RunGuarded([this] { SimulationClick(); }); });
 
-    // Every change of the armies rewrites a display line, a number or a
-    // name; the changes of one command are recorded once, right after it.
-    changes_ = new QTimer(this);
-    changes_->setSingleShot(true);
-    changes_->setInterval(0);
-    connect(changes_, &QTimer::timeout, this, &TMainform::armiesChanged);
-    for (QPlainTextEdit* display : {Armydisplay1, Armydisplay2})
-        connect(display, &QPlainTextEdit::textChanged, changes_, qOverload<>(&QTimer::start));
-    for (QLineEdit* field : {wizardno1, wizardno2, name1, name2})
-        connect(field, &QLineEdit::textChanged, changes_, qOverload<>(&QTimer::start));
-    recovery_ = std::make_unique<Recovery>();
-    saved_ = recorded_ = armiesState();
+    connect(document_, &Document::changed, this, &TMainform::showChange);
+    // Said once: the player goes on working, but should know that a crash
+    // would now lose the armies.
+    connect(document_, &Document::recoveryFailed, this, [this](const QString& error) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Orb 2.0 Battle Simulator"),
+                        QStringLiteral("Your armies cannot be kept safe from a crash: the recovery file could not be "
+                                       "written (%1).\nSave your armies to a file to keep them.")
+                            .arg(error),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("RecoveryFailed"));
+        box.exec();
+    });
     setAcceptDrops(true);
 }
 
@@ -409,51 +391,26 @@ void TMainform::FormActivate() {
     });
 }
 
-void TMainform::ShowError(const QStringList& lines) {
-    MemoBoard& board = Errorform->board();
-    board.beginBatch();
-    for (int i = 0; i < lines.size(); ++i)
-        board.setLine(i, lines[i]);
-    board.endBatch();
-    Errorform->ShowModal();
-}
-
 void TMainform::calculateClick() {
-    if (PlayerArmy1.currentSize <= 0) {
-        ShowError({QStringLiteral("Player 1 does not have an army yet. No battle could take place")});
+    if (const std::string missing = MissingArmy(document_->players(), Command::Report); !missing.empty()) {
+        ShowError({QString::fromStdString(missing)});
         return;
     }
-    if (PlayerArmy2.currentSize <= 0) {
-        ShowError({QStringLiteral("Player 2 does not have an army yet. No battle could take place")});
-        return;
-    }
-    Battle::PrepareLine(PlayerArmy1);
-    Battle::PrepareLine(PlayerArmy2);
     {
         // A battle of large armies takes a moment: say so.
         WaitCursor busy;
         ReportBatch batch(Battleform);
-        engine.FightBattle(PlayerArmy1, PlayerArmy2);
+        document_->fightBattle(engine);
     }
     Battleform->show();
     Battleform->raise();
     Battleform->activateWindow();
 }
 
-bool TMainform::SimulationPossible() {
-    if (PlayerArmy1.currentSize <= 0) {
-        ShowError({QStringLiteral("Player 1 does not have an army yet. As a result no simulation can be run.")});
-        return false;
-    }
-    if (PlayerArmy2.currentSize <= 0) {
-        ShowError({QStringLiteral("Player 2 does not have an army yet. As a result no simulation can be run.")});
-        return false;
-    }
-    return true;
-}
-
 void TMainform::SimulationClick() {
-    if (SimulationPossible())
+    if (const std::string missing = MissingArmy(document_->players(), Command::Simulation); !missing.empty())
+        ShowError({QString::fromStdString(missing)});
+    else
         Batsim->ShowModal();
 }
 
@@ -544,7 +501,7 @@ QString TMainform::askForArmiesFile(bool save) {
     // Opening starts in the folder used last; saving offers the file the
     // armies came from, to save over it.
     const QString folder = settings::folder(QStringLiteral("armies"));
-    const QString start = save && !currentFile_.isEmpty() ? currentFile_ : folder;
+    const QString start = save && !document_->filePath().isEmpty() ? document_->filePath() : folder;
     QFileDialog dialog(this, save ? QStringLiteral("Save Armies") : QStringLiteral("Open Armies"), start, armiesFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveArmiesDialog") : QStringLiteral("OpenArmiesDialog"));
     if (save) {
@@ -611,35 +568,18 @@ void TMainform::openArmiesFile(const QString& path) {
         refuse(error);
         return;
     }
-    // Both armies are built before either replaces anything: a file that
-    // fails halfway must leave the armies as they were.
-    Army built[2];
-    for (int p = 0; p < 2; ++p) {
-        if (!armyfile::BuildArmy(setup.players[p], &built[p])) {
-            refuse(QStringLiteral("player %1's army cannot be built").arg(p + 1));
-            return;
-        }
+    Players players;
+    std::string problem;
+    if (!armyfile::PlayersOf(setup, &players, &problem)) {
+        refuse(QString::fromStdString(problem));
+        return;
     }
     // Asked only now: a file that cannot be opened replaces nothing.
     if (!maybeSave())
         return;
-    applySetup(setup, built);
-    saved_ = armiesState();
-    currentFile_ = path;
+    document_->open(players, path);
     settings::addRecentFile(path);
     settings::setFolderOf(QStringLiteral("armies"), path);
-}
-
-void TMainform::applySetup(const armyfile::ArmySetup& setup, const Army (&built)[2]) {
-    // As the army info dialog writes its numbers and names back.
-    wizardno1->setText(QString::fromStdString(setup.players[0].number));
-    wizardno2->setText(QString::fromStdString(setup.players[1].number));
-    name1->setText(QString::fromStdString(setup.players[0].name));
-    name2->setText(QString::fromStdString(setup.players[1].name));
-    PlayerArmy1 = built[0];
-    PlayerArmy2 = built[1];
-    for (int player : {1, 2})
-        writeArmy(player, QString::fromStdString(setup.players[player - 1].number));
 }
 
 void TMainform::SaveArmies1Click() {
@@ -659,21 +599,16 @@ bool TMainform::saveArmies(const QString& known) {
                 return false;
         }
     }
-    const armyfile::ArmySetup setup =
-        armyfile::SetupFromArmies(PlayerArmy1, wizardno1->text().toStdString(), name1->text().toStdString(), PlayerArmy2,
-                                  wizardno2->text().toStdString(), name2->text().toStdString());
     QString error;
-    if (!armyfile::SaveArmies(path, setup, &error)) {
+    if (!armyfile::SaveArmies(path, armyfile::SetupOf(document_->players()), &error)) {
         showFileError(
             QStringLiteral("Save Armies"),
             QStringLiteral("The armies could not be saved to \"%1\": %2.").arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    saved_ = armiesState();
-    currentFile_ = path;
+    document_->markSaved(path);
     settings::addRecentFile(path);
     settings::setFolderOf(QStringLiteral("armies"), path);
-    armiesChanged();
     return true;
 }
 
@@ -683,47 +618,14 @@ void TMainform::Exit1Click() {
 
 // ---- Unsaved changes and recovery ------------------------------------------------
 
-QByteArray TMainform::armiesState() const {
-    return QByteArray::fromStdString(armyfile::ToJson(
-        armyfile::SetupFromArmies(PlayerArmy1, wizardno1->text().toStdString(), name1->text().toStdString(),
-                                  PlayerArmy2, wizardno2->text().toStdString(), name2->text().toStdString())));
-}
-
-bool TMainform::modified() const {
-    return armiesState() != saved_;
-}
-
-void TMainform::armiesChanged() {
-    changes_->stop();
-    const QByteArray now = armiesState();
-    if (now == recorded_)
-        return;
-    recorded_ = now;
-    // Armies as saved need no recovery: the file holds them.
-    if (now == saved_) {
-        recovery_->remove();
-        return;
-    }
-    QString error;
-    if (!recovery_->write(now, &error))
-        qWarning("The armies could not be written to the recovery file: %s", qPrintable(error));
-}
-
-void TMainform::markUnchanged() {
-    changes_->stop();
-    saved_ = recorded_ = armiesState();
-    currentFile_.clear();
-    recovery_->remove();
-}
-
 bool TMainform::maybeSave() {
-    if (!modified())
+    if (!document_->isModified())
         return true;
+    const QString file = document_->filePath();
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Orb 2.0 Battle Simulator"),
-                    currentFile_.isEmpty()
-                        ? QStringLiteral("The armies have been changed.")
-                        : QStringLiteral("The armies have been changed since \"%1\" was opened or saved.")
-                              .arg(QFileInfo(currentFile_).fileName()),
+                    file.isEmpty() ? QStringLiteral("The armies have been changed.")
+                                   : QStringLiteral("The armies have been changed since \"%1\" was opened or saved.")
+                                         .arg(QFileInfo(file).fileName()),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("SaveChanges"));
     box.setInformativeText(QStringLiteral("Do you want to save your changes?"));
@@ -733,7 +635,7 @@ bool TMainform::maybeSave() {
     box.button(QMessageBox::Cancel)->setObjectName(QStringLiteral("Cancel"));
     switch (box.exec()) {
     case QMessageBox::Save:
-        return saveArmies(currentFile_);
+        return saveArmies(file);
     case QMessageBox::Discard:
         return true;
     default:
@@ -748,32 +650,30 @@ void TMainform::closeEvent(QCloseEvent* event) {
     }
     if (Battleform && Battleform->isVisible())
         settings::saveGeometry(Battleform);
-    recovery_->finish();
+    document_->close();
     QMainWindow::closeEvent(event);
 }
 
 void TMainform::offerRecovery() {
-    for (Recovery::Leftover& leftover : recovery_->leftovers()) {
+    for (Recovery::Leftover& leftover : document_->recovery().leftovers()) {
         armyfile::ArmySetup setup;
         QString error;
-        Army built[2];
-        bool readable = armyfile::LoadArmies(leftover.path, &setup, &error);
-        for (int p = 0; p < 2 && readable; ++p)
-            readable = armyfile::BuildArmy(setup.players[p], &built[p]);
-        if (!readable) {
+        Players players;
+        if (!armyfile::LoadArmies(leftover.path, &setup, &error) || !armyfile::PlayersOf(setup, &players, nullptr)) {
             // Nothing in it can be given back; kept, it would be offered at every start.
             leftover.discard();
             continue;
         }
         QStringList sides;
-        for (int p = 0; p < 2; ++p)
+        for (int p = 1; p <= 2; ++p) {
+            const Player& player = players.player(p);
             sides << QStringLiteral("Player %1 (%2): %3 %4, %5 %6")
-                         .arg(QString::fromStdString(setup.players[p].number),
-                              QString::fromStdString(setup.players[p].name))
-                         .arg(built[p].currentType + 1)
-                         .arg(built[p].currentType == 0 ? QStringLiteral("kind") : QStringLiteral("kinds"))
-                         .arg(built[p].currentSize)
-                         .arg(built[p].currentSize == 1 ? QStringLiteral("unit") : QStringLiteral("units"));
+                         .arg(QString::fromStdString(player.number), QString::fromStdString(player.name))
+                         .arg(player.army.currentType + 1)
+                         .arg(player.army.currentType == 0 ? QStringLiteral("kind") : QStringLiteral("kinds"))
+                         .arg(player.army.currentSize)
+                         .arg(player.army.currentSize == 1 ? QStringLiteral("unit") : QStringLiteral("units"));
+        }
         QMessageBox box(QMessageBox::Question, QStringLiteral("Restore Armies"),
                         QStringLiteral("The simulator did not end properly on %1, and the armies entered then had "
                                        "not been saved.\nDo you want to restore them?")
@@ -792,9 +692,7 @@ void TMainform::offerRecovery() {
         }
         // Restored armies are unsaved: they stay in this run's recovery file
         // until they are, and any older leftovers wait for the next start.
-        applySetup(setup, built);
-        currentFile_.clear();
-        armiesChanged();
+        document_->restore(players);
         leftover.discard();
         return;
     }

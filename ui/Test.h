@@ -17,3 +17,5 @@ public:
 private:
     std::unique_ptr<MemoBoard> board_;
 };
+
+extern TTestform* Testform;

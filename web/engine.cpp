@@ -24,6 +24,8 @@
 
 #include "army/Army.h"
 #include "army/Catalogue.h"
+#include "army/Players.h"
+#include "battle/Answers.h"
 #include "battle/Battle.h"
 #include "battle/ForceSearch.h"
 #include "battle/Report.h"
@@ -74,26 +76,16 @@ json rowJson(const CatalogueRow& row) {
             {"rangedoff", row.Rangedoff},       {"attacks", row.Attacks}, {"hitpoints", row.Hitpoints}};
 }
 
-// An army file read and both armies built, as orbsim prepares a battle.
-struct Prepared {
+// An army file read and both players' armies built, as orbsim prepares a battle.
+std::unique_ptr<Players> prepare(const std::string& text) {
     armyfile::ArmySetup setup;
-    std::array<Army, 2> armies;
-};
-
-std::unique_ptr<Prepared> prepare(const std::string& text) {
-    auto p = std::make_unique<Prepared>();
+    auto players = std::make_unique<Players>();
     std::string error;
-    if (!armyfile::FromJson(text, &p->setup, &error))
+    if (!armyfile::FromJson(text, &setup, &error) || !armyfile::PlayersOf(setup, players.get(), &error))
         throw Refused{error};
-    for (int s = 0; s < 2; ++s)
-        if (!armyfile::BuildArmy(p->setup.players[s], &p->armies[s]))
-            throw Refused{"player " + std::to_string(s + 1) + "'s army cannot be built"};
-    // As the main window does: a battle needs units on both sides.
-    for (int s = 0; s < 2; ++s)
-        if (p->armies[s].currentSize == 0)
-            throw Refused{"player " + std::to_string(s + 1) + " (" + p->setup.players[s].name +
-                          ") has no units; both armies need units for a battle"};
-    return p;
+    if (const std::string missing = NoUnits(*players); !missing.empty())
+        throw Refused{missing};
+    return players;
 }
 
 // The armies of the last file read: the workers fight many slices of one
@@ -101,9 +93,9 @@ std::unique_ptr<Prepared> prepare(const std::string& text) {
 // more than a slice of small battles.
 int64_t preparedGeneration = 0;  // counts the files read by prepared()
 
-const Prepared& prepared(const std::string& text) {
+const Players& prepared(const std::string& text) {
     static std::string lastText;
-    static std::unique_ptr<Prepared> last;
+    static std::unique_ptr<Players> last;
     if (!last || text != lastText) {
         last.reset();
         lastText.clear();
@@ -113,17 +105,6 @@ const Prepared& prepared(const std::string& text) {
     }
     return *last;
 }
-
-StringReport reportFor(const armyfile::ArmySetup& setup) {
-    StringReport report;
-    for (int s = 0; s < 2; ++s) {
-        report.numbers[s] = setup.players[s].number;
-        report.names[s] = setup.players[s].name;
-    }
-    return report;
-}
-
-json columnsJson(const StringReport& report) { return json::array({report.columns[0], report.columns[1]}); }
 
 // ---- Parts of a simulation, exactly as fought ---------------------------------
 
@@ -182,28 +163,19 @@ SimulationResult partOf(const json& j) {
 
 // The kind a search varies: by index, or by abbreviation in any case as
 // orbsim --find names it.
-int32_t searchedKind(const Prepared& p, int side, const json& kind) {
-    const Army& army = p.armies[side];
+int32_t searchedKind(const Players& p, int side, const json& kind) {
+    const Army& army = p.army(side + 1);
     if (kind.is_number_integer()) {
         const auto k = kind.get<int64_t>();
         if (k >= 0 && k <= army.currentType && !army.unittypes[k].Fullname.empty())
             return static_cast<int32_t>(k);
     }
-    auto upper = [](std::string s) {
-        for (char& c : s)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-        return s;
-    };
-    const std::string wanted = kind.is_string() ? kind.get<std::string>() : kind.dump();
-    std::string have;
-    for (int32_t k = 0; k <= army.currentType; ++k) {
-        if (upper(army.unittypes[k].Abbreviation) == upper(wanted))
-            return k;
-        have += (k == 0 ? "" : ", ") + army.unittypes[k].Abbreviation;
-    }
-    const armyfile::PlayerSetup& player = p.setup.players[side];
-    throw Refused{"player " + player.number + " (" + player.name + ") has no kind " + wanted + "; its kinds are " + have};
+    std::string refusal;
+    const std::optional<int32_t> found =
+        KindAbbreviated(p, side + 1, kind.is_string() ? kind.get<std::string>() : kind.dump(), &refusal);
+    if (!found)
+        throw Refused{refusal};
+    return *found;
 }
 
 int sideOf(const json& request) {
@@ -227,59 +199,15 @@ ForceSearchOptions searchOptions(const json& request) {
     return o;
 }
 
-json trialJson(const NumberTrial& t) {
-    return {{"number", t.number}, {"chance", t.chance.value}, {"low", t.chance.low}, {"high", t.chance.high}};
-}
-
-json playerJson(const armyfile::PlayerSetup& player, int side) {
-    return {{"side", side == 0 ? "I" : "II"}, {"number", player.number}, {"name", player.name}};
-}
-
 // The answer as orbsim --find --json gives it, with the lines and the text.
-json searchAnswer(const Prepared& p, int side, int32_t kind, const ForceSearchOptions& search,
+json searchAnswer(const Players& p, int side, int32_t kind, const ForceSearchOptions& search,
                   const ForceSearchResult& result, double seconds) {
-    const Unittype& searched = p.armies[side].unittypes[kind];
-    const armyfile::PlayerSetup& player = p.setup.players[side];
-    const armyfile::PlayerSetup& enemy = p.setup.players[1 - side];
-    json root;
+    json root = ForceJson(p, side + 1, kind, search, result);
     root["ok"] = true;
     root["done"] = true;
     root["cancelled"] = result.cancelled;
-    const NumberTrial* answer = result.answer();
-    root["found"] = result.found ? json(*result.found) : json(nullptr);
-    root["chance"] = answer ? answer->chance.value : 0.0;
-    root["low"] = answer ? answer->chance.low : 0.0;
-    root["high"] = answer ? answer->chance.high : 0.0;
-    root["number"] = answer ? json(answer->number) : json(nullptr);
-    const NumberTrial* lower = result.lower();
-    root["lower"] = lower ? trialJson(*lower) : json(nullptr);
-    root["battles"] = result.battles;
-    root["target"] = search.target;
-    root["largest"] = search.largest;
-    root["cap"] = search.cap;
-    root["seed"] = std::to_string(search.seed);
-    root["player"] = playerJson(player, side);
-    root["kind"] = {{"abbreviation", searched.Abbreviation}, {"name", searched.Fullname}};
-    json trials = json::array();
-    for (const NumberTrial& t : result.trials) {
-        json o = trialJson(t);
-        o["battles"] = t.battles;
-        o["wins"] = t.wins;
-        o["reaches"] = t.reaches;
-        o["atCap"] = t.atCap;
-        trials.push_back(o);
-    }
-    root["trials"] = trials;
-    json falls = json::array();
-    for (const auto& [a, b] : result.falls)
-        falls.push_back({a, b});
-    root["falls"] = falls;
-
-    const std::vector<std::string> lines = DescribeForce(result, search, searched.Fullname, seconds);
-    root["lines"] = lines;
-    root["text"] = ForceText(
-        result, search, {searched.Fullname, searched.Abbreviation, player.number, player.name, enemy.number, enemy.name},
-        seconds);
+    root["lines"] = DescribeForce(result, search, p.army(side + 1).unittypes[kind].Fullname, seconds);
+    root["text"] = ForceAnswerText(p, side + 1, kind, search, result, seconds);
     return root;
 }
 
@@ -354,25 +282,16 @@ std::string checkBattle(const std::string& armies, const std::string& runs) {
 }
 
 // The main window's guard before a battle ("report") or a simulation (any
-// other command): the first player whose army has no units, player 1 first,
-// in the desktop's words.
+// other command), in the desktop's words.
 std::string battleGuard(const std::string& armies, const std::string& command) {
     return guarded([&] {
         armyfile::ArmySetup setup;
+        Players players;
         std::string error;
-        if (!armyfile::FromJson(armies, &setup, &error))
+        if (!armyfile::FromJson(armies, &setup, &error) || !armyfile::PlayersOf(setup, &players, &error))
             return failure(error);
-        for (int s = 0; s < 2; ++s) {
-            int64_t units = 0;
-            for (const armyfile::KindSetup& kind : setup.players[s].kinds)
-                units += kind.number;
-            if (units > 0)
-                continue;
-            const std::string player = "Player " + std::to_string(s + 1);
-            return failure(command == "report" ? player + " does not have an army yet. No battle could take place"
-                                               : player + " does not have an army yet. As a result no simulation can be run.");
-        }
-        return json{{"ok", true}}.dump();
+        error = MissingArmy(players, command == "report" ? Command::Report : Command::Simulation);
+        return error.empty() ? json{{"ok", true}}.dump() : failure(error);
     });
 }
 
@@ -382,81 +301,53 @@ std::string battleGuard(const std::string& armies, const std::string& command) {
 std::string report(const std::string& armies, const std::string& seed) {
     return guarded([&] {
         // A copy: the battle reorders and kills the units it fights.
-        auto p = std::make_unique<Prepared>(prepared(armies));
-        StringReport report = reportFor(p->setup);
+        auto p = std::make_unique<Players>(prepared(armies));
+        StringReport report = ReportFor(*p);
         Battle battle(&report);
         battle.setFixedSeed(parseSeed(seed));
-        Battle::PrepareLine(p->armies[0]);
-        Battle::PrepareLine(p->armies[1]);
-        battle.FightBattle(p->armies[0], p->armies[1]);
-        return json{{"ok", true},
-                    {"columns", columnsJson(report)},
-                    {"text", ReportText(report.columns[0], report.columns[1])}}
-            .dump();
+        Battle::PrepareLine(p->army(1));
+        Battle::PrepareLine(p->army(2));
+        battle.FightBattle(p->army(1), p->army(2));
+        json root = ReportJson(*p, report);
+        root["ok"] = true;
+        root["text"] = ReportText(report.columns[0], report.columns[1]);
+        return root.dump();
     });
 }
 
 // Runs [first, last) of a seeded simulation: one part for finishSimulation.
 std::string simulateRuns(const std::string& armies, const std::string& seed, int32_t first, int32_t last) {
     return guarded([&] {
-        const Prepared& p = prepared(armies);
-        const SimulationResult r = SimulateRuns(p.armies[0], p.armies[1], parseSeed(seed), first, last);
-        return partJson(r, p.armies[0].currentType + 1, p.armies[1].currentType + 1).dump();
+        const Players& p = prepared(armies);
+        const SimulationResult r = SimulateRuns(p.army(1), p.army(2), parseSeed(seed), first, last);
+        return partJson(r, p.army(1).currentType + 1, p.army(2).currentType + 1).dump();
     });
 }
 
-// The parts merged into the whole simulation of `runs` runs, with the text
-// orbsim prints for it and the figures the results window shows.
+// The parts merged into the whole simulation of `runs` runs, as orbsim
+// --json gives it, with the averaged report's columns, the per-run totals
+// the charts are drawn from, and the text orbsim prints.
 std::string finishSimulation(const std::string& armies, int32_t runs, const std::string& partsText) {
     return guarded([&] {
-        const Prepared* p = &prepared(armies);
+        const Players& p = prepared(armies);
         std::vector<SimulationResult> parts;
         for (const json& part : json::parse(partsText))
             parts.push_back(partOf(part));
         const SimulationResult result = MergeRuns(std::move(parts), runs);
-        const int32_t done = result.runsDone;
-        if (done < 1)
-            return json{{"ok", true}, {"runs", runs}, {"runsDone", 0}, {"cancelled", true}}.dump();
-        const auto& a = p->armies;
-
-        const StringReport players = reportFor(p->setup);
-        const StringReport report = AveragedReport(a[0], a[1], players, result);
-
-        json root;
+        if (result.runsDone < 1)
+            return json{{"ok", true}, {"asked", runs}, {"runs", 0}, {"cancelled", true}}.dump();
+        const StringReport report = AveragedReport(p, result);
+        json root = SimulationJson(p, result);
         root["ok"] = true;
-        root["runs"] = runs;
-        root["runsDone"] = done;
+        root["asked"] = runs;
         root["cancelled"] = result.cancelled;
-        root["draws"] = done - result.sides[0].wins - result.sides[1].wins;
-        root["strikes"] = result.strikes;
-        json sides = json::array();
         for (int s = 0; s < 2; ++s) {
-            const Proportion chance = WinChance(result.sides[s].wins, done);
-            json kinds = json::array();
-            for (int32_t k = 0; k <= a[s].currentType; ++k) {
-                const Unittype& kind = a[s].unittypes[k];
-                const Spread& left = result.sides[s].unitsLeft[k];
-                kinds.push_back({{"name", kind.Fullname},
-                                 {"abbreviation", kind.Abbreviation},
-                                 {"number", kind.Number},
-                                 {"averageLeft", AverageLeft(kind, result.sides[s].casualties[k], done)},
-                                 {"mean", left.mean()},
-                                 {"sd", left.standardDeviation()},
-                                 {"min", left.min},
-                                 {"max", left.max}});
-            }
-            sides.push_back({{"number", p->setup.players[s].number},
-                             {"name", p->setup.players[s].name},
-                             {"wins", result.sides[s].wins},
-                             {"chance", {{"value", chance.value}, {"low", chance.low}, {"high", chance.high}}},
-                             {"kinds", kinds},
-                             {"totalLeft", result.sides[s].totalLeft}});
+            root["players"][s]["report"] = report.columns[s];
+            root["players"][s]["totalLeft"] = result.sides[s].totalLeft;
         }
-        root["sides"] = sides;
-        root["columns"] = columnsJson(report);
         // What "Copy Report" copies: the columns without the odds.
         root["columnsText"] = ColumnsText(report.columns[0], report.columns[1]);
-        root["text"] = SimulationText(a[0], a[1], players, result);
+        root["text"] = SimulationText(p, result);
         return root.dump();
     });
 }
@@ -466,7 +357,7 @@ std::string finishSimulation(const std::string& armies, int32_t runs, const std:
 // search's own fighter fights a batch of that seed.
 std::string forceRuns(const std::string& armies, const std::string& requestText) {
     return guarded([&] {
-        const Prepared& p = prepared(armies);
+        const Players& p = prepared(armies);
         const json request = json::parse(requestText);
         const int side = sideOf(request);
         const int32_t kind = searchedKind(p, side, request.at("kind"));
@@ -477,16 +368,16 @@ std::string forceRuns(const std::string& armies, const std::string& requestText)
         static int variedSide = -1;
         static int32_t variedKind = -1;
         if (!varied || variedFrom != preparedGeneration || variedSide != side || variedKind != kind) {
-            varied = std::make_unique<Army>(p.armies[side]);
+            varied = std::make_unique<Army>(p.army(side + 1));
             variedFrom = preparedGeneration;
             variedSide = side;
             variedKind = kind;
         }
         if (number != varied->unittypes[kind].Number &&
-            !varied->ApplyKind(kind, valuesOf(p.armies[side].unittypes[kind]), number))
+            !varied->ApplyKind(kind, valuesOf(p.army(side + 1).unittypes[kind]), number))
             throw Refused{"the number must be 1 or more"};
-        const Army& I = side == 0 ? *varied : p.armies[0];
-        const Army& II = side == 1 ? *varied : p.armies[1];
+        const Army& I = side == 0 ? *varied : p.army(1);
+        const Army& II = side == 1 ? *varied : p.army(2);
         const SimulationResult r = SimulateRuns(I, II, parseSeed(request.at("seed").get<std::string>()),
                                                 request.at("first").get<int32_t>(), request.at("last").get<int32_t>());
         return json{{"ok", true}, {"battles", r.runsDone}, {"wins", r.sides[side].wins}}.dump();
@@ -501,11 +392,11 @@ std::string forceRuns(const std::string& armies, const std::string& requestText)
 // it. "seconds" is the time the search took, for its last line.
 std::string findStep(const std::string& armies, const std::string& requestText) {
     return guarded([&] {
-        const Prepared* p = &prepared(armies);
+        const Players* p = &prepared(armies);
         const json request = json::parse(requestText);
         const int side = sideOf(request);
         const int32_t kind = searchedKind(*p, side, request.at("kind"));
-        if (p->armies[1 - side].currentSize < 1)
+        if (p->army(2 - side).currentSize < 1)
             throw Refused{"the other side has no units"};
         ForceSearchOptions search = searchOptions(request);
         const json& batches = request.at("batches");

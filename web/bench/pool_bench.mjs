@@ -52,7 +52,7 @@ for (let turn = 0; turn < turns; ++turn) {
   web.wall += (performance.now() - started) / 1000;
   const cpu = process.cpuUsage(cpuBefore);
   web.cpu += (cpu.user + cpu.system) / 1e6;
-  done += outcome.runsDone;
+  done += outcome.runs;
 }
 pool.terminate();
 

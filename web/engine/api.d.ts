@@ -30,32 +30,37 @@ export type Answer<T = {}> = ({ ok: true } & T) | { ok: false; error: string };
 /** A 64-bit seed: JavaScript numbers hold only 53 bits, so larger ones come as a BigInt or text. */
 export type Seed = number | bigint | string;
 
-/** A battle's report in its two columns, and as the text orbsim --report prints for the same seed. */
-export type BattleReport = { columns: string[][]; text: string };
+/** A player as orbsim --json names one: side I is player 1. */
+export type PlayerTexts = { side: 'I' | 'II'; number: string; name: string };
+
+/** A battle as orbsim --report --json gives it: each player's report column; and as the text orbsim prints. */
+export type BattleReport = { players: (PlayerTexts & { report: string[] })[]; text: string };
 
 /** A kind's units, the average left as the averaged report shows it, and the spread of the units left. */
 export type KindFigures = { name: string; abbreviation: string } & Record<'number' | 'averageLeft' | 'mean' | 'sd' | 'min' | 'max', number>;
 
-export interface SideFigures {
-  number: string;
-  name: string;
+export type PlayerFigures = PlayerTexts & {
   wins: number;
-  chance: { value: number; low: number; high: number }; // with its 95% interval
+  winChance: { value: number; low: number; high: number }; // with its 95% interval
   kinds: KindFigures[];
+  report: string[]; // the player's column of the averaged report
   totalLeft: number[]; // units left of the whole army, per run in run order
-}
+};
 
-/** A simulation; one cancelled before a run ended has only `runs`, `runsDone` (0) and `cancelled`. */
+/**
+ * A simulation as orbsim --json gives it, with the averaged report and the
+ * per-run totals; one cancelled before a run ended has only `asked`, `runs`
+ * (0) and `cancelled`.
+ */
 export interface SimulationOutcome {
-  runs: number;
-  runsDone: number;
+  asked: number; // the runs asked for
+  runs: number; // the runs fought
   cancelled: boolean;
   draws: number;
-  strikes: number;
+  strikes: string; // 64-bit, as decimal text
   text: string; // what orbsim prints for the same seed
   columnsText: string; // the averaged report's two columns as text, without the odds
-  columns: string[][]; // the averaged report's two columns
-  sides: SideFigures[];
+  players: PlayerFigures[];
 }
 
 /** Side 0 is player 1; a kind is named by its abbreviation (any case) or its index. */

@@ -126,8 +126,8 @@ export class EnginePool {
     const seed = seedText(options.seed);
     const text = bytesOrText(armies);
     return this.#task(async () => {
-      const { columns, text: reportText } = accepted(await this.#coordinate('report', text, seed));
-      return { columns, text: reportText, seed };
+      const { players, text: reportText } = accepted(await this.#coordinate('report', text, seed));
+      return { players, text: reportText, seed };
     });
   }
 
@@ -167,7 +167,7 @@ export class EnginePool {
       onProgress?.(done, runs);
       // Cancelled before a run was fought, perhaps while the armies were
       // still being read: there is nothing to merge.
-      if (parts.length === 0) return /** @type {any} */ ({ runs, runsDone: 0, cancelled: true, seed });
+      if (parts.length === 0) return /** @type {any} */ ({ asked: runs, runs: 0, cancelled: true, seed });
       const merged = accepted(await this.#finish(() => this.#coordinate('finishSimulation', text, runs, `[${parts.join(',')}]`)));
       return { ...merged, seed };
     });

@@ -97,7 +97,7 @@ export class BattleCommands {
         },
       });
       this.setBusy(false);
-      if (outcome.runsDone < 1) {
+      if (outcome.runs < 1) {
         this.commandError('The simulation was cancelled before any battle ended.');
         byId('simulate').focus();
         return;

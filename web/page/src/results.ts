@@ -24,12 +24,12 @@ export class Results {
 
   showReport(report: BattleReport) {
     byId('odds').hidden = true;
-    this.showColumns(report.columns);
+    this.showColumns(report.players.map((player) => player.report));
     this.open('Battle Report', '', { text: report.text, copy: report.text, file: 'Battle Report.txt' });
   }
 
   showSimulation(outcome: SimulationOutcome) {
-    this.showColumns(outcome.columns);
+    this.showColumns(outcome.players.map((player) => player.report));
     const table = byId<HTMLTableElement>('odds-table');
     for (const part of [...table.children]) if (part.tagName !== 'CAPTION') part.remove();
     const head = table.createTHead().insertRow();
@@ -40,14 +40,14 @@ export class Results {
       head.append(cell);
     }
     const sideNames = ['Side I', 'Side II'];
-    outcome.sides.forEach((side, s) => {
+    outcome.players.forEach((side, s) => {
       const body = table.createTBody();
       const row = body.insertRow();
       row.className = `side side-${s + 1}`;
       const cell = document.createElement('th');
       cell.scope = 'rowgroup';
       cell.colSpan = 6;
-      cell.textContent = `${sideNames[s]} (Wizard ${side.number} : ${side.name}) wins ${percent(side.chance.value)} (95% interval ${percent(side.chance.low)} to ${percent(side.chance.high)})`;
+      cell.textContent = `${sideNames[s]} (Wizard ${side.number} : ${side.name}) wins ${percent(side.winChance.value)} (95% interval ${percent(side.winChance.low)} to ${percent(side.winChance.high)})`;
       row.append(cell);
       for (const kind of side.kinds) {
         const line = body.insertRow();
@@ -63,16 +63,16 @@ export class Results {
       const row = table.createTBody().insertRow();
       const cell = row.insertCell();
       cell.colSpan = 6;
-      cell.textContent = `Neither side left: ${percent(outcome.draws / outcome.runsDone)}`;
+      cell.textContent = `Neither side left: ${percent(outcome.draws / outcome.runs)}`;
     }
     byId('odds').hidden = false;
-    outcome.sides.forEach((side, s) => {
+    outcome.players.forEach((side, s) => {
       const size = side.kinds.reduce((sum, kind) => sum + kind.number, 0);
-      drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.chance.value)} of the battles`, side.totalLeft, size);
+      drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.winChance.value)} of the battles`, side.totalLeft, size);
     });
     const note = outcome.cancelled
-      ? `Cancelled: the figures are those of the ${outcome.runsDone} of ${outcome.runs} battles fought.`
-      : `The average of ${outcome.runsDone} battles.`;
+      ? `Cancelled: the figures are those of the ${outcome.runs} of ${outcome.asked} battles fought.`
+      : `The average of ${outcome.runs} battles.`;
     this.open('Simulation Result', note, { text: outcome.text, copy: outcome.columnsText, file: 'Simulation Report.txt' });
   }
 
