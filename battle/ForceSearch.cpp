@@ -56,35 +56,6 @@ double errorPerLook(int looks) {
     return 0.5 * std::erfc(PocockZ[looks - 1] / std::sqrt(2.0));
 }
 
-// The chance of at least `wins` wins in `battles` battles at the win chance
-// p (upper), or of at most `wins` (lower). Exact: near a win chance of 0 or
-// 1 the normal law behind the interval misjudges the short tail badly (at a
-// wanted 99.9%, one loss in 100 battles would put the interval wholly below).
-double binomialTail(int64_t wins, int64_t battles, double p, bool upper) {
-    if (upper ? wins <= 0 : wins >= battles)
-        return 1.0;
-    if (upper ? wins > battles : wins < 0)
-        return 0.0;
-    const double n = static_cast<double>(battles);
-    auto k = static_cast<double>(wins);
-    double term = std::exp(std::lgamma(n + 1) - std::lgamma(k + 1) - std::lgamma(n - k + 1) + k * std::log(p) +
-                           (n - k) * std::log1p(-p));
-    const double odds = p / (1 - p);
-    double sum = 0;
-    for (;;) {
-        sum += term;
-        if (upper ? k >= n : k <= 0)
-            break;
-        // Past the mean the terms fall faster and faster: once one adds
-        // nothing, neither do the rest.
-        if (term <= sum * 1e-17 && (upper ? k > n * p : k < n * p))
-            break;
-        term *= upper ? (n - k) / (k + 1) * odds : k / (n - k + 1) / odds;
-        k += upper ? 1 : -1;
-    }
-    return std::min(sum, 1.0);
-}
-
 void checkOptions(const ForceSearchOptions& options) {
     if (!(options.target > 0.0 && options.target < 1.0))
         throw std::invalid_argument("the wanted win chance must lie between 0 and 1");
@@ -95,6 +66,37 @@ void checkOptions(const ForceSearchOptions& options) {
 }
 
 }  // namespace
+
+// Exact: near a win chance of 0 or 1 the normal law behind the interval
+// misjudges the short tail badly (at a wanted 99.9%, one loss in 100 battles
+// would put the interval wholly below).
+double BinomialTail(int64_t wins, int64_t battles, double p, bool upper) {
+    if (upper ? wins <= 0 : wins >= battles)
+        return 1.0;
+    if (upper ? wins > battles : wins < 0)
+        return 0.0;
+    const double n = static_cast<double>(battles);
+    auto k = static_cast<double>(wins);
+    // A tail that holds the mean is one less the other. Summed from its own
+    // first term, it would start far out where that term can underflow to 0
+    // (exactly 5000 wins of 10000 at 90%), and come back 0 instead of about 1.
+    if (upper ? k <= n * p : k >= n * p)
+        return std::max(0.0, 1.0 - BinomialTail(upper ? wins - 1 : wins + 1, battles, p, !upper));
+    // Away from the mean every term is smaller than the one before: the first
+    // is the largest, and once one adds nothing, neither do the rest.
+    double term = std::exp(std::lgamma(n + 1) - std::lgamma(k + 1) - std::lgamma(n - k + 1) + k * std::log(p) +
+                           (n - k) * std::log1p(-p));
+    const double odds = p / (1 - p);
+    double sum = 0;
+    for (;;) {
+        sum += term;
+        if ((upper ? k >= n : k <= 0) || term <= sum * 1e-17)
+            break;
+        term *= upper ? (n - k) / (k + 1) * odds : k / (n - k + 1) / odds;
+        k += upper ? 1 : -1;
+    }
+    return std::min(sum, 1.0);
+}
 
 std::optional<NumberTrial> JudgeNumber(const BatchFighter& fight, int32_t number, const ForceSearchOptions& options,
                                        int64_t battlesBefore, int32_t numbersTried) {
@@ -125,12 +127,12 @@ std::optional<NumberTrial> JudgeNumber(const BatchFighter& fight, int32_t number
         // agrees, so that a number decided before the cap never has its
         // interval across the wanted chance.
         if (trial.chance.low > options.target &&
-            binomialTail(trial.wins, trial.battles, options.target, true) <= error) {
+            BinomialTail(trial.wins, trial.battles, options.target, true) <= error) {
             trial.reaches = true;
             return trial;
         }
         if (trial.chance.high < options.target &&
-            binomialTail(trial.wins, trial.battles, options.target, false) <= error)
+            BinomialTail(trial.wins, trial.battles, options.target, false) <= error)
             return trial;
         if (trial.battles >= options.cap) {
             trial.atCap = true;

@@ -69,6 +69,11 @@ struct NumberTrial {
     bool atCap = false;    // judged at the cap by the share alone, undecided before
 };
 
+// The chance of at least `wins` wins in `battles` battles at the win chance
+// p, 0 < p < 1 (upper), or of at most `wins` (lower): how unlikely a number's
+// wins are at the wanted chance.
+double BinomialTail(int64_t wins, int64_t battles, double p, bool upper);
+
 // Judges one number; nothing when cancelled before it was judged. The
 // progress counts start from battlesBefore and numbersTried.
 std::optional<NumberTrial> JudgeNumber(const BatchFighter& fight, int32_t number, const ForceSearchOptions& options,

@@ -106,6 +106,31 @@ TEST(JudgeNumber, ClearCasesStopAtTheFirstLookCloseOnesAtTheCap) {
     }
 }
 
+TEST(BinomialTail, RightOnItsOwnWhereTheFirstTermUnderflows) {
+    // At least 5000 wins in 10000 at 90%, or at most 9990: all but certain,
+    // though the chance of exactly that many is below the smallest double.
+    // The judge asks only for the far tail, but the tail alone must be right.
+    EXPECT_NEAR(BinomialTail(5000, 10000, 0.9, true), 1.0, 1e-12);
+    EXPECT_NEAR(BinomialTail(9990, 10000, 0.9, false), 1.0, 1e-12);
+
+    // Against the terms summed one by one, each from its own logarithm.
+    constexpr int64_t n = 400;
+    for (double p : {0.5, 0.9, 0.999}) {
+        auto term = [&](int64_t k) {
+            return std::exp(std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0) +
+                            static_cast<double>(k) * std::log(p) + static_cast<double>(n - k) * std::log1p(-p));
+        };
+        for (int64_t k = 0; k <= n; ++k) {
+            double upper = 0, lower = 0;
+            for (int64_t i = 0; i <= n; ++i)
+                (i >= k ? upper : lower) += term(i);
+            lower += term(k);
+            ASSERT_NEAR(BinomialTail(k, n, p, true), upper, 1e-12 + 1e-9 * upper) << p << " " << k;
+            ASSERT_NEAR(BinomialTail(k, n, p, false), lower, 1e-12 + 1e-9 * lower) << p << " " << k;
+        }
+    }
+}
+
 TEST(JudgeNumber, AtTheWantedChanceJudgedEitherWayBeforeTheCapAtMostOneTimeInForty) {
     // Looked at eight times, after 100, 200 ... 6400 and 10000 battles,
     // against the 95% interval each time, a number at the wanted chance was
