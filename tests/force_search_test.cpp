@@ -38,6 +38,14 @@ struct StandIn {
     }
 };
 
+// Battles won in exactly the share share(number) of every batch: a share
+// just at the wanted chance, or one the cap must judge, comes out for sure.
+BatchFighter exactly(std::function<double(int32_t)> share) {
+    return [share](int32_t number, int64_t battles, uint64_t, const std::function<void(int64_t)>&) {
+        return BatchOutcome{battles, std::llround(share(number) * static_cast<double>(battles))};
+    };
+}
+
 double logistic(double x) { return 1 / (1 + std::exp(-x)); }
 
 // p(34) = 0.881 and p(35) = 0.924: the boundary of 90% lies between them.
@@ -104,6 +112,11 @@ TEST(JudgeNumber, ClearCasesStopAtTheFirstLookCloseOnesAtTheCap) {
         }
         EXPECT_GE(atCap, 15) << p;
     }
+    // "At least" the wanted chance: a share just at it reaches at the cap.
+    const NumberTrial tie = *JudgeNumber(exactly([&](int32_t) { return o.target; }), 7, o);
+    EXPECT_TRUE(tie.atCap);
+    EXPECT_EQ(tie.wins, 2700);
+    EXPECT_TRUE(tie.reaches);
 }
 
 TEST(BinomialTail, RightOnItsOwnWhereTheFirstTermUnderflows) {
