@@ -282,16 +282,22 @@ std::vector<std::string> DescribeForce(const ForceSearchResult& result, const Fo
     auto interval = [&](const NumberTrial& t) {
         return "(95% interval " + percent(t.chance.low) + " to " + percent(t.chance.high) + ")";
     };
+    // A kind's name is a plural ("Knights"): one unit is "1 unit of Knights".
+    auto units = [&](int32_t number) {
+        return number == 1 ? "1 unit of " + kindName : std::to_string(number) + " " + kindName;
+    };
     const std::string wanted = percent(options.target);
     if (result.cancelled) {
         lines.push_back("The search was cancelled.");
     } else if (const NumberTrial* answer = result.answer()) {
+        const bool one = answer->number == 1;
         if (result.found)
-            lines.push_back(std::to_string(answer->number) + " " + kindName + " win " + percent(answer->chance.value) +
+            lines.push_back(units(answer->number) + (one ? " wins " : " win ") + percent(answer->chance.value) +
                             " of battles " + interval(*answer) + ": the fewest that win at least " + wanted + ".");
         else
-            lines.push_back("Even " + std::to_string(answer->number) + " " + kindName + " do not win " + wanted +
-                            ": they win " + percent(answer->chance.value) + " of battles " + interval(*answer) + ".");
+            lines.push_back("Even " + units(answer->number) + (one ? " does not win " : " do not win ") + wanted +
+                            (one ? ": it wins " : ": they win ") + percent(answer->chance.value) + " of battles " +
+                            interval(*answer) + ".");
         if (const NumberTrial* lower = result.lower())
             lines.push_back("The next lower number tried, " + std::to_string(lower->number) + ", wins " +
                             percent(lower->chance.value) + " " + interval(*lower) + ".");

@@ -222,13 +222,14 @@ TEST(DescribeForce, OneUnitEnoughOnlyWhenOneUnitWins) {
     };
     const std::vector<std::string> enough = describe(1.0);
     ASSERT_EQ(enough.size(), 3u);
-    EXPECT_EQ(enough[0].rfind("1 Knights win 100.0% of battles", 0), 0u) << enough[0];
+    EXPECT_EQ(enough[0].rfind("1 unit of Knights wins 100.0% of battles", 0), 0u) << enough[0];
     EXPECT_EQ(enough[1], "No lower number was tried: one unit is enough.");
 
     // The largest considered is 1 and it falls short: nothing says one is enough.
     const std::vector<std::string> short_ = describe(0.0);
     ASSERT_EQ(short_.size(), 2u);
-    EXPECT_EQ(short_[0].rfind("Even 1 Knights do not win 90.0%: they win 0.0% of battles", 0), 0u) << short_[0];
+    EXPECT_EQ(short_[0].rfind("Even 1 unit of Knights does not win 90.0%: it wins 0.0% of battles", 0), 0u)
+        << short_[0];
     EXPECT_EQ(short_[1].rfind("Battles fought: 100, over 1 number,", 0), 0u) << short_[1];
 }
 
