@@ -291,14 +291,20 @@ std::vector<std::string> DescribeForce(const ForceSearchResult& result, const Fo
         lines.push_back("The search was cancelled.");
     } else if (const NumberTrial* answer = result.answer()) {
         const bool one = answer->number == 1;
+        const NumberTrial* lower = result.lower();
+        // The claim rests on the answer's verdict and, for "the fewest", on
+        // the next lower number's; judged at the cap, either is only a share.
+        const bool atCap = answer->atCap || (result.found && lower && lower->atCap);
+        const std::string hedge = atCap ? ", judged at the cap by the share of wins alone" : "";
         if (result.found)
             lines.push_back(units(answer->number) + (one ? " wins " : " win ") + percent(answer->chance.value) +
-                            " of battles " + interval(*answer) + ": the fewest that win at least " + wanted + ".");
+                            " of battles " + interval(*answer) + ": the fewest that win at least " + wanted + hedge +
+                            ".");
         else
             lines.push_back("Even " + units(answer->number) + (one ? " does not win " : " do not win ") + wanted +
-                            (one ? ": it wins " : ": they win ") + percent(answer->chance.value) + " of battles " +
-                            interval(*answer) + ".");
-        if (const NumberTrial* lower = result.lower())
+                            hedge + (one ? ": it wins " : ": they win ") + percent(answer->chance.value) +
+                            " of battles " + interval(*answer) + ".");
+        if (lower)
             lines.push_back("The next lower number tried, " + std::to_string(lower->number) + ", wins " +
                             percent(lower->chance.value) + " " + interval(*lower) + ".");
         else if (result.found)

@@ -110,8 +110,9 @@ BatchFighter SimulatedBattles(const Army& I, const Army& II, int side, int32_t k
                               const std::atomic<bool>* cancel = nullptr);
 
 // The answer in words, a line each, as the force dialog and orbsim give it:
-// the number found (or the chance the largest reached), the next lower
-// number tried, numbers judged at the cap, falls, and the battles fought.
+// the number found (or the chance the largest reached), saying so when that
+// rests on a number judged at the cap, the next lower number tried, numbers
+// judged at the cap, falls, and the battles fought.
 // kindName names the kind ("Knights"); seconds is the time the search took.
 std::vector<std::string> DescribeForce(const ForceSearchResult& result, const ForceSearchOptions& options,
                                        const std::string& kindName, double seconds);

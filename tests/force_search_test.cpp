@@ -233,6 +233,37 @@ TEST(DescribeForce, OneUnitEnoughOnlyWhenOneUnitWins) {
     EXPECT_EQ(short_[1].rfind("Battles fought: 100, over 1 number,", 0), 0u) << short_[1];
 }
 
+TEST(DescribeForce, TheFirstLineHedgesWhenItRestsOnANumberJudgedAtTheCap) {
+    ForceSearchOptions o = options();
+    o.cap = 1000;
+    auto firstLine = [&](std::function<double(int32_t)> share) {
+        const ForceSearchResult r = FindForce(exactly(std::move(share)), o);
+        return DescribeForce(r, o, "Knights", 0.5).front();
+    };
+    const std::string sure = ": the fewest that win at least 90.0%.";
+    const std::string hedged = ": the fewest that win at least 90.0%, judged at the cap by the share of wins alone.";
+    o.largest = 2;
+    // The number found judged at the cap, then the next lower one.
+    std::string line = firstLine([](int32_t n) { return n == 1 ? 0.0 : 0.91; });
+    EXPECT_TRUE(line.starts_with("2 Knights win 91.0% of battles") && line.ends_with(hedged)) << line;
+    line = firstLine([](int32_t n) { return n == 1 ? 0.89 : 1.0; });
+    EXPECT_TRUE(line.starts_with("2 Knights win 100.0% of battles") && line.ends_with(hedged)) << line;
+    line = firstLine([](int32_t n) { return n == 1 ? 0.0 : 1.0; });
+    EXPECT_TRUE(line.ends_with(sure)) << line;
+    // A number judged at the cap that the answer does not rest on: 3 is
+    // surely short, 4 surely reaches.
+    o.largest = 4;
+    line = firstLine([](int32_t n) { return n == 2 ? 0.89 : n == 4 ? 1.0 : 0.0; });
+    EXPECT_TRUE(line.starts_with("4 Knights win") && line.ends_with(sure)) << line;
+    // Even the largest falls short, judged at the cap.
+    o.largest = 1;
+    line = firstLine([](int32_t) { return 0.89; });
+    EXPECT_TRUE(
+        line.starts_with("Even 1 unit of Knights does not win 90.0%, judged at the cap by the share of wins "
+                         "alone: it wins 89.0% of battles"))
+        << line;
+}
+
 TEST(FindForce, ReportsAChanceThatFallsWithTheNumber) {
     // Rises to 80% at 8 units, falls to 20% from 12 to 40, then wins outright.
     StandIn s([](int32_t n) { return n <= 8 ? n / 10.0 : n < 48 ? 0.2 : 0.99; });
