@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "battle/Battle.h"
 
@@ -24,6 +25,17 @@ std::string format(const char* pattern, Values... values) {
 
 std::string percent(double share) {
     return format("%5.1f%%", share * 100.0);
+}
+
+// The top of a count axis and its step.
+std::pair<int64_t, int64_t> countScale(int64_t largest) {
+    for (int64_t scale = 1;; scale *= 10)
+        for (int64_t m : {1, 2, 5}) {
+            const int64_t step = m * scale;
+            const int64_t top = std::max<int64_t>(1, (largest + step - 1) / step) * step;
+            if (top / step <= 5)
+                return {top, step};
+        }
 }
 
 void appendColumn(std::string& out, const std::vector<std::string>& column) {
@@ -90,6 +102,24 @@ std::string ReportText(const std::vector<std::string>& sideI, const std::vector<
 
 int32_t AverageLeft(const Unittype& kind, int64_t casualties, int32_t runs) {
     return kind.Number - static_cast<int32_t>(casualties / std::max(runs, 1));
+}
+
+ChanceCurve ChanceCurveOf(std::vector<int32_t> left, int32_t armySize) {
+    std::sort(left.begin(), left.end());
+    ChanceCurve curve;
+    std::tie(curve.top, curve.step) = countScale(std::max(armySize, left.empty() ? 0 : left.back()));
+    const double runs = std::max<double>(1, static_cast<double>(left.size()));
+    double x = 0;
+    for (auto it = std::upper_bound(left.begin(), left.end(), 0); it != left.end();
+         it = std::upper_bound(it, left.end(), *it)) {
+        const double share = 100.0 * static_cast<double>(left.end() - it) / runs;
+        curve.points.emplace_back(x, share);
+        curve.points.emplace_back(*it, share);
+        x = *it;
+    }
+    curve.points.emplace_back(x, 0);
+    curve.points.emplace_back(static_cast<double>(curve.top), 0);
+    return curve;
 }
 
 StringReport ReportFor(const Players& players) {

@@ -37,6 +37,17 @@ std::string OddsText(const SimulationOdds& odds);
 std::string ReportText(const std::vector<std::string>& sideI, const std::vector<std::string>& sideII,
                        const SimulationOdds* odds = nullptr);
 
+// One side's chances as its chart draws them: a step curve of the share of
+// battles (in %) in which at least so many of its units were left, from the
+// share it won at 0 down to 0 at the axis' top; the axis counts in steps of
+// 1, 2 or 5 times a power of ten, at most five, so every label has room.
+struct ChanceCurve {
+    std::vector<std::pair<double, double>> points;
+    int64_t top = 1;
+    int64_t step = 1;
+};
+ChanceCurve ChanceCurveOf(std::vector<int32_t> totalLeft, int32_t armySize);
+
 // Empty report columns headed with both players' numbers and names.
 StringReport ReportFor(const Players& players);
 

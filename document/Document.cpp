@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "battle/Battle.h"
-#include "files/ArmyFile.h"
+#include "files/ArmyFileIO.h"
 
 Document::Document(QString recoveryFolder, QObject* parent) : QObject(parent), recovery_(std::move(recoveryFolder)) {
     saved_ = players_;
@@ -55,6 +55,24 @@ void Document::fightBattle(Battle& engine) {
     Battle::PrepareLine(I);
     Battle::PrepareLine(II);
     engine.FightBattle(I, II);
+}
+
+bool Document::read(const QString& file, Players* players, QString* error) {
+    armyfile::ArmySetup setup;
+    std::string problem;
+    if (!armyfile::LoadArmies(file, &setup, error))
+        return false;
+    if (armyfile::PlayersOf(setup, players, &problem))
+        return true;
+    *error = QString::fromStdString(problem);
+    return false;
+}
+
+bool Document::save(const QString& file, QString* error) {
+    if (!armyfile::SaveArmies(file, armyfile::SetupOf(players_), error))
+        return false;
+    markSaved(file);
+    return true;
 }
 
 void Document::open(const Players& players, const QString& file) {

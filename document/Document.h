@@ -48,6 +48,13 @@ public:
     // it: they end rebuilt whole, the same armies.
     void fightBattle(Battle& engine);
 
+    // An army file read whole and both armies built; false, with the reason,
+    // when it cannot be opened.
+    static bool read(const QString& file, Players* players, QString* error);
+    // The armies saved to `file`, whole or not at all; false, with the reason,
+    // when they could not be.
+    bool save(const QString& file, QString* error);
+
     // Armies opened from `file`: they are what that file holds.
     void open(const Players& players, const QString& file);
     // Armies given back after a crash: changed, and belonging to no file.

@@ -132,78 +132,30 @@ TModform1::TModform1(QWidget* parent, Document& document)
                        this);
     modhelp->setGeometry(0, 348, 405, 70);
 
-    fields_[FFullname] = {Fullname,
-                          QStringLiteral("Full Unit Name"),
-                          &savedFullname,
-                          &legalFullname,
-                          legalFullnameText,
-                          QStringLiteral("Please type the new unit name"),
-                          QStringLiteral("Legal Unit name entered"),
-                          QStringLiteral("Illegal Unit name entered")};
-    fields_[FPosition] = {Position,
-                          QStringLiteral("Position"),
-                          &savedPosition,
-                          &legalPosition,
-                          legalPositionText,
-                          QStringLiteral("Please type the new battle position (B, M, R, G, F)"),
-                          QStringLiteral("Legal Battle Position entered"),
-                          QStringLiteral("Illegal Battle Position entered")};
-    fields_[FType] = {Type,
-                      QStringLiteral("Type"),
-                      &savedType,
-                      &legalType,
-                      legalTypeText,
-                      QStringLiteral("Please type the new Unit type (O, S or U)"),
-                      QStringLiteral("Legal Unit type entered"),
-                      QStringLiteral("Illegal Unit type entered")};
-    fields_[FNumber] = {Number,
-                        QStringLiteral("Number"),
-                        &savedNumber,
-                        &legalNumber,
-                        atLeastOne,
-                        QStringLiteral("Please type the new number"),
-                        QStringLiteral("Legal Number entered"),
-                        QStringLiteral("Illegal Number entered")};
-    fields_[FOffense] = {Offense,
-                         QStringLiteral("OFF"),
-                         &savedOffense,
-                         &legalOffense,
-                         atLeastZero,
-                         QStringLiteral("Please type the new Offense value here"),
-                         QStringLiteral("Legal Offense value entered"),
-                         QStringLiteral("Illegal Offense value entered")};
-    fields_[FDefense] = {Defense,
-                         QStringLiteral("DEF"),
-                         &savedDefense,
-                         &legalDefense,
-                         atLeastZero,
-                         QStringLiteral("Please type the new Defense value here"),
-                         QStringLiteral("Legal Defense value entered"),
-                         QStringLiteral("Illegal Defense value entered")};
-    fields_[FRangedoff] = {Rangedoff,
-                           QStringLiteral("ROF"),
-                           &savedRangedoff,
-                           &legalRangedoff,
-                           atLeastZero,
-                           QStringLiteral("Please type the new Ranged Offense value here"),
-                           QStringLiteral("Legal Ranged Offense value entered"),
-                           QStringLiteral("Illegal Ranged Offense value entered")};
-    fields_[FAttacks] = {Attacks,
-                         QStringLiteral("ATT"),
-                         &savedAttacks,
-                         &legalAttacks,
-                         atLeastOne,
-                         QStringLiteral("Please type the new Attacks value here"),
-                         QStringLiteral("Legal Attacks value entered"),
-                         QStringLiteral("Illegal Attacks value entered")};
-    fields_[FHitpoints] = {Hitpoints,
-                           QStringLiteral("HIT"),
-                           &savedHitpoints,
-                           &legalHitpoints,
-                           atLeastOne,
-                           QStringLiteral("Please type the new Hitpoints value here"),
-                           QStringLiteral("Legal Hitpoints value entered"),
-                           QStringLiteral("Illegal Hitpoints value entered")};
+    // Each field: its placeholder, the text it falls back to, its flag and
+    // rule, then its prompt and its legal and illegal messages.
+    fields_ = {{
+        {Fullname, "Full Unit Name", &savedFullname, &legalFullname, legalFullnameText,
+         "Please type the new unit name", "Legal Unit name entered", "Illegal Unit name entered"},
+        {Position, "Position", &savedPosition, &legalPosition, legalPositionText,
+         "Please type the new battle position (B, M, R, G, F)", "Legal Battle Position entered",
+         "Illegal Battle Position entered"},
+        {Type, "Type", &savedType, &legalType, legalTypeText, "Please type the new Unit type (O, S or U)",
+         "Legal Unit type entered", "Illegal Unit type entered"},
+        {Number, "Number", &savedNumber, &legalNumber, atLeastOne, "Please type the new number",
+         "Legal Number entered", "Illegal Number entered"},
+        {Offense, "OFF", &savedOffense, &legalOffense, atLeastZero, "Please type the new Offense value here",
+         "Legal Offense value entered", "Illegal Offense value entered"},
+        {Defense, "DEF", &savedDefense, &legalDefense, atLeastZero, "Please type the new Defense value here",
+         "Legal Defense value entered", "Illegal Defense value entered"},
+        {Rangedoff, "ROF", &savedRangedoff, &legalRangedoff, atLeastZero,
+         "Please type the new Ranged Offense value here", "Legal Ranged Offense value entered",
+         "Illegal Ranged Offense value entered"},
+        {Attacks, "ATT", &savedAttacks, &legalAttacks, atLeastOne, "Please type the new Attacks value here",
+         "Legal Attacks value entered", "Illegal Attacks value entered"},
+        {Hitpoints, "HIT", &savedHitpoints, &legalHitpoints, atLeastOne, "Please type the new Hitpoints value here",
+         "Legal Hitpoints value entered", "Illegal Hitpoints value entered"},
+    }};
 
     connect(Id, &QLineEdit::textChanged, this, &TModform1::IdChange);
     connect(Id, &Edit::clicked, this, &TModform1::IdClick);
@@ -276,8 +228,8 @@ void TModform1::resetUnitFields() {
     // The checks run by the resets must not replace the message shown.
     const QString message = Modmes1->text();
     for (const UnitField& f : fields_) {
-        f.edit->setText(f.placeholder);
-        *f.saved = f.placeholder;
+        f.edit->setText(QString::fromLatin1(f.placeholder));
+        *f.saved = f.edit->text();
     }
     dataLoaded = false;
     setUnitFieldsReadOnly(true);
@@ -295,7 +247,7 @@ void TModform1::fieldChange(FieldId id) {
     const UnitField& f = fields_[id];
     const bool legal = f.rule(f.edit->text());
     *f.legal = legal;
-    Modmes1->setText(legal ? f.legalMessage : f.illegalMessage);
+    Modmes1->setText(QString::fromLatin1(legal ? f.legalMessage : f.illegalMessage));
     if (id == FNumber && legal) {
         const int player = document_.players().byNumber(Id->text().toStdString());
         const Army* army = player ? &document_.army(player) : nullptr;
@@ -307,7 +259,7 @@ void TModform1::fieldChange(FieldId id) {
 void TModform1::fieldClick(FieldId id) {
     const UnitField& f = fields_[id];
     if (!f.edit->isReadOnly())
-        Modmes1->setText(f.prompt);
+        Modmes1->setText(QString::fromLatin1(f.prompt));
 }
 
 void TModform1::fieldExit(FieldId id) {

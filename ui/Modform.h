@@ -88,13 +88,13 @@ private:
     };
     struct UnitField {
         Edit* edit;
-        QString placeholder;
+        const char* placeholder;
         QString* saved;
         bool* legal;
         bool (*rule)(const QString&);
-        QString prompt;
-        QString legalMessage;
-        QString illegalMessage;
+        const char* prompt;
+        const char* legalMessage;
+        const char* illegalMessage;
     };
     std::array<UnitField, FieldCount> fields_;
 

@@ -49,40 +49,14 @@ QTableWidgetItem* Cell(const QString& text, Qt::Alignment align = Qt::AlignRight
     return item;
 }
 
-// The top of a count axis and its step: 1, 2 or 5 times a power of ten,
-// at most five steps, so that every label has room for its digits.
-struct CountScale {
-    int64_t top = 1;
-    int64_t step = 1;
-    explicit CountScale(int64_t largest) {
-        for (int64_t scale = 1;; scale *= 10)
-            for (int64_t m : {1, 2, 5}) {
-                step = m * scale;
-                top = std::max<int64_t>(1, (largest + step - 1) / step) * step;
-                if (top / step <= 5)
-                    return;
-            }
-    }
-};
-
 // One side's chances: at the left edge the share of battles it wins, then
 // the share in which at least so many of its units are left. A new chart
 // per result: nothing of an earlier one can stay drawn.
 QChart* ChanceChart(const std::vector<int32_t>& totalLeft, int32_t armySize, const QString& title, QColor colour) {
-    std::vector<int32_t> left = totalLeft;
-    std::sort(left.begin(), left.end());
-    const double runs = std::max<double>(1, static_cast<double>(left.size()));
-    const CountScale scale(std::max(armySize, left.empty() ? 0 : left.back()));
-
+    const ChanceCurve chances = ChanceCurveOf(totalLeft, armySize);
     QList<QPointF> points;
-    double x = 0;
-    for (auto it = std::upper_bound(left.begin(), left.end(), 0); it != left.end();
-         it = std::upper_bound(it, left.end(), *it)) {
-        const double share = 100.0 * static_cast<double>(left.end() - it) / runs;
-        points << QPointF(x, share) << QPointF(*it, share);
-        x = *it;
-    }
-    points << QPointF(x, 0) << QPointF(static_cast<double>(scale.top), 0);
+    for (const auto& [x, y] : chances.points)
+        points << QPointF(x, y);
 
     auto* chart = new QChart;
     // The area does not own its curve: the chart does.
@@ -104,10 +78,10 @@ QChart* ChanceChart(const std::vector<int32_t>& totalLeft, int32_t armySize, con
     chart->addSeries(area);
 
     auto* units = new QValueAxis;
-    units->setRange(0, static_cast<double>(scale.top));
+    units->setRange(0, static_cast<double>(chances.top));
     units->setTickType(QValueAxis::TicksDynamic);
     units->setTickAnchor(0);
-    units->setTickInterval(static_cast<double>(scale.step));
+    units->setTickInterval(static_cast<double>(chances.step));
     units->setLabelFormat(QStringLiteral("%d"));
     units->setMinorTickCount(0);
     units->setTitleText(QStringLiteral("At least this many units left"));

@@ -32,7 +32,7 @@
 #include "Test.h"
 #include "battle/Answers.h"
 #include "document/Document.h"
-#include "files/ArmyFileIO.h"
+#include "files/ArmyFile.h"
 
 TMainform* Mainform = nullptr;
 TIntroform* Introform = nullptr;
@@ -562,16 +562,10 @@ void TMainform::openArmiesFile(const QString& path) {
                       QStringLiteral("The armies in \"%1\" could not be opened: %2.\nNothing has been changed.")
                           .arg(shown, problem));
     };
-    armyfile::ArmySetup setup;
-    QString error;
-    if (!armyfile::LoadArmies(path, &setup, &error)) {
-        refuse(error);
-        return;
-    }
     Players players;
-    std::string problem;
-    if (!armyfile::PlayersOf(setup, &players, &problem)) {
-        refuse(QString::fromStdString(problem));
+    QString error;
+    if (!Document::read(path, &players, &error)) {
+        refuse(error);
         return;
     }
     // Asked only now: a file that cannot be opened replaces nothing.
@@ -600,13 +594,12 @@ bool TMainform::saveArmies(const QString& known) {
         }
     }
     QString error;
-    if (!armyfile::SaveArmies(path, armyfile::SetupOf(document_->players()), &error)) {
+    if (!document_->save(path, &error)) {
         showFileError(
             QStringLiteral("Save Armies"),
             QStringLiteral("The armies could not be saved to \"%1\": %2.").arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    document_->markSaved(path);
     settings::addRecentFile(path);
     settings::setFolderOf(QStringLiteral("armies"), path);
     return true;
@@ -656,10 +649,9 @@ void TMainform::closeEvent(QCloseEvent* event) {
 
 void TMainform::offerRecovery() {
     for (Recovery::Leftover& leftover : document_->recovery().leftovers()) {
-        armyfile::ArmySetup setup;
-        QString error;
         Players players;
-        if (!armyfile::LoadArmies(leftover.path, &setup, &error) || !armyfile::PlayersOf(setup, &players, nullptr)) {
+        QString error;
+        if (!Document::read(leftover.path, &players, &error)) {
             // Nothing in it can be given back; kept, it would be offered at every start.
             leftover.discard();
             continue;
