@@ -103,28 +103,39 @@ TAddform1::TAddform1(QWidget* parent, Document& document)
     Addmessage1->setGeometry(6, 248, 393, 164);
 
     connect(Abbreviation, &QLineEdit::textChanged, this, &TAddform1::AbbreviationChange);
-    struct Handlers {
-        Edit* edit;
-        void (TAddform1::*change)();
-        void (TAddform1::*click)();
-        void (TAddform1::*exit)();
-    };
-    const Handlers handlers[] = {
-        {Position, &TAddform1::PositionChange, &TAddform1::PositionClick, &TAddform1::PositionExit},
-        {Type, &TAddform1::TypeChange, &TAddform1::TypeClick, &TAddform1::TypeExit},
-        {Fullname, &TAddform1::FullnameChange, &TAddform1::FullnameClick, &TAddform1::FullnameExit},
-        {id, &TAddform1::idChange, &TAddform1::idClick, &TAddform1::idExit},
-        {Number, &TAddform1::NumberChange, &TAddform1::NumberClick, &TAddform1::NumberExit},
-        {Offense, &TAddform1::OffenseChange, &TAddform1::OffenseClick, &TAddform1::OffenseExit},
-        {Defense, &TAddform1::DefenseChange, &TAddform1::DefenseClick, &TAddform1::DefenseExit},
-        {Rangedoff, &TAddform1::RangedoffChange, &TAddform1::RangedoffClick, &TAddform1::RangedoffExit},
-        {Attacks, &TAddform1::AttacksChange, &TAddform1::AttacksClick, &TAddform1::AttacksExit},
-        {Hitpoints, &TAddform1::HitpointsChange, &TAddform1::HitpointsClick, &TAddform1::HitpointsExit},
-    };
-    for (const Handlers& h : handlers) {
-        connect(h.edit, &QLineEdit::textChanged, this, h.change);
-        connect(h.edit, &Edit::clicked, this, h.click);
-        connect(h.edit, &Edit::exited, this, h.exit);
+    const auto atLeast = [](int least) { return [least](const QString& t) { return StrToIntDef(t, -1) >= least; }; };
+    // Each field: its flag and rule, the messages of a legal (none: the
+    // message stays) and an illegal text, its prompt, and the text an
+    // illegal one is replaced with on leaving.
+    fields_ = {{
+        {Position, &Validity::position, [](const QString& t) { return isPositionCode(t.toStdString()); },
+         "Battle Position altered", "Invalid Entry. The only options are: F, B, R, M and G",
+         "Please change the battle position", "F"},
+        {Type, &Validity::type, [](const QString& t) { return isTypeCode(t.toStdString()); },
+         "You have entered a legal unit type", "Illegal type entered. (Legal are: O, S and U)",
+         "Please set the Unit Type of this unit (O, S or U)", "O"},
+        {Fullname, &Validity::fullname, [](const QString& t) { return !t.isEmpty(); }, nullptr,
+         "That is no legal unit name", "Please change the name of this unit", "Nameless Unit"},
+        {id, &Validity::id, [this](const QString& t) { return document_.players().byText(t.toStdString()) != 0; },
+         "You have entered a legal number", "This wizard number is not found, please change",
+         "Please fill in the wizard number", "ID"},
+        {Number, &Validity::number, atLeast(1), "Number Changed", "Illegal Number of units",
+         "How many units do you have of this type?", "0"},
+        {Offense, &Validity::offense, atLeast(0), "Offense changed", "Invalid Entry. Please enter a positive number or 0",
+         "Please type the value for the offense", "0"},
+        {Defense, &Validity::defense, atLeast(0), "Defense changed", "Invalid Entry. Please enter a positive number or 0",
+         "Please type the value for the defense", "0"},
+        {Rangedoff, &Validity::rangedoff, atLeast(0), "Ranged Offense changed",
+         "Invalid Entry. Please enter a positive number or 0", "Please type the value for the ranged offense", "0"},
+        {Attacks, &Validity::attacks, atLeast(1), "Attacks changed", "Invalid Entry. Please enter a positive number",
+         "Please type the value for the attacks", "0"},
+        {Hitpoints, &Validity::hitpoints, atLeast(1), "Hitpoints changed", "Invalid Entry. Please enter a positive number",
+         "Please type the value for the hit points", "0"},
+    }};
+    for (const Field& f : fields_) {
+        connect(f.edit, &QLineEdit::textChanged, this, [this, &f] { fieldChange(f); });
+        connect(f.edit, &Edit::clicked, this, [this, &f] { Addmes1->setText(QString::fromLatin1(f.prompt)); });
+        connect(f.edit, &Edit::exited, this, [this, &f] { fieldExit(f); });
     }
     connect(okbutton, &QPushButton::clicked, this, [this] {
         RunGuarded([this] { okbuttonClick(); });
@@ -153,128 +164,19 @@ TAddform1::TAddform1(QWidget* parent, Document& document)
 
 // ---- Field checks ------------------------------------------------------------
 
-void TAddform1::check(bool* flag, bool ok, const char* validMessage, const char* invalidMessage) {
-    if (ok && validMessage)
-        Addmes1->setText(QString::fromLatin1(validMessage));
+void TAddform1::fieldChange(const Field& f) {
+    const bool ok = f.rule(f.edit->text());
+    if (ok && f.legalMessage)
+        Addmes1->setText(QString::fromLatin1(f.legalMessage));
     else if (!ok)
-        Addmes1->setText(QString::fromLatin1(invalidMessage));
-    *flag = ok;
+        Addmes1->setText(QString::fromLatin1(f.illegalMessage));
+    valid_.*f.flag = ok;
 }
 
-void TAddform1::leave(Edit* field, bool flag, const char* replacement) {
-    if (!flag)
-        field->setText(QString::fromLatin1(replacement));
+void TAddform1::fieldExit(const Field& f) {
+    if (!(valid_.*f.flag))
+        f.edit->setText(QString::fromLatin1(f.replacement));
     Addmes1->setText(QString());
-}
-
-void TAddform1::PositionChange() {
-    check(&valid_.position, isPositionCode(Position->text().toStdString()), "Battle Position altered",
-          "Invalid Entry. The only options are: F, B, R, M and G");
-}
-
-void TAddform1::TypeChange() {
-    check(&valid_.type, isTypeCode(Type->text().toStdString()), "You have entered a legal unit type",
-          "Illegal type entered. (Legal are: O, S and U)");
-}
-
-void TAddform1::FullnameChange() {
-    check(&valid_.fullname, !Fullname->text().isEmpty(), nullptr, "That is no legal unit name");
-}
-
-void TAddform1::idChange() {
-    check(&valid_.id, document_.players().byText(id->text().toStdString()) != 0, "You have entered a legal number",
-          "This wizard number is not found, please change");
-}
-
-void TAddform1::NumberChange() {
-    check(&valid_.number, StrToIntDef(Number->text(), -1) >= 1, "Number Changed", "Illegal Number of units");
-}
-
-void TAddform1::OffenseChange() {
-    check(&valid_.offense, StrToIntDef(Offense->text(), -1) >= 0, "Offense changed",
-          "Invalid Entry. Please enter a positive number or 0");
-}
-
-void TAddform1::DefenseChange() {
-    check(&valid_.defense, StrToIntDef(Defense->text(), -1) >= 0, "Defense changed",
-          "Invalid Entry. Please enter a positive number or 0");
-}
-
-void TAddform1::RangedoffChange() {
-    check(&valid_.rangedoff, StrToIntDef(Rangedoff->text(), -1) >= 0, "Ranged Offense changed",
-          "Invalid Entry. Please enter a positive number or 0");
-}
-
-void TAddform1::AttacksChange() {
-    check(&valid_.attacks, StrToIntDef(Attacks->text(), -1) >= 1, "Attacks changed",
-          "Invalid Entry. Please enter a positive number");
-}
-
-void TAddform1::HitpointsChange() {
-    check(&valid_.hitpoints, StrToIntDef(Hitpoints->text(), -1) >= 1, "Hitpoints changed",
-          "Invalid Entry. Please enter a positive number");
-}
-
-void TAddform1::PositionClick() {
-    Addmes1->setText(QStringLiteral("Please change the battle position"));
-}
-void TAddform1::TypeClick() {
-    Addmes1->setText(QStringLiteral("Please set the Unit Type of this unit (O, S or U)"));
-}
-void TAddform1::FullnameClick() {
-    Addmes1->setText(QStringLiteral("Please change the name of this unit"));
-}
-void TAddform1::idClick() {
-    Addmes1->setText(QStringLiteral("Please fill in the wizard number"));
-}
-void TAddform1::NumberClick() {
-    Addmes1->setText(QStringLiteral("How many units do you have of this type?"));
-}
-void TAddform1::OffenseClick() {
-    Addmes1->setText(QStringLiteral("Please type the value for the offense"));
-}
-void TAddform1::DefenseClick() {
-    Addmes1->setText(QStringLiteral("Please type the value for the defense"));
-}
-void TAddform1::RangedoffClick() {
-    Addmes1->setText(QStringLiteral("Please type the value for the ranged offense"));
-}
-void TAddform1::AttacksClick() {
-    Addmes1->setText(QStringLiteral("Please type the value for the attacks"));
-}
-void TAddform1::HitpointsClick() {
-    Addmes1->setText(QStringLiteral("Please type the value for the hit points"));
-}
-
-void TAddform1::PositionExit() {
-    leave(Position, valid_.position, "F");
-}
-void TAddform1::TypeExit() {
-    leave(Type, valid_.type, "O");
-}
-void TAddform1::FullnameExit() {
-    leave(Fullname, valid_.fullname, "Nameless Unit");
-}
-void TAddform1::idExit() {
-    leave(id, valid_.id, "ID");
-}
-void TAddform1::NumberExit() {
-    leave(Number, valid_.number, "0");
-}
-void TAddform1::OffenseExit() {
-    leave(Offense, valid_.offense, "0");
-}
-void TAddform1::DefenseExit() {
-    leave(Defense, valid_.defense, "0");
-}
-void TAddform1::RangedoffExit() {
-    leave(Rangedoff, valid_.rangedoff, "0");
-}
-void TAddform1::AttacksExit() {
-    leave(Attacks, valid_.attacks, "0");
-}
-void TAddform1::HitpointsExit() {
-    leave(Hitpoints, valid_.hitpoints, "0");
 }
 
 // ---- Catalogue fill ----------------------------------------------------------

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <functional>
+
 #include "Toolkit.h"
 
 class Document;
@@ -57,39 +60,9 @@ public:
     const Validity& validity() const { return valid_; }
 
     void AbbreviationChange();
-    void PositionChange();
-    void TypeChange();
-    void FullnameChange();
-    void idChange();
-    void NumberChange();
-    void OffenseChange();
-    void DefenseChange();
-    void RangedoffChange();
-    void AttacksChange();
-    void HitpointsChange();
-
-    void PositionClick();
-    void TypeClick();
-    void FullnameClick();
-    void idClick();
-    void NumberClick();
-    void OffenseClick();
-    void DefenseClick();
-    void RangedoffClick();
-    void AttacksClick();
-    void HitpointsClick();
-
-    void PositionExit();
-    void TypeExit();
-    void FullnameExit();
-    void idExit();
-    void NumberExit();
-    void OffenseExit();
-    void DefenseExit();
-    void RangedoffExit();
-    void AttacksExit();
-    void HitpointsExit();
-
+    // Each other field's change, click and exit (PositionChange,
+    // PositionClick, PositionExit and so on) are fieldChange, its prompt and
+    // fieldExit bound to it.
     void okbuttonClick();
 
 protected:
@@ -97,9 +70,19 @@ protected:
     void FormClose() override;
 
 private:
-    void check(bool* flag, bool ok, const char* validMessage, const char* invalidMessage);
-    void leave(Edit* field, bool flag, const char* replacement);
+    struct Field {
+        Edit* edit;
+        bool Validity::*flag;
+        std::function<bool(const QString&)> rule;
+        const char* legalMessage;
+        const char* illegalMessage;
+        const char* prompt;
+        const char* replacement;
+    };
+    void fieldChange(const Field& f);
+    void fieldExit(const Field& f);
     bool readValues(KindValues* values) const;
+    std::array<Field, 10> fields_;
     Document& document_;
     Validity valid_;
 };

@@ -72,8 +72,8 @@ QString KindLine(const Unittype& kind) {
 }
 
 void TMainform::writeHeader(int player) {
-    display(player).setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER ") +
-                                   QString::fromStdString(document_->player(player).number));
+    display(player).setLine(
+        0, QStringLiteral("ARMY DISPLAY OF PLAYER ") + QString::fromStdString(document_->player(player).number));
 }
 
 void TMainform::writeKindLine(int player, int k) {
@@ -95,33 +95,33 @@ void TMainform::writeArmy(int player) {
 void TMainform::showChange(const ArmiesChange& change) {
     const int p = change.player;
     switch (change.what) {
-    case ArmiesChange::KindWritten:
-        writeKindLine(p, change.kind);
-        break;
-    case ArmiesChange::KindRemoved: {
-        // The lines below the kind's move up one, as the kinds did.
-        MemoBoard& board = display(p);
-        board.beginBatch();
-        for (int i = change.kind + 1; i <= change.lastKind + 1; ++i)
-            board.setLine(i, board.line(i + 1));
-        board.endBatch();
-        break;
-    }
-    case ArmiesChange::NumberWritten:
-        wizardno(p)->setText(QString::fromStdString(document_->player(p).number));
-        writeHeader(p);
-        break;
-    case ArmiesChange::NameWritten:
-        name(p)->setText(QString::fromStdString(document_->player(p).name));
-        break;
-    case ArmiesChange::Replaced:
-        for (int player : {1, 2})
-            wizardno(player)->setText(QString::fromStdString(document_->player(player).number));
-        for (int player : {1, 2})
-            name(player)->setText(QString::fromStdString(document_->player(player).name));
-        for (int player : {1, 2})
-            writeArmy(player);
-        break;
+        case ArmiesChange::KindWritten:
+            writeKindLine(p, change.kind);
+            break;
+        case ArmiesChange::KindRemoved: {
+            // The lines below the kind's move up one, as the kinds did.
+            MemoBoard& board = display(p);
+            board.beginBatch();
+            for (int i = change.kind + 1; i <= change.lastKind + 1; ++i)
+                board.setLine(i, board.line(i + 1));
+            board.endBatch();
+            break;
+        }
+        case ArmiesChange::NumberWritten:
+            wizardno(p)->setText(QString::fromStdString(document_->player(p).number));
+            writeHeader(p);
+            break;
+        case ArmiesChange::NameWritten:
+            name(p)->setText(QString::fromStdString(document_->player(p).name));
+            break;
+        case ArmiesChange::Replaced:
+            for (int player : {1, 2})
+                wizardno(player)->setText(QString::fromStdString(document_->player(player).number));
+            for (int player : {1, 2})
+                name(player)->setText(QString::fromStdString(document_->player(player).name));
+            for (int player : {1, 2})
+                writeArmy(player);
+            break;
     }
 }
 
@@ -143,11 +143,6 @@ QLineEdit* makeField(const QString& name, const QString& text, QWidget* parent, 
     return field;
 }
 
-QAction* addItem(QMenu* menu, const QString& name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    return action;
-}
 }  // namespace
 
 TMainform::TMainform(Document* document) : engine(nullptr), document_(document) {
@@ -254,69 +249,79 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     board2_ = std::make_unique<MemoBoard>(Armydisplay2, ArmyDisplayLines);
     board2_->setLine(0, QStringLiteral("ARMY DISPLAY OF PLAYER 2:"));
 
+    // A menu item that runs its handler, showing any error it raises.
+    auto item = [this](QMenu* menu, const char* name, const char* caption, void (TMainform::*handler)()) {
+        QAction* action = menu->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+
     // Main menu.
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("Mainmenu"));
     Options1 = bar->addMenu(QStringLiteral("General Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
-    ModifyGeneralInfo1 = addItem(Options1, QStringLiteral("ModifyGeneralInfo1"), QStringLiteral("Modify Army Info"));
+    ModifyGeneralInfo1 = item(Options1, "ModifyGeneralInfo1", "Modify Army Info", &TMainform::ModifyGeneralInfo1Click);
     SetGeneralOptions1 =
-        addItem(Options1, QStringLiteral("SetGeneralOptions1"), QStringLiteral("Change General Options"));
+        item(Options1, "SetGeneralOptions1", "Change General Options", &TMainform::SetGeneralOptions1Click);
     ArmyModifications1 = bar->addMenu(QStringLiteral("Unit Options"));
     ArmyModifications1->setObjectName(QStringLiteral("ArmyModifications1"));
-    AddUnits2 = addItem(ArmyModifications1, QStringLiteral("AddUnits2"), QStringLiteral("Add Units"));
-    RemoveUnits2 = addItem(ArmyModifications1, QStringLiteral("RemoveUnits2"), QStringLiteral("Remove Units"));
-    ModifyUnits2 = addItem(ArmyModifications1, QStringLiteral("ModifyUnits2"), QStringLiteral("Modify Units"));
+    AddUnits2 = item(ArmyModifications1, "AddUnits2", "Add Units", &TMainform::AddUnits2Click);
+    RemoveUnits2 = item(ArmyModifications1, "RemoveUnits2", "Remove Units", &TMainform::RemoveUnits2Click);
+    ModifyUnits2 = item(ArmyModifications1, "ModifyUnits2", "Modify Units", &TMainform::ModifyUnits2Click);
     HeroModifications1 = bar->addMenu(QStringLiteral("Hero Options"));
     HeroModifications1->setObjectName(QStringLiteral("HeroModifications1"));
-    Addheroes1 = addItem(HeroModifications1, QStringLiteral("Addheroes1"), QStringLiteral("Add Heroes"));
-    ModifyHeroes1 = addItem(HeroModifications1, QStringLiteral("ModifyHeroes1"), QStringLiteral("Modify Heroes"));
-    RemoveHeroes1 = addItem(HeroModifications1, QStringLiteral("RemoveHeroes1"), QStringLiteral("Remove Heroes"));
-    TransferUnitstoHeroes1 = addItem(HeroModifications1, QStringLiteral("TransferUnitstoHeroes1"),
-                                     QStringLiteral("Transfer Units to Heroes"));
-    TransferUnitsfromHeroes1 = addItem(HeroModifications1, QStringLiteral("TransferUnitsfromHeroes1"),
-                                       QStringLiteral("Transfer Units from Heroes"));
+    Addheroes1 = item(HeroModifications1, "Addheroes1", "Add Heroes", &TMainform::Addheroes1Click);
+    ModifyHeroes1 = item(HeroModifications1, "ModifyHeroes1", "Modify Heroes", &TMainform::ModifyHeroes1Click);
+    RemoveHeroes1 = item(HeroModifications1, "RemoveHeroes1", "Remove Heroes", &TMainform::RemoveHeroes1Click);
+    TransferUnitstoHeroes1 = item(HeroModifications1, "TransferUnitstoHeroes1", "Transfer Units to Heroes",
+                                  &TMainform::TransferUnitstoHeroes1Click);
+    TransferUnitsfromHeroes1 = item(HeroModifications1, "TransferUnitsfromHeroes1", "Transfer Units from Heroes",
+                                    &TMainform::TransferUnitsfromHeroes1Click);
 
     Tools1 = bar->addMenu(QStringLiteral("Tools"));
     Tools1->setObjectName(QStringLiteral("Tools1"));
-    FindForce1 = addItem(Tools1, QStringLiteral("FindForce1"), QStringLiteral("Find the Force Needed..."));
+    FindForce1 = item(Tools1, "FindForce1", "Find the Force Needed...", &TMainform::FindForce1Click);
     FindForce1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     Help1 = bar->addMenu(QStringLiteral("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    HowToPlay1 = addItem(Help1, QStringLiteral("HowToPlay1"), QStringLiteral("How to Play..."));
+    HowToPlay1 = item(Help1, "HowToPlay1", "How to Play...", &TMainform::HowToPlay1Click);
     HowToPlay1->setShortcut(QKeySequence(Qt::Key_F1));
-    About1 = addItem(Help1, QStringLiteral("About1"), QStringLiteral("About Orb Battle Simulator"));
+    About1 = item(Help1, "About1", "About Orb Battle Simulator", &TMainform::About1Click);
 
     // The file commands, first in the bar where desktop programs keep them.
     File1 = new QMenu(QStringLiteral("File"), bar);
     File1->setObjectName(QStringLiteral("File1"));
     bar->insertMenu(Options1->menuAction(), File1);
-    OpenArmies1 = addItem(File1, QStringLiteral("OpenArmies1"), QStringLiteral("Open Armies..."));
+    OpenArmies1 = item(File1, "OpenArmies1", "Open Armies...", &TMainform::OpenArmies1Click);
     OpenArmies1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     OpenRecent1 = File1->addMenu(QStringLiteral("Open Recent"));
     OpenRecent1->setObjectName(QStringLiteral("OpenRecent1"));
     ClearRecent1 = new QAction(QStringLiteral("Clear Menu"), this);
     ClearRecent1->setObjectName(QStringLiteral("ClearRecent1"));
+    connect(ClearRecent1, &QAction::triggered, this, &TMainform::ClearRecent1Click);
     // Filled as it opens, from the settings that programs side by side share.
     connect(OpenRecent1, &QMenu::aboutToShow, this, &TMainform::fillRecentMenu);
-    SaveArmies1 = addItem(File1, QStringLiteral("SaveArmies1"), QStringLiteral("Save Armies..."));
+    SaveArmies1 = item(File1, "SaveArmies1", "Save Armies...", &TMainform::SaveArmies1Click);
     SaveArmies1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     File1->addSeparator();
-    Exit1 = addItem(File1, QStringLiteral("Exit1"), QStringLiteral("Exit"));
+    Exit1 = item(File1, "Exit1", "Exit", &TMainform::Exit1Click);
     chooseOpenPath = [this] { return askForArmiesFile(false); };
     chooseSavePath = [this] { return askForArmiesFile(true); };
 
     // Pop-up menus of the army displays.
     Unitmenu1 = new QMenu(this);
     Unitmenu1->setObjectName(QStringLiteral("Unitmenu1"));
-    AddUnits1 = addItem(Unitmenu1, QStringLiteral("AddUnits1"), QStringLiteral("Add Units"));
-    RemoveUnits1 = addItem(Unitmenu1, QStringLiteral("RemoveUnits1"), QStringLiteral("Remove Units"));
-    ModifyUnits1 = addItem(Unitmenu1, QStringLiteral("ModifyUnits1"), QStringLiteral("Modify Units"));
+    AddUnits1 = item(Unitmenu1, "AddUnits1", "Add Units", &TMainform::Addunits1Click);
+    RemoveUnits1 = item(Unitmenu1, "RemoveUnits1", "Remove Units", &TMainform::RemoveUnits1Click);
+    ModifyUnits1 = item(Unitmenu1, "ModifyUnits1", "Modify Units", &TMainform::ModifyUnits1Click);
     Unitmenu2 = new QMenu(this);
     Unitmenu2->setObjectName(QStringLiteral("Unitmenu2"));
-    AddUnits3 = addItem(Unitmenu2, QStringLiteral("AddUnits3"), QStringLiteral("Add Units"));
-    RemoveUnits3 = addItem(Unitmenu2, QStringLiteral("RemoveUnits3"), QStringLiteral("Remove Units"));
-    ModifyUnits3 = addItem(Unitmenu2, QStringLiteral("ModifyUnits3"), QStringLiteral("Modify Units"));
+    AddUnits3 = item(Unitmenu2, "AddUnits3", "Add Units", &TMainform::Addunits1Click);
+    RemoveUnits3 = item(Unitmenu2, "RemoveUnits3", "Remove Units", &TMainform::RemoveUnits3Click);
+    ModifyUnits3 = item(Unitmenu2, "ModifyUnits3", "Modify Units", &TMainform::ModifyUnits3Click);
     connect(Unitmenu1, &QMenu::aboutToShow, this, &TMainform::Unitmenu1Popup);
     connect(Unitmenu2, &QMenu::aboutToShow, this, &TMainform::Unitmenu2Popup);
     connect(Armydisplay1, &QWidget::customContextMenuRequested, this,
@@ -324,33 +329,6 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     connect(Armydisplay2, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { Unitmenu2->popup(Armydisplay2->viewport()->mapToGlobal(pos)); });
 
-    auto on = [this](QAction* action, void (TMainform::*handler)()) {
-        connect(action, &QAction::triggered, this,
-                [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-    };
-    on(OpenArmies1, &TMainform::OpenArmies1Click);
-    on(SaveArmies1, &TMainform::SaveArmies1Click);
-    on(Exit1, &TMainform::Exit1Click);
-    on(FindForce1, &TMainform::FindForce1Click);
-    on(ClearRecent1, &TMainform::ClearRecent1Click);
-    on(HowToPlay1, &TMainform::HowToPlay1Click);
-    on(About1, &TMainform::About1Click);
-    on(ModifyGeneralInfo1, &TMainform::ModifyGeneralInfo1Click);
-    on(SetGeneralOptions1, &TMainform::SetGeneralOptions1Click);
-    on(AddUnits2, &TMainform::AddUnits2Click);
-    on(RemoveUnits2, &TMainform::RemoveUnits2Click);
-    on(ModifyUnits2, &TMainform::ModifyUnits2Click);
-    on(Addheroes1, &TMainform::Addheroes1Click);
-    on(ModifyHeroes1, &TMainform::ModifyHeroes1Click);
-    on(RemoveHeroes1, &TMainform::RemoveHeroes1Click);
-    on(TransferUnitstoHeroes1, &TMainform::TransferUnitstoHeroes1Click);
-    on(TransferUnitsfromHeroes1, &TMainform::TransferUnitsfromHeroes1Click);
-    on(AddUnits1, &TMainform::Addunits1Click);
-    on(RemoveUnits1, &TMainform::RemoveUnits1Click);
-    on(ModifyUnits1, &TMainform::ModifyUnits1Click);
-    on(AddUnits3, &TMainform::Addunits1Click);
-    on(RemoveUnits3, &TMainform::RemoveUnits3Click);
-    on(ModifyUnits3, &TMainform::ModifyUnits3Click);
     connect(calculate, &QPushButton::clicked, this, [this] { RunGuarded([this] { calculateClick(); }); });
     connect(Simulation, &QPushButton::clicked, this, [this] { RunGuarded([this] { SimulationClick(); }); });
 
@@ -627,12 +605,12 @@ bool TMainform::maybeSave() {
     box.button(QMessageBox::Discard)->setObjectName(QStringLiteral("Discard"));
     box.button(QMessageBox::Cancel)->setObjectName(QStringLiteral("Cancel"));
     switch (box.exec()) {
-    case QMessageBox::Save:
-        return saveArmies(file);
-    case QMessageBox::Discard:
-        return true;
-    default:
-        return false;
+        case QMessageBox::Save:
+            return saveArmies(file);
+        case QMessageBox::Discard:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -71,10 +71,6 @@ QString AnsiUpperCase(const QString& text) {
     return text.toUpper();
 }
 
-int AnsiCompareStr(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseSensitive);
-}
-
 namespace {
 // Gives the activation back to the window a modal one was shown over, as
 // desktop window managers do; some platforms leave it with no window, and

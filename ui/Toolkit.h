@@ -42,7 +42,6 @@ int StrToIntDef(const QString& text, int fallback);
 bool SameNumber(const QString& a, const QString& b);
 double StrToFloat(const QString& text);  // throws ConversionError
 QString AnsiUpperCase(const QString& text);
-int AnsiCompareStr(const QString& a, const QString& b);
 
 // Shows the error in the application's standard exception display, a modal
 // message box (objectName "ExceptionDisplay"), and returns when it is closed.
