@@ -216,7 +216,7 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
         return c;
     };
     const PanelControls upper = makePanel(QStringLiteral("ArmyI"), 1, 60);
-    ArmyI = upper.panel;
+    panel1 = upper.panel;
     army1 = upper.army;
     wizardno1 = upper.wizardno;
     wizard1 = upper.wizard;
@@ -237,7 +237,7 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     calculate = makeBattleButton(QStringLiteral("calculate"), QStringLiteral("Create Battle Report"), 429);
 
     const PanelControls lower = makePanel(QStringLiteral("Panel1"), 2, 302);
-    Panel1 = lower.panel;
+    panel2 = lower.panel;
     army2 = lower.army;
     wizardno2 = lower.wizardno;
     wizard2 = lower.wizard;
@@ -314,14 +314,14 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     // Pop-up menus of the army displays.
     Unitmenu1 = new QMenu(this);
     Unitmenu1->setObjectName(QStringLiteral("Unitmenu1"));
-    AddUnits1 = item(Unitmenu1, "AddUnits1", "Add Units", &TMainform::Addunits1Click);
-    RemoveUnits1 = item(Unitmenu1, "RemoveUnits1", "Remove Units", &TMainform::RemoveUnits1Click);
-    ModifyUnits1 = item(Unitmenu1, "ModifyUnits1", "Modify Units", &TMainform::ModifyUnits1Click);
+    AddUnits1 = item(Unitmenu1, "AddUnits1", "Add Units", &TMainform::popupAddUnitsClick);
+    RemoveUnits1 = item(Unitmenu1, "RemoveUnits1", "Remove Units", &TMainform::popupRemoveUnitsClick);
+    ModifyUnits1 = item(Unitmenu1, "ModifyUnits1", "Modify Units", &TMainform::popupModifyUnitsClick);
     Unitmenu2 = new QMenu(this);
     Unitmenu2->setObjectName(QStringLiteral("Unitmenu2"));
-    AddUnits3 = item(Unitmenu2, "AddUnits3", "Add Units", &TMainform::Addunits1Click);
-    RemoveUnits3 = item(Unitmenu2, "RemoveUnits3", "Remove Units", &TMainform::RemoveUnits3Click);
-    ModifyUnits3 = item(Unitmenu2, "ModifyUnits3", "Modify Units", &TMainform::ModifyUnits3Click);
+    AddUnits3 = item(Unitmenu2, "AddUnits3", "Add Units", &TMainform::popupAddUnitsClick);
+    RemoveUnits3 = item(Unitmenu2, "RemoveUnits3", "Remove Units", &TMainform::popupRemoveUnitsClick);
+    ModifyUnits3 = item(Unitmenu2, "ModifyUnits3", "Modify Units", &TMainform::popupModifyUnitsClick);
     connect(Unitmenu1, &QMenu::aboutToShow, this, &TMainform::Unitmenu1Popup);
     connect(Unitmenu2, &QMenu::aboutToShow, this, &TMainform::Unitmenu2Popup);
     connect(Armydisplay1, &QWidget::customContextMenuRequested, this,
@@ -434,19 +434,13 @@ void TMainform::ModifyUnits2Click() {
     Modform1->ShowModal();
 }
 
-void TMainform::Addunits1Click() {
+void TMainform::popupAddUnitsClick() {
     Addform1->ShowModal();
 }
-void TMainform::RemoveUnits1Click() {
+void TMainform::popupRemoveUnitsClick() {
     Remform1->ShowModal();
 }
-void TMainform::ModifyUnits1Click() {
-    Modform1->ShowModal();
-}
-void TMainform::RemoveUnits3Click() {
-    Remform1->ShowModal();
-}
-void TMainform::ModifyUnits3Click() {
+void TMainform::popupModifyUnitsClick() {
     Modform1->ShowModal();
 }
 

@@ -45,7 +45,8 @@ public:
     Document& document() { return *document_; }
 
     QLabel* title;
-    QFrame* ArmyI;
+    // Player 1's and player 2's panels (objectNames "ArmyI" and "Panel1").
+    QFrame* panel1;
     QLabel* army1;
     QLineEdit* wizardno1;
     QLabel* wizard1;
@@ -53,7 +54,7 @@ public:
     QPlainTextEdit* Armydisplay1;
     QPushButton* Simulation;
     QPushButton* calculate;
-    QFrame* Panel1;
+    QFrame* panel2;
     QLabel* army2;
     QLineEdit* wizardno2;
     QLabel* wizard2;
@@ -109,11 +110,10 @@ public:
     void AddUnits2Click();
     void RemoveUnits2Click();
     void ModifyUnits2Click();
-    void Addunits1Click();
-    void RemoveUnits1Click();
-    void ModifyUnits1Click();
-    void RemoveUnits3Click();
-    void ModifyUnits3Click();
+    // The items of both pop-up menus, whose opening named the player.
+    void popupAddUnitsClick();
+    void popupRemoveUnitsClick();
+    void popupModifyUnitsClick();
     void Addheroes1Click();
     void ModifyHeroes1Click();
     void RemoveHeroes1Click();
