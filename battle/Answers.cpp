@@ -110,6 +110,31 @@ json SimulationJson(const Players& players, const SimulationResult& result) {
             {"players", std::move(sides)}};
 }
 
+json RunJson(const Players& players, const ReplayedRun& run, uint64_t seed) {
+    json sides = json::array();
+    for (int s = 0; s < 2; ++s) {
+        const Army& army = players.army(s + 1);
+        json kinds = json::array();
+        for (int32_t k = 0; k <= army.currentType; ++k) {
+            const Unittype& kind = army.unittypes[k];
+            kinds.push_back({{"name", kind.Fullname},
+                             {"abbreviation", kind.Abbreviation},
+                             {"number", kind.Number},
+                             {"left", run.kindsLeft[s][static_cast<size_t>(k)]}});
+        }
+        json p = playerJson(players, s + 1);
+        p["left"] = run.left[s];
+        p["kinds"] = std::move(kinds);
+        p["report"] = run.report.columns[s];
+        sides.push_back(std::move(p));
+    }
+    return {{"run", run.run + 1},
+            {"runs", run.runs},
+            {"seed", std::to_string(seed)},
+            {"title", run.title},
+            {"players", std::move(sides)}};
+}
+
 json ForceJson(const Players& players, int player, int32_t kind, const ForceSearchOptions& options,
                const ForceSearchResult& result) {
     const Unittype& searched = players.army(player).unittypes[kind];

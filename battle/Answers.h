@@ -8,6 +8,7 @@
 
 #include "army/Players.h"
 #include "battle/ForceSearch.h"
+#include "battle/Replay.h"
 #include "battle/Report.h"
 #include "battle/Simulation.h"
 
@@ -35,6 +36,9 @@ nlohmann::json ReportJson(const Players& players, const StringReport& report);
 // The runs done, the draws, the strikes, and per player the wins, the win
 // chance and per kind its units, the average left and their spread.
 nlohmann::json SimulationJson(const Players& players, const SimulationResult& result);
+// A battle of a simulation fought again: its number (from 1) and title, and
+// per player the units left, all and per kind, with the report column.
+nlohmann::json RunJson(const Players& players, const ReplayedRun& run, uint64_t seed);
 // The number found with its chance and the next lower number's, every number
 // tried, and what was searched.
 nlohmann::json ForceJson(const Players& players, int player, int32_t kind, const ForceSearchOptions& options,

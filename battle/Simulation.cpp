@@ -73,12 +73,29 @@ Proportion WinChance(int64_t wins, int64_t runs) {
 
 // ---- Simulate ---------------------------------------------------------------
 
+// The engine's own "base + battle" step never lands on another run's base in
+// practice.
+uint64_t RunSeed(uint64_t seed, int32_t run) {
+    return splitmix64(seed ^ splitmix64(0xA0761D6478BD642FULL + static_cast<uint64_t>(run)));
+}
+
+int32_t SimulationResult::runOf(size_t entry) const {
+    for (const auto& [first, last] : fought) {
+        if (entry < static_cast<size_t>(last - first))
+            return first + static_cast<int32_t>(entry);
+        entry -= static_cast<size_t>(last - first);
+    }
+    return -1;
+}
+
 namespace {
 
-// A run's seed: neighbouring runs get unrelated streams, and the engine's
-// own "base + battle" step never lands on another run's base in practice.
-uint64_t runSeed(uint64_t seed, int32_t run) {
-    return splitmix64(seed ^ splitmix64(0xA0761D6478BD642FULL + static_cast<uint64_t>(run)));
+// Adds runs [first, last) to the ranges fought, joining a range they continue.
+void addFought(std::vector<std::pair<int32_t, int32_t>>& fought, int32_t first, int32_t last) {
+    if (!fought.empty() && fought.back().second == first)
+        fought.back().second = last;
+    else
+        fought.emplace_back(first, last);
 }
 
 // What the workers share while a simulation runs.
@@ -162,7 +179,7 @@ void work(Shared& shared, WorkerResult& out) {
             for (int32_t run = first; run < last; ++run) {
                 if (shared.cancelled())
                     break;
-                lean.Fight(runSeed(shared.seed, run));
+                lean.Fight(RunSeed(shared.seed, run));
 
                 auto& left = shared.totals[static_cast<size_t>(run - shared.first)];
                 for (int s = 0; s < 2; ++s) {
@@ -246,12 +263,16 @@ SimulationResult fightRuns(Shared& shared, int workers) {
         }
         result.strikes += part.strikes;
     }
-    for (const auto& left : shared.totals) {
+    for (size_t i = 0; i < shared.totals.size(); ++i) {
+        const auto& left = shared.totals[i];
         if (left[0] < 0)
             continue;  // claimed by a worker but never fought
         result.sides[0].totalLeft.push_back(left[0]);
         result.sides[1].totalLeft.push_back(left[1]);
+        const int32_t run = shared.first + static_cast<int32_t>(i);
+        addFought(result.fought, run, run + 1);
     }
+    result.seed = shared.seed;
     result.runsDone = shared.done.load();
     result.cancelled = result.runsDone < shared.last - shared.first;
     return result;
@@ -313,6 +334,9 @@ SimulationResult MergeRuns(std::vector<SimulationResult> parts, int32_t runs) {
         }
         result.strikes += part.strikes;
         result.runsDone += part.runsDone;
+        result.seed = part.seed;
+        for (const auto& [first, last] : part.fought)
+            addFought(result.fought, first, last);
     }
     result.cancelled = result.runsDone < runs;
     return result;

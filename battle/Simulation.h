@@ -72,7 +72,20 @@ struct SimulationResult {
     std::array<SideResult, 2> sides;
     // Strikes made in all the runs, counter-strikes included.
     uint64_t strikes = 0;
+    // The simulation's seed, drawn when none was given: with it and a run's
+    // number (RunSeed) any run can be fought again.
+    uint64_t seed = 0;
+    // The runs fought, as ranges [first, last) in run order: one range unless
+    // a cancel left gaps. The entries of totalLeft belong to them in order.
+    std::vector<std::pair<int32_t, int32_t>> fought;
+    // The run an entry of totalLeft belongs to.
+    int32_t runOf(size_t entry) const;
 };
+
+// The seed of run `run` of a simulation seeded with `seed`: neighbouring
+// runs get unrelated streams. A battle fought with it as its fixed seed is
+// the run's battle, draw for draw.
+uint64_t RunSeed(uint64_t seed, int32_t run);
 
 // Fights options.runs battles of I against II. The armies are only read.
 // Nothing is fought when runs < 1 or either army has no units. An exception

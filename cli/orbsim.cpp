@@ -21,6 +21,7 @@
 #include "battle/Answers.h"
 #include "battle/Battle.h"
 #include "battle/ForceSearch.h"
+#include "battle/Replay.h"
 #include "battle/Report.h"
 #include "battle/ReportText.h"
 #include "battle/Seed.h"
@@ -56,7 +57,22 @@ struct Options {
     double target = 0.9;
     int32_t largest = dialogrules::MaxUnits;
     bool searchTuned = false;  // --target or --max given
+    // A battle of the simulation fought again: by its number (from 1), or
+    // picked for a side (0 for side I) by what happened in it.
+    std::optional<int64_t> showRun;
+    std::optional<std::pair<int, Pick>> show;
 };
+
+// --show's words: what happened, or what the side's units left were like.
+std::optional<Pick> pickNamed(const QString& word) {
+    const std::pair<const char*, Pick> words[] = {{"won", Pick::Won},         {"lost", Pick::Lost},
+                                                  {"draw", Pick::Draw},       {"typical", Pick::Typical},
+                                                  {"worst", Pick::Worst},     {"best", Pick::Best}};
+    for (const auto& [name, pick] : words)
+        if (word == QLatin1String(name))
+            return pick;
+    return std::nullopt;
+}
 
 // Plain decimal digits only (from_chars takes no sign or blank): "1e3", "+5",
 // " 5" or "0x10" are refused rather than read as something the user may not
@@ -130,7 +146,7 @@ const std::vector<OptionRow>& optionTable() {
                          o.runs = static_cast<int32_t>(n);
                          o.runsGiven = true;
                      })},
-        {{"seed"}, "S", "fixed seed (0 to 18446744073709551615); with --threads 1 the\noutput is the same every time",
+        {{"seed"}, "S", "fixed seed (0 to 18446744073709551615): the same seed gives\nthe same output, whatever the threads",
          wholeNumber("--seed", 0, std::numeric_limits<uint64_t>::max(), "a whole number from 0 to 18446744073709551615",
                      [](Options& o, uint64_t n) { o.seed = n; })},
         {{"threads"}, "T", "worker threads (default: one per core)",
@@ -175,6 +191,24 @@ const std::vector<OptionRow>& optionTable() {
                          o.searchTuned = true;
                      })},
         {{"report"}, {}, "fight one battle and print its full report instead", flag(&Options::report)},
+        {{"show-run"}, "K",
+         "fight battle K (1 to --runs) of the simulation again, from its own\n"
+         "seed, and print its full report",
+         wholeNumber("--show-run", 1, MaxRuns, "a whole number from 1 to " + std::to_string(MaxRuns),
+                     [](Options& o, uint64_t k) { o.showRun = static_cast<int64_t>(k); })},
+        {{"show"}, "WHICH",
+         "fight a battle of the simulation again and print its full report:\n"
+         "the first that side I won, lost or drew (won, lost, draw), the\n"
+         "one nearest its median of units left (typical), or with the\n"
+         "fewest or most left (worst, best); 2:WHICH for side II",
+         [](Options& o, const QString& v) -> std::optional<std::string> {
+             const bool second = v.startsWith(QLatin1String("2:"));
+             const std::optional<Pick> pick = pickNamed(second || v.startsWith(QLatin1String("1:")) ? v.mid(2) : v);
+             if (!pick)
+                 return refusal("--show", "won, lost, draw, typical, worst or best, or one of them after 2:", v);
+             o.show = std::make_pair(second ? 1 : 0, *pick);
+             return std::nullopt;
+         }},
         {{"json"}, {}, "print one JSON object instead of text", flag(&Options::json)},
         {{"help", "h"}, {}, "print this help", nullptr},
         {{"version"}, {}, "print the version", nullptr},
@@ -182,8 +216,10 @@ const std::vector<OptionRow>& optionTable() {
     return table;
 }
 
-std::string usage() {
-    std::string text = "usage: orbsim ARMIES.json";
+// Help starts "Usage:", as manual page writers read it; an error's usage
+// line stays as scripts read it.
+std::string usage(const char* head = "usage:") {
+    std::string text = std::string(head) + " orbsim ARMIES.json";
     for (const OptionRow& row : optionTable())
         if (row.read)
             text += " [--" + row.names[0].toStdString() +
@@ -199,7 +235,7 @@ std::string help() {
                         (row.valueName.isEmpty() ? "" : " " + row.valueName.toStdString()));
         width = std::max(width, heads.back().size());
     }
-    std::string text = usage() + "\n\n" + HelpIntro + "\n";
+    std::string text = usage("Usage:") + "\n\n" + HelpIntro + "\n";
     for (size_t i = 0; i < heads.size(); ++i) {
         std::string lines = optionTable()[i].help;
         for (size_t at = lines.find('\n'); at != std::string::npos; at = lines.find('\n', at + 1))
@@ -255,6 +291,15 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
         *error = "--find fights battles of its own; --runs and --report do not apply to it";
         return Parsed::Error;
     }
+    if ((options->showRun || options->show) && (options->report || options->find || (options->showRun && options->show))) {
+        *error = "--show-run and --show fight a battle of a simulation; --report, --find and each other do not apply to them";
+        return Parsed::Error;
+    }
+    if (options->showRun && *options->showRun > options->runs) {
+        *error = "--show-run must be a battle of the simulation, from 1 to " + std::to_string(options->runs) + " (--runs), not " +
+                 std::to_string(*options->showRun);
+        return Parsed::Error;
+    }
     if (!options->find && options->searchTuned) {
         *error = "--target and --max belong to --find";
         return Parsed::Error;
@@ -295,6 +340,27 @@ std::string simulate(const Players& players, const Options& options, uint64_t se
     if (options.seed)
         answer["seed"] = std::to_string(*options.seed);
     return printed(answer);
+}
+
+// A battle of the simulation, fought again: the one asked for by number, or
+// the one picked from the simulation's units left, which is fought for it.
+std::string showRun(const Players& players, const Options& options, uint64_t seed, std::string* refusal) {
+    int32_t run = 0;
+    if (options.showRun) {
+        run = static_cast<int32_t>(*options.showRun - 1);
+    } else {
+        SimulationOptions sim;
+        sim.runs = options.runs;
+        sim.threads = options.threads;
+        sim.seed = seed;
+        const SimulationResult result = Simulate(players.army(1), players.army(2), sim);
+        const std::optional<int32_t> picked = PickRun(result, options.show->first, options.show->second, refusal);
+        if (!picked)
+            return {};
+        run = *picked;
+    }
+    const ReplayedRun replayed = ReplayRun(players, seed, run, options.runs);
+    return options.json ? printed(RunJson(players, replayed, seed)) : replayed.text;
 }
 
 std::string findForce(const Players& players, const Options& options, uint64_t seed, int player, int32_t kind) {
@@ -343,11 +409,17 @@ int run(const Options& options) {
     try {
         if (kind)
             out = findForce(players, options, seed, searched, *kind);
+        else if (options.showRun || options.show)
+            out = showRun(players, options, seed, &refusal);
         else
             out = options.report ? fightOnce(players, options, seed) : simulate(players, options, seed);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orbsim: the battle could not be fought: %s\n", e.what());
         return 1;
+    }
+    if (out.empty()) {  // a battle asked for that no run of the simulation was
+        std::fprintf(stderr, "orbsim: %s\n", refusal.c_str());
+        return 2;
     }
     // Everything is ready before anything is printed: a failure never
     // leaves half a result on stdout.

@@ -256,7 +256,7 @@ TEST_F(Orbsim, BadArgumentsAreRefusedWithUsage) {
 
     const Outcome help = runOrbsim({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith("usage: orbsim ARMIES.json"));
+    EXPECT_TRUE(help.out.startsWith("Usage: orbsim ARMIES.json"));
     EXPECT_EQ(help.err, "");
 }
 
@@ -354,4 +354,50 @@ TEST_F(Orbsim, FindNamesWhatTheFileHasWhenThePlayerOrKindIsNotInIt) {
             EXPECT_EQ(root["kind"].toObject()["abbreviation"].toString(), "WRI");
         }
     }
+}
+
+// A battle of a simulation, shown again: --show says which run it picked,
+// and that run's report is --show-run's, whatever the threads; the JSON
+// gives the run's figures; a run out of range or an outcome that never
+// occurred is refused with 2.
+TEST_F(Orbsim, ShowsABattleOfTheSimulation) {
+    const QStringList sim = {armies_, QStringLiteral("--runs"), QStringLiteral("60"), QStringLiteral("--seed"),
+                             QStringLiteral("5")};
+    const Outcome worst = runOrbsim(sim + QStringList{QStringLiteral("--show"), QStringLiteral("2:worst")});
+    ASSERT_EQ(worst.exitCode, 0) << worst.err.toStdString();
+    const QRegularExpressionMatch title =
+        QRegularExpression(QStringLiteral("^Battle (\\d+) of 60: (side I won|side II won) with (\\d+) units? left\n\n"))
+            .match(worst.out);
+    ASSERT_TRUE(title.hasMatch()) << worst.out.left(200).toStdString();
+    const QString run = title.captured(1);
+    const Outcome again = runOrbsim(sim + QStringList{QStringLiteral("--show-run"), run, QStringLiteral("--threads"),
+                                                      QStringLiteral("1")});
+    EXPECT_EQ(again.out, worst.out);
+
+    // The worst for side II: where side I won, side II kept nothing.
+    const Outcome all = runOrbsim(sim + QStringList{QStringLiteral("--json")});
+    const Outcome shown = runOrbsim(sim + QStringList{QStringLiteral("--show-run"), run, QStringLiteral("--json")});
+    const QJsonObject figures = QJsonDocument::fromJson(shown.out.toUtf8()).object();
+    EXPECT_EQ(figures[QStringLiteral("run")].toInt(), run.toInt());
+    const QJsonObject sideII = figures[QStringLiteral("players")].toArray()[1].toObject();
+    int kindsLeft = 0;
+    for (const QJsonValue kind : sideII[QStringLiteral("kinds")].toArray())
+        kindsLeft += kind.toObject()[QStringLiteral("left")].toInt();
+    EXPECT_EQ(kindsLeft, sideII[QStringLiteral("left")].toInt());
+    ASSERT_GT(QJsonDocument::fromJson(all.out.toUtf8()).object()[QStringLiteral("players")].toArray()[0].toObject()
+                  [QStringLiteral("wins")].toInt(),
+              0);
+    EXPECT_EQ(sideII[QStringLiteral("left")].toInt(), 0);
+    EXPECT_TRUE(title.captured(2) == QLatin1String("side I won"));
+
+    for (const QStringList& refused : {QStringList{QStringLiteral("--show-run"), QStringLiteral("61")},
+                                       QStringList{QStringLiteral("--show-run"), QStringLiteral("0")},
+                                       QStringList{QStringLiteral("--show"), QStringLiteral("draw")},
+                                       QStringList{QStringLiteral("--show"), QStringLiteral("sideways")}}) {
+        const Outcome o = runOrbsim(sim + refused);
+        EXPECT_EQ(o.exitCode, 2) << refused.join(' ').toStdString();
+        EXPECT_TRUE(o.out.isEmpty());
+    }
+    EXPECT_TRUE(runOrbsim(sim + QStringList{QStringLiteral("--show"), QStringLiteral("draw")})
+                    .err.contains(QStringLiteral("no battle of the 60 ended with both armies gone")));
 }

@@ -1,6 +1,9 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
@@ -15,6 +18,7 @@
 #include <cmath>
 
 #include "UiTestSupport.h"
+#include "files/ArmyFileIO.h"
 #include "battle/Simulation.h"
 
 using namespace ui_test;
@@ -420,6 +424,73 @@ private slots:
                                Battleform->Results2->geometry(), Battleform->BitBtn1->geometry()};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(after[i], original[i]);
+    }
+
+    // A battle of the simulation shown, in a window of its own that names
+    // it: picked from the list, where an outcome that never occurred is
+    // named and cannot be chosen, or by a click on a chart; its report is
+    // orbsim --show-run's for the same seed.
+    void battlesOfTheSimulation() {
+        evenArmies();
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("armies.json"));
+        QString error;
+        QVERIFY(armyfile::SaveArmies(file, armyfile::SetupOf(players()), &error));
+        QStringList items;
+        QString picked, copied, clicked;
+        simulate(40, [&] {
+            QComboBox* list = Battleform->ShowBattle;
+            for (int i = 0; i < list->count(); ++i)
+                items << list->itemText(i) + (list->model()->flags(list->model()->index(i, 0)) & Qt::ItemIsEnabled
+                                                  ? QString()
+                                                  : QStringLiteral(" (off)"));
+            whenModal(QStringLiteral("RunReport"), [&](QWidget* w) {
+                picked = w->windowTitle();
+                copied = QString::fromStdString(Battleform->RunReport->reportText(false));
+                clickButton(w, QStringLiteral("BitBtn1"));
+            });
+            emit list->activated(static_cast<int>(items.indexOf(QStringLiteral("The worst battle for side I"))));
+            QTRY_VERIFY(!picked.isEmpty());
+            QTRY_VERIFY(!Battleform->RunReport->isVisible());
+
+            // A click at 3 units on side I's chart: a battle with 3 of its units left, or the nearest.
+            whenModal(QStringLiteral("RunReport"), [&](QWidget* w) {
+                clicked = w->windowTitle();
+                clickButton(w, QStringLiteral("BitBtn1"));
+            });
+            QChartView* chart = Battleform->Chances1;
+            const QPoint at = chart->mapFromScene(chart->chart()->mapToPosition(QPointF(3, 50)));
+            QTest::mouseClick(chart->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            QTRY_VERIFY(!clicked.isEmpty());
+        });
+        QVERIFY2(items.contains(QStringLiteral("A battle side I won")), qPrintable(items.join('|')));
+        QVERIFY(items.contains(QStringLiteral("A battle side II won")));
+        QVERIFY(items.contains(QStringLiteral("No battle of the 40 ended with both armies gone (off)")));
+
+        const SimulationResult& result = Battleform->simulation()->result;
+        const std::vector<int32_t>& left = result.sides[0].totalLeft;
+        const int fewest = *std::min_element(left.begin(), left.end());
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^Battle (\\d+) of 40: side (I|II) won with (\\d+) units? left$")).match(picked);
+        QVERIFY2(m.hasMatch(), qPrintable(picked));
+        QCOMPARE(m.captured(2) == QLatin1String("I") ? m.captured(3).toInt() : 0, fewest);
+        QCOMPARE(copied.section(QLatin1Char('\n'), 0, 0), picked);
+
+        QProcess orbsim;
+        orbsim.start(QStringLiteral(ORBSIM_PATH), {file, QStringLiteral("--runs"), QStringLiteral("40"),
+                                                   QStringLiteral("--seed"), QString::number(result.seed),
+                                                   QStringLiteral("--show-run"), m.captured(1)});
+        QVERIFY(orbsim.waitForFinished(60000));
+        QCOMPARE(copied, QString::fromUtf8(orbsim.readAllStandardOutput()));
+
+        int nearest = left[0];
+        for (int32_t count : left)
+            if (std::abs(count - 3) < std::abs(nearest - 3) || (std::abs(count - 3) == std::abs(nearest - 3) && count < nearest))
+                nearest = count;
+        const QRegularExpressionMatch c =
+            QRegularExpression(QStringLiteral("^Battle \\d+ of 40: side (I|II) won with (\\d+) units? left$")).match(clicked);
+        QVERIFY2(c.hasMatch(), qPrintable(clicked));
+        QCOMPARE(c.captured(1) == QLatin1String("I") ? c.captured(2).toInt() : 0, nearest);
     }
 };
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
@@ -17,6 +18,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QMouseEvent>
+#include <QStandardItemModel>
 #include <QTableWidget>
 #include <QValueAxis>
 #include <algorithm>
@@ -122,9 +125,8 @@ std::vector<std::string> Lines(const MemoBoard& board) {
 }  // namespace
 
 
-TBattleform::TBattleform(QWidget* parent, const Document& document)
-    : Form(QStringLiteral("Battleform"), QStringLiteral("Battle Results"), ReportWidth, ReportHeight, parent),
-      document_(document) {
+TBattleform::TBattleform(QWidget* parent, const Document& document, const QString& name)
+    : Form(name, QStringLiteral("Battle Results"), ReportWidth, ReportHeight, parent), document_(document) {
     // Everything lies on one page, which scrolls when the screen is smaller
     // than the window with its odds panel.
     Scroller = new QScrollArea(this);
@@ -168,7 +170,11 @@ TBattleform::TBattleform(QWidget* parent, const Document& document)
     Statistics->setObjectName(QStringLiteral("Statistics"));
     Statistics->setGeometry(ReportWidth, 0, PanelWidth, ReportHeight);
     statisticsTitle = MakeTitle(QStringLiteral("statisticsTitle"), QString(), Statistics, 20);
-    statisticsTitle->setGeometry(0, 0, PanelWidth, 56);
+    statisticsTitle->setGeometry(0, 0, PanelWidth, 34);
+    ShowBattle = new QComboBox(Statistics);
+    ShowBattle->setObjectName(QStringLiteral("ShowBattle"));
+    ShowBattle->setGeometry(PanelWidth / 2 - 150, 35, 300, 26);
+    connect(ShowBattle, &QComboBox::activated, this, [this](int index) { RunGuarded([&] { ShowBattleChange(index); }); });
 
     Odds = new QTableWidget(0, 5, Statistics);
     Odds->setObjectName(QStringLiteral("Odds"));
@@ -193,6 +199,12 @@ TBattleform::TBattleform(QWidget* parent, const Document& document)
     Chances1->setGeometry(0, 250, PanelWidth - 10, 146);
     Chances2 = MakeChanceView(QStringLiteral("Chances2"), Statistics);
     Chances2->setGeometry(0, 400, PanelWidth - 10, 146);
+    for (QChartView* view : {Chances1, Chances2}) {
+        view->viewport()->installEventFilter(this);
+        view->setCursor(Qt::PointingHandCursor);
+        view->setToolTip(QStringLiteral("Click to see a battle with this many units left"));
+    }
+    tabOrder().set({BitBtn1, ShowBattle});
 
     chooseReportPath = [this] { return askForReportFile(); };
     Statistics->hide();
@@ -207,6 +219,7 @@ bool TBattleform::statisticsShown() const {
 void TBattleform::hideStatistics() {
     Statistics->hide();
     odds_.reset();
+    simulation_.reset();
     Page->resize(ReportWidth, ReportHeight);
     fitToScreen();
 }
@@ -228,8 +241,10 @@ void TBattleform::showStatistics(const Players& players, const SimulationResult&
                                  .arg(result.runsDone)
                                  .arg(result.runsDone == 1 ? QStringLiteral("battle") : QStringLiteral("battles")));
     odds_ = OddsOf(players, result);
+    simulation_ = Simulation{players, result};
     fillOdds(players, result);
     fillChances(players, result);
+    fillBattles(result);
     Page->resize(ReportWidth + PanelWidth, ReportHeight);
     Statistics->show();
     fitToScreen();
@@ -416,7 +431,91 @@ void TBattleform::showReportMenu(QPlainTextEdit* column, const QPoint& position)
 }
 
 std::string TBattleform::reportText(bool withOdds) const {
-    return ReportText(Lines(*column1_), Lines(*column2_), withOdds && odds_ ? &*odds_ : nullptr);
+    const std::string report = ReportText(Lines(*column1_), Lines(*column2_), withOdds && odds_ ? &*odds_ : nullptr);
+    return heading_.empty() ? report : heading_ + "\n\n" + report;
+}
+
+// ---- A battle of the simulation ---------------------------------------------
+
+namespace {
+// The choices of ShowBattle after its prompt, for side I then side II.
+struct BattleChoice {
+    int side;
+    Pick pick;
+    const char* text;
+};
+constexpr BattleChoice BattleChoices[] = {
+    {0, Pick::Won, "A battle side I won"},           {1, Pick::Won, "A battle side II won"},
+    {0, Pick::Draw, "A battle both armies lost"},    {0, Pick::Typical, "A typical battle for side I"},
+    {0, Pick::Worst, "The worst battle for side I"}, {0, Pick::Best, "The best battle for side I"},
+    {1, Pick::Typical, "A typical battle for side II"}, {1, Pick::Worst, "The worst battle for side II"},
+    {1, Pick::Best, "The best battle for side II"},
+};
+}  // namespace
+
+void TBattleform::fillBattles(const SimulationResult& result) {
+    ShowBattle->clear();
+    ShowBattle->addItem(QStringLiteral("Show a battle of these..."));
+    for (const BattleChoice& choice : BattleChoices) {
+        std::string never;
+        const bool occurred = PickRun(result, choice.side, choice.pick, &never).has_value();
+        ShowBattle->addItem(occurred ? QString::fromLatin1(choice.text)
+                                     : QString::fromStdString(never).replace(0, 1, QStringLiteral("N")));
+        if (!occurred)
+            qobject_cast<QStandardItemModel*>(ShowBattle->model())->item(ShowBattle->count() - 1)->setEnabled(false);
+    }
+}
+
+void TBattleform::ShowBattleChange(int index) {
+    ShowBattle->setCurrentIndex(0);
+    if (!simulation_ || index < 1 || index > static_cast<int>(std::size(BattleChoices)))
+        return;
+    const BattleChoice& choice = BattleChoices[index - 1];
+    if (const std::optional<int32_t> run = PickRun(simulation_->result, choice.side, choice.pick, nullptr))
+        showRun(*run);
+}
+
+bool TBattleform::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::MouseButtonRelease || !simulation_)
+        return Form::eventFilter(watched, event);
+    const int side = watched == Chances1->viewport() ? 0 : 1;
+    QChartView* view = side == 0 ? Chances1 : Chances2;
+    const QPointF at = view->chart()->mapToValue(view->mapToScene(static_cast<QMouseEvent*>(event)->pos()));
+    const auto units = static_cast<int32_t>(std::lround(std::max(0.0, at.x())));
+    if (const std::optional<int32_t> run = RunWithUnitsLeft(simulation_->result, side, units))
+        RunGuarded([&] { showRun(*run); });
+    return true;
+}
+
+void TBattleform::showRun(int32_t run) {
+    if (!simulation_)
+        return;
+    ReplayedRun replayed;
+    {
+        WaitCursor busy;
+        replayed = ReplayRun(simulation_->players, simulation_->result.seed, run, simulation_->result.runsDone);
+    }
+    if (!RunReport)
+        RunReport = new TBattleform(this, document_, QStringLiteral("RunReport"));
+    RunReport->showReplayed(replayed);
+    RunReport->ShowModal();
+}
+
+void TBattleform::showReplayed(const ReplayedRun& run) {
+    {
+        ReportBatch batch(this);
+        clearColumns();
+        for (int c = 0; c < 2; ++c)
+            for (size_t i = 0; i < run.report.columns[c].size(); ++i)
+                setLine(c, static_cast<int>(i), run.report.columns[c][i]);
+    }
+    heading_ = run.title;
+    const QString title = QString::fromStdString(run.title);
+    setWindowTitle(title);
+    this->title->setText(title);
+    QFont f = this->title->font();
+    f.setPixelSize(20);
+    this->title->setFont(f);
 }
 
 void TBattleform::CopyReport1Click() {

@@ -5,11 +5,13 @@
 #include <optional>
 
 #include "Toolkit.h"
+#include "army/Players.h"
+#include "battle/Replay.h"
 #include "battle/Report.h"
 #include "battle/ReportText.h"
 
 class Document;
-class Players;
+class QComboBox;
 class QLabel;
 class QTableWidget;
 class QChartView;
@@ -21,8 +23,9 @@ class QScrollArea;
 class TBattleform : public Form, public ReportColumns {
     Q_OBJECT
 public:
-    // The report's header names the document's players.
-    TBattleform(QWidget* parent, const Document& document);
+    // The report's header names the document's players. The window named
+    // "Battleform" is the design's; others show one battle of a simulation.
+    TBattleform(QWidget* parent, const Document& document, const QString& name = QStringLiteral("Battleform"));
 
     // The window's whole content, scrolled when the screen is too small
     // for it; the controls below lie on Page.
@@ -42,6 +45,20 @@ public:
     // of its units are left.
     QChartView* Chances1;
     QChartView* Chances2;
+    // "How did that happen?": a battle of the simulation shown, fought again,
+    // in a window of its own; a click on a chart picks one with that many
+    // units left.
+    QComboBox* ShowBattle;
+    TBattleform* RunReport = nullptr;
+
+    // The simulation shown: its armies and result, kept for its battles.
+    struct Simulation {
+        Players players;
+        SimulationResult result;
+    };
+    const std::optional<Simulation>& simulation() const { return simulation_; }
+    // Run `run` (from 0) of the simulation shown, in the run window.
+    void showRun(int32_t run);
 
     // A simulation of these armies: its averaged report, and beside it its
     // odds.
@@ -77,6 +94,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -84,6 +102,9 @@ protected:
 private:
     void fillOdds(const Players& players, const SimulationResult& result);
     void fillChances(const Players& players, const SimulationResult& result);
+    void fillBattles(const SimulationResult& result);
+    void ShowBattleChange(int index);
+    void showReplayed(const ReplayedRun& run);
     // Each row of the odds table as tall as its wrapped text needs.
     void fitRows();
     // The window as large as its content, but no larger than the screen
@@ -96,6 +117,9 @@ private:
     std::unique_ptr<MemoBoard> column2_;
     // The simulation whose odds are shown, for the saved report.
     std::optional<SimulationOdds> odds_;
+    std::optional<Simulation> simulation_;
+    // Said before the report when it is copied or saved: which battle it is.
+    std::string heading_;
     QString lastReportFile_;
 };
 
