@@ -9,6 +9,13 @@ bool sameNumber(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
+std::string Summary(const Player& player) {
+    const int32_t kinds = player.army.kindCount();
+    const int32_t units = player.army.currentSize;
+    return "Player " + player.number + " (" + player.name + "): " + std::to_string(kinds) +
+           (kinds == 1 ? " kind, " : " kinds, ") + std::to_string(units) + (units == 1 ? " unit" : " units");
+}
+
 Players::Players() : players_{Player{"1", "Nameless 1", Army()}, Player{"2", "Nameless 2", Army()}} {}
 
 int Players::byText(std::string_view number) const {

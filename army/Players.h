@@ -17,6 +17,10 @@ struct Player {
     bool operator==(const Player&) const = default;
 };
 
+// "Player 1 (Morgana): 2 kinds, 25 units", as a question about whose armies
+// they are names them.
+std::string Summary(const Player& player);
+
 // Both players of a battle as one value, with the rules by which the dialogs
 // find a player and change the numbers and names. Player 1 is side I,
 // player 2 side II.

@@ -44,43 +44,32 @@ TRemform1::TRemform1(QWidget* parent, Document& document)
     line = MakeRule(QStringLiteral("line"), this);
     line->setGeometry(0, 122, 404, 8);
 
-    names = MakeLabel(QStringLiteral("names"), QStringLiteral("Full Unit Name:"), this, true);
-    names->setGeometry(12, 140, 130, 22);
-    Fullname = makeDisplayField(QStringLiteral("Fullname"), this);
-    Fullname->setGeometry(150, 139, 240, 24);
-    types = MakeLabel(QStringLiteral("types"), QStringLiteral("Unit Type:"), this, true);
-    types->setGeometry(12, 170, 80, 22);
-    Type = makeDisplayField(QStringLiteral("Type"), this);
-    Type->setGeometry(100, 169, 40, 24);
-    poss = MakeLabel(QStringLiteral("poss"), QStringLiteral("Battle Position:"), this, true);
-    poss->setGeometry(170, 170, 120, 22);
-    Position = makeDisplayField(QStringLiteral("Position"), this);
-    Position->setGeometry(300, 169, 40, 24);
-    nums = MakeLabel(QStringLiteral("nums"), QStringLiteral("Number:"), this, true);
-    nums->setGeometry(12, 200, 80, 22);
-    Number = makeDisplayField(QStringLiteral("Number"), this);
-    Number->setGeometry(100, 199, 70, 24);
-
-    offs = MakeLabel(QStringLiteral("offs"), QStringLiteral("OFF:"), this, true);
-    offs->setGeometry(12, 230, 40, 22);
-    Offense = makeDisplayField(QStringLiteral("Offense"), this);
-    Offense->setGeometry(55, 229, 70, 24);
-    defs = MakeLabel(QStringLiteral("defs"), QStringLiteral("DEF:"), this, true);
-    defs->setGeometry(140, 230, 40, 22);
-    Defense = makeDisplayField(QStringLiteral("Defense"), this);
-    Defense->setGeometry(183, 229, 70, 24);
-    rofs = MakeLabel(QStringLiteral("rofs"), QStringLiteral("ROF:"), this, true);
-    rofs->setGeometry(268, 230, 40, 22);
-    Rangedoff = makeDisplayField(QStringLiteral("Rangedoff"), this);
-    Rangedoff->setGeometry(311, 229, 70, 24);
-    atts = MakeLabel(QStringLiteral("atts"), QStringLiteral("ATT:"), this, true);
-    atts->setGeometry(12, 260, 40, 22);
-    Attacks = makeDisplayField(QStringLiteral("Attacks"), this);
-    Attacks->setGeometry(55, 259, 70, 24);
-    hits = MakeLabel(QStringLiteral("hits"), QStringLiteral("HIT:"), this, true);
-    hits->setGeometry(140, 260, 40, 22);
-    Hitpoints = makeDisplayField(QStringLiteral("Hitpoints"), this);
-    Hitpoints->setGeometry(183, 259, 70, 24);
+    // The kind's values, shown only: each label and field with its place.
+    const struct {
+        QLabel** label;
+        const char* labelName;
+        const char* caption;
+        int x, y, labelWidth;
+        QLineEdit** field;
+        const char* fieldName;
+        int fieldX, fieldWidth;
+    } shown[] = {
+        {&names, "names", "Full Unit Name:", 12, 140, 130, &Fullname, "Fullname", 150, 240},
+        {&types, "types", "Unit Type:", 12, 170, 80, &Type, "Type", 100, 40},
+        {&poss, "poss", "Battle Position:", 170, 170, 120, &Position, "Position", 300, 40},
+        {&nums, "nums", "Number:", 12, 200, 80, &Number, "Number", 100, 70},
+        {&offs, "offs", "OFF:", 12, 230, 40, &Offense, "Offense", 55, 70},
+        {&defs, "defs", "DEF:", 140, 230, 40, &Defense, "Defense", 183, 70},
+        {&rofs, "rofs", "ROF:", 268, 230, 40, &Rangedoff, "Rangedoff", 311, 70},
+        {&atts, "atts", "ATT:", 12, 260, 40, &Attacks, "Attacks", 55, 70},
+        {&hits, "hits", "HIT:", 140, 260, 40, &Hitpoints, "Hitpoints", 183, 70},
+    };
+    for (const auto& s : shown) {
+        *s.label = MakeLabel(QString::fromLatin1(s.labelName), QString::fromLatin1(s.caption), this, true);
+        (*s.label)->setGeometry(s.x, s.y, s.labelWidth, 22);
+        *s.field = makeDisplayField(QString::fromLatin1(s.fieldName), this);
+        (*s.field)->setGeometry(s.fieldX, s.y - 1, s.fieldWidth, 24);
+    }
 
     Remmes1 = MakeMessageLine(QStringLiteral("Remmes1"), QStringLiteral("Errors and Messages appear here"), this);
     Remmes1->setFont(MessageFont());

@@ -265,7 +265,7 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     Options1->setObjectName(QStringLiteral("Options1"));
     ModifyGeneralInfo1 = item(Options1, "ModifyGeneralInfo1", "Modify Army Info", &TMainform::ModifyGeneralInfo1Click);
     SetGeneralOptions1 =
-        item(Options1, "SetGeneralOptions1", "Change General Options", &TMainform::SetGeneralOptions1Click);
+        item(Options1, "SetGeneralOptions1", "Change General Options", &TMainform::notImplemented);
     ArmyModifications1 = bar->addMenu(QStringLiteral("Unit Options"));
     ArmyModifications1->setObjectName(QStringLiteral("ArmyModifications1"));
     AddUnits2 = item(ArmyModifications1, "AddUnits2", "Add Units", &TMainform::AddUnits2Click);
@@ -273,13 +273,13 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     ModifyUnits2 = item(ArmyModifications1, "ModifyUnits2", "Modify Units", &TMainform::ModifyUnits2Click);
     HeroModifications1 = bar->addMenu(QStringLiteral("Hero Options"));
     HeroModifications1->setObjectName(QStringLiteral("HeroModifications1"));
-    Addheroes1 = item(HeroModifications1, "Addheroes1", "Add Heroes", &TMainform::Addheroes1Click);
-    ModifyHeroes1 = item(HeroModifications1, "ModifyHeroes1", "Modify Heroes", &TMainform::ModifyHeroes1Click);
-    RemoveHeroes1 = item(HeroModifications1, "RemoveHeroes1", "Remove Heroes", &TMainform::RemoveHeroes1Click);
+    Addheroes1 = item(HeroModifications1, "Addheroes1", "Add Heroes", &TMainform::notImplemented);
+    ModifyHeroes1 = item(HeroModifications1, "ModifyHeroes1", "Modify Heroes", &TMainform::notImplemented);
+    RemoveHeroes1 = item(HeroModifications1, "RemoveHeroes1", "Remove Heroes", &TMainform::notImplemented);
     TransferUnitstoHeroes1 = item(HeroModifications1, "TransferUnitstoHeroes1", "Transfer Units to Heroes",
-                                  &TMainform::TransferUnitstoHeroes1Click);
+                                  &TMainform::notImplemented);
     TransferUnitsfromHeroes1 = item(HeroModifications1, "TransferUnitsfromHeroes1", "Transfer Units from Heroes",
-                                    &TMainform::TransferUnitsfromHeroes1Click);
+                                    &TMainform::notImplemented);
 
     Tools1 = bar->addMenu(QStringLiteral("Tools"));
     Tools1->setObjectName(QStringLiteral("Tools1"));
@@ -415,10 +415,6 @@ void TMainform::Unitmenu2Popup() {
 void TMainform::ModifyGeneralInfo1Click() {
     Armymodify->ShowModal();
 }
-void TMainform::SetGeneralOptions1Click() {
-    notImplemented();
-}
-
 void TMainform::AddUnits2Click() {
     Addform1->tabOrder().SetTabOrder(Addform1->id, 1);
     Addform1->ShowModal();
@@ -447,22 +443,6 @@ void TMainform::popupModifyUnitsClick() {
 void TMainform::notImplemented() {
     ShowError({QStringLiteral("This function has not been implemented in this version of the battle simulator")});
 }
-void TMainform::Addheroes1Click() {
-    notImplemented();
-}
-void TMainform::ModifyHeroes1Click() {
-    notImplemented();
-}
-void TMainform::RemoveHeroes1Click() {
-    notImplemented();
-}
-void TMainform::TransferUnitstoHeroes1Click() {
-    notImplemented();
-}
-void TMainform::TransferUnitsfromHeroes1Click() {
-    notImplemented();
-}
-
 // ---- Army files ----------------------------------------------------------------
 
 namespace {
@@ -628,23 +608,14 @@ void TMainform::offerRecovery() {
             leftover.discard();
             continue;
         }
-        QStringList sides;
-        for (int p = 1; p <= 2; ++p) {
-            const Player& player = players.player(p);
-            sides << QStringLiteral("Player %1 (%2): %3 %4, %5 %6")
-                         .arg(QString::fromStdString(player.number), QString::fromStdString(player.name))
-                         .arg(player.army.currentType + 1)
-                         .arg(player.army.currentType == 0 ? QStringLiteral("kind") : QStringLiteral("kinds"))
-                         .arg(player.army.currentSize)
-                         .arg(player.army.currentSize == 1 ? QStringLiteral("unit") : QStringLiteral("units"));
-        }
         QMessageBox box(QMessageBox::Question, QStringLiteral("Restore Armies"),
                         QStringLiteral("The simulator did not end properly on %1, and the armies entered then had "
                                        "not been saved.\nDo you want to restore them?")
                             .arg(QLocale().toString(leftover.written, QLocale::ShortFormat)),
                         QMessageBox::Yes | QMessageBox::No, this);
         box.setObjectName(QStringLiteral("RestoreArmies"));
-        box.setInformativeText(sides.join(QLatin1Char('\n')));
+        box.setInformativeText(
+            QString::fromStdString(Summary(players.player(1)) + "\n" + Summary(players.player(2))));
         box.button(QMessageBox::Yes)->setText(QStringLiteral("Restore"));
         box.button(QMessageBox::Yes)->setObjectName(QStringLiteral("Restore"));
         box.button(QMessageBox::No)->setText(QStringLiteral("Discard"));

@@ -100,13 +100,14 @@ public:
     // The two army displays as line boards.
     MemoBoard& display(int player) { return player == 1 ? *board1_ : *board2_; }
 
+    // "Change General Options" and the hero commands: not in this version.
+    void notImplemented();
     void FormActivate();
     void calculateClick();
     void SimulationClick();
     void Unitmenu1Popup();
     void Unitmenu2Popup();
     void ModifyGeneralInfo1Click();
-    void SetGeneralOptions1Click();
     void AddUnits2Click();
     void RemoveUnits2Click();
     void ModifyUnits2Click();
@@ -114,11 +115,6 @@ public:
     void popupAddUnitsClick();
     void popupRemoveUnitsClick();
     void popupModifyUnitsClick();
-    void Addheroes1Click();
-    void ModifyHeroes1Click();
-    void RemoveHeroes1Click();
-    void TransferUnitstoHeroes1Click();
-    void TransferUnitsfromHeroes1Click();
     void OpenArmies1Click();
     void SaveArmies1Click();
     void Exit1Click();
@@ -158,7 +154,6 @@ private:
     void writeHeader(int player);
     void writeKindLine(int player, int k);
     void writeArmy(int player);
-    void notImplemented();
     void preparePopup(QLineEdit* wizardno);
     QString askForArmiesFile(bool save);
     void showFileError(const QString& title, const QString& text);
