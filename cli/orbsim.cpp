@@ -40,7 +40,8 @@ constexpr const char* HelpIntro =
     "simulator) many times on all cores and prints the averaged result the way\n"
     "the results window shows it, then each side's chance to win and the spread\n"
     "of the units left per kind. With --find it searches instead for the fewest\n"
-    "units of one kind that win a wanted share of battles.\n";
+    "units of one kind that win a wanted share of battles; with --show-run or\n"
+    "--show it fights one battle of the simulation again and prints its report.\n";
 
 struct Options {
     QString file;

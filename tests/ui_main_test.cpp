@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <QTextBrowser>
+
 #include "UiTestSupport.h"
 #include "ui/Errors.h"
 
@@ -369,6 +371,15 @@ private slots:
         QCOMPARE(unitsLeft(1).size(), 2);
         QVERIFY(unitsLeft(1).value(1).startsWith(QStringLiteral("Stones    :     ")));
         QVERIFY(Battleform->Results1->toPlainText().contains(QStringLiteral("Sloths    :     ")));
+    }
+
+    // How to Play opens beside the main window, with the guide's text.
+    void howToPlayHasItsText() {
+        Mainform->HowToPlay1->trigger();
+        auto* text = Mainform->findChild<QTextBrowser*>(QStringLiteral("HowToPlayText"));
+        QVERIFY(text && text->isVisible());
+        QVERIFY2(text->toPlainText().contains(QStringLiteral("Create Battle Report")), qPrintable(text->toPlainText()));
+        text->window()->close();
     }
 
     // Last: every window above came and went over the main window, and the

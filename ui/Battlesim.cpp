@@ -31,12 +31,7 @@ TBatsim::TBatsim(QWidget* parent, const Document& document)
     Amount->setTypingLimit(3);
     Amount->setGeometry(318, 76, 70, 26);
 
-    simrun = new QPushButton(QStringLiteral("Run Simulation!"), this);
-    simrun->setObjectName(QStringLiteral("simrun"));
-    QFont runFont = simrun->font();
-    runFont.setBold(true);
-    runFont.setPixelSize(30);
-    simrun->setFont(runFont);
+    simrun = MakeBoldButton(QStringLiteral("simrun"), QStringLiteral("Run Simulation!"), this, 30);
     simrun->setGeometry(40, 118, 323, 58);
 
     Simmes1 = MakeMessageLine(QStringLiteral("Simmes1"), RestingMessage, this);

@@ -142,12 +142,7 @@ TForceform::TForceform(QWidget* parent, Document& document)
     Largest->setValue(dialogrules::MaxUnits);
     Largest->setGeometry(450, 96, 100, 26);
 
-    Find = new QPushButton(QStringLiteral("Find"), this);
-    Find->setObjectName(QStringLiteral("Find"));
-    QFont findFont = Find->font();
-    findFont.setBold(true);
-    findFont.setPixelSize(20);
-    Find->setFont(findFont);
+    Find = MakeBoldButton(QStringLiteral("Find"), QStringLiteral("Find"), this, 20);
     Find->setGeometry(240, 132, 160, 36);
 
     Forcemes = MakeMessageLine(QStringLiteral("Forcemes"), RestingMessage, this);

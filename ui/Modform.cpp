@@ -58,11 +58,7 @@ TModform1::TModform1(QWidget* parent, Document& document)
     Abblist = MakeAbbreviationList(this);
     Abblist->setGeometry(140, 92, 110, 24);
 
-    search = new QPushButton(QStringLiteral("Load Data"), this);
-    search->setObjectName(QStringLiteral("search"));
-    QFont bold = search->font();
-    bold.setBold(true);
-    search->setFont(bold);
+    search = MakeBoldButton(QStringLiteral("search"), QStringLiteral("Load Data"), this);
     search->setGeometry(270, 74, 120, 30);
 
     line = MakeRule(QStringLiteral("line"), this);

@@ -224,15 +224,16 @@ void TBattleform::hideStatistics() {
     fitToScreen();
 }
 
+void TBattleform::showColumns(const StringReport& report) {
+    ReportBatch batch(this);
+    clearColumns();
+    for (int c = 0; c < 2; ++c)
+        for (size_t i = 0; i < report.columns[c].size(); ++i)
+            setLine(c, static_cast<int>(i), report.columns[c][i]);
+}
+
 void TBattleform::showSimulation(const Players& players, const SimulationResult& result) {
-    const StringReport averaged = AveragedReport(players, result);
-    {
-        ReportBatch batch(this);
-        clearColumns();
-        for (int c = 0; c < 2; ++c)
-            for (size_t i = 0; i < averaged.columns[c].size(); ++i)
-                setLine(c, static_cast<int>(i), averaged.columns[c][i]);
-    }
+    showColumns(AveragedReport(players, result));
     showStatistics(players, result);
 }
 
@@ -502,13 +503,7 @@ void TBattleform::showRun(int32_t run) {
 }
 
 void TBattleform::showReplayed(const ReplayedRun& run) {
-    {
-        ReportBatch batch(this);
-        clearColumns();
-        for (int c = 0; c < 2; ++c)
-            for (size_t i = 0; i < run.report.columns[c].size(); ++i)
-                setLine(c, static_cast<int>(i), run.report.columns[c][i]);
-    }
+    showColumns(run.report);
     heading_ = run.title;
     const QString title = QString::fromStdString(run.title);
     setWindowTitle(title);

@@ -103,6 +103,8 @@ private:
     void fillOdds(const Players& players, const SimulationResult& result);
     void fillChances(const Players& players, const SimulationResult& result);
     void fillBattles(const SimulationResult& result);
+    // A report written whole into the columns.
+    void showColumns(const StringReport& report);
     void ShowBattleChange(int index);
     void showReplayed(const ReplayedRun& run);
     // Each row of the odds table as tall as its wrapped text needs.

@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -223,18 +224,10 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     name1 = upper.name;
     Armydisplay1 = upper.display;
 
-    auto makeBattleButton = [&](const QString& name, const QString& caption, int x) {
-        auto* button = new QPushButton(caption, central);
-        button->setObjectName(name);
-        QFont f = button->font();
-        f.setBold(true);
-        f.setPixelSize(20);
-        button->setFont(f);
-        button->setGeometry(x, 246, 260, 44);
-        return button;
-    };
-    Simulation = makeBattleButton(QStringLiteral("Simulation"), QStringLiteral("Simulate Battle"), 40);
-    calculate = makeBattleButton(QStringLiteral("calculate"), QStringLiteral("Create Battle Report"), 429);
+    Simulation = MakeBoldButton(QStringLiteral("Simulation"), QStringLiteral("Simulate Battle"), central, 20);
+    Simulation->setGeometry(40, 246, 260, 44);
+    calculate = MakeBoldButton(QStringLiteral("calculate"), QStringLiteral("Create Battle Report"), central, 20);
+    calculate->setGeometry(429, 246, 260, 44);
 
     const PanelControls lower = makePanel(QStringLiteral("Panel1"), 2, 302);
     panel2 = lower.panel;
@@ -701,48 +694,6 @@ void TMainform::About1Click() {
     box.exec();
 }
 
-namespace {
-const char* const howToPlayText = R"(
-<h2>How to Play</h2>
-<p>The simulator fights battles between two armies of Orb 2.0. Enter both armies,
-then fight one battle for a full report, or many for the odds.</p>
-<h3>Entering the armies</h3>
-<ul>
-<li>The main window shows player 1's army above and player 2's below, each with
-its player number, wizard name and one line per kind of unit.</li>
-<li>Right-click an army for <b>Add Units</b>, <b>Modify Units</b> and <b>Remove Units</b>
-on that player's army. The same commands are in the <b>Unit Options</b> menu, where
-you type the player number yourself.</li>
-<li>In the add dialog, type a three-letter abbreviation (ARC for archers, KNI for
-knights, GOD for golden dragons...) and the rest is filled in; then type the player
-number and the number of units, and press <b>OK</b>.</li>
-<li><b>General Options &gt; Modify Army Info</b> changes both players' numbers and
-wizard names.</li>
-<li>Each dialog shows what it expects, and what is wrong, on its message line.</li>
-</ul>
-<h3>Fighting</h3>
-<ul>
-<li><b>Create Battle Report</b> fights one battle and shows its report in two columns:
-the armies, the casualties of every phase of every round and the units left.</li>
-<li><b>Simulate Battle</b> fights the same battle many times and shows the average
-units left per kind and each side's chance to win.</li>
-<li><b>Tools &gt; Find the Force Needed...</b> (Ctrl+F) finds the fewest units of one
-kind that win the chance you want.</li>
-<li>Right-click a report column to copy the report or save it as a text file.</li>
-</ul>
-<h3>Army files</h3>
-<ul>
-<li><b>File &gt; Save Armies...</b> (Ctrl+S) keeps both armies in a file and
-<b>Open Armies...</b> (Ctrl+O) brings them back; <b>Open Recent</b> lists the last
-files used. You can also drop an army file onto the main window.</li>
-<li>When you close the simulator or open other armies, it asks whether to save
-changes you have not saved.</li>
-<li>If the simulator ends without closing properly, it offers the armies you had
-entered when it starts again.</li>
-</ul>
-)";
-}  // namespace
-
 void TMainform::HowToPlay1Click() {
     // Kept beside the main window while the player works, as help is read.
     if (!howToPlay_) {
@@ -753,7 +704,8 @@ void TMainform::HowToPlay1Click() {
         auto* layout = new QVBoxLayout(howToPlay_);
         auto* text = new QTextBrowser(howToPlay_);
         text->setObjectName(QStringLiteral("HowToPlayText"));
-        text->setHtml(QString::fromUtf8(howToPlayText));
+        QFile help(QStringLiteral(":/how-to-play.html"));
+        text->setHtml(help.open(QIODevice::ReadOnly) ? QString::fromUtf8(help.readAll()) : QString());
         layout->addWidget(text);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, howToPlay_);
         buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("Close"));

@@ -337,6 +337,17 @@ QPlainTextEdit* MakeMemo(const QString& name, const QStringList& lines, QWidget*
     return memo;
 }
 
+QPushButton* MakeBoldButton(const QString& name, const QString& caption, QWidget* parent, int pixelSize) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    QFont f = button->font();
+    f.setBold(true);
+    if (pixelSize > 0)
+        f.setPixelSize(pixelSize);
+    button->setFont(f);
+    return button;
+}
+
 QPushButton* MakeButton(const QString& name, StandardButton kind, QWidget* parent, const QString& caption) {
     QStyle::StandardPixmap icon = QStyle::SP_DialogOkButton;
     QString text = QStringLiteral("OK");

@@ -175,4 +175,6 @@ QFrame* MakeRule(const QString& name, QWidget* parent);
 QPlainTextEdit* MakeMemo(const QString& name, const QStringList& lines, QWidget* parent);
 enum class StandardButton { Ok, Cancel, Close };
 QPushButton* MakeButton(const QString& name, StandardButton kind, QWidget* parent, const QString& caption = {});
+// A command button in bold type, of pixelSize when given.
+QPushButton* MakeBoldButton(const QString& name, const QString& caption, QWidget* parent, int pixelSize = 0);
 void SetBackground(QWidget* widget, unsigned rgb);
