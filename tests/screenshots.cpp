@@ -3,6 +3,7 @@
 // offscreen window tests cannot show. Run by `make screenshots` under Xvfb
 // with a window manager; ORB_SCREENSHOTS names the folder for the pictures.
 
+#include <QAbstractItemView>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,13 +30,37 @@ QString folder() {
 // Waits until the window manager and the X server have drawn what Qt
 // painted, then saves the window with its frame as the screen shows it.
 void shoot(QWidget* window, const QString& name) {
-    // The window manager's frame is part of what the player sees.
-    if (!QTest::qWaitFor([window] { return window->frameGeometry() != window->geometry(); }, 3000))
+    QVERIFY2(QTest::qWaitForWindowExposed(window), qPrintable(name));
+    // The window manager's frame is part of what the player sees; a window
+    // may still be placed and sized after it shows (the results window fits
+    // itself to the screen): it is taken once its frame holds it and stays.
+    QRect frame;
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            const QRect now = window->frameGeometry();
+            const bool same = now == frame && now.contains(window->geometry()) && window->width() > 1;
+            frame = now;
+            return same && now != window->geometry();
+        },
+        5000);
+    if (!settled) {
         qInfo("%s: shown without a frame", qPrintable(name));
-    QTest::qWait(600);
+        frame = window->frameGeometry();
+    }
     QScreen* screen = window->screen();
-    const QRect frame = window->frameGeometry().intersected(screen->geometry());
-    const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    frame = frame.intersected(screen->geometry());
+    // Drawn when two grabs in a row are alike.
+    QPixmap shot;
+    QTest::qWaitFor(
+        [&] {
+            const QPixmap now = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+            const bool same = !shot.isNull() && now.toImage() == shot.toImage();
+            shot = now;
+            return same;
+        },
+        3000);
+    QVERIFY2(shot.width() > 100 && shot.height() > 60,
+             qPrintable(QStringLiteral("%1: %2x%3 at %4,%5").arg(name).arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y())));
     const QString path = QDir(folder()).filePath(name + QStringLiteral(".png"));
     QVERIFY2(shot.save(path), qPrintable(path));
     qInfo("%s: window %dx%d on a %dx%d screen", qPrintable(path), frame.width(), frame.height(),
@@ -75,9 +100,24 @@ QString writeLargestArmies() {
     return path;
 }
 
+// The list of the simulation's battles, and one of them in its own window.
+void shootBattles(QWidget* results, const QString& name) {
+    Battleform->Scroller->ensureWidgetVisible(Battleform->ShowBattle);
+    Battleform->ShowBattle->showPopup();
+    QTRY_VERIFY(Battleform->ShowBattle->view()->isVisible());
+    shoot(results, name + QStringLiteral("-battles"));
+    Battleform->ShowBattle->hidePopup();
+    whenModal(QStringLiteral("RunReport"), [&](QWidget* w) {
+        shoot(w, name + QStringLiteral("-battle"));
+        clickButton(w, QStringLiteral("BitBtn1"));
+    });
+    emit Battleform->ShowBattle->activated(Battleform->ShowBattle->findText(QStringLiteral("A typical battle for side I")));
+    QTRY_VERIFY(!Battleform->RunReport->isVisible());
+}
+
 // "Simulate Battle", the run count typed, "Run Simulation!"; pictures of
-// the dialog and of the results it shows.
-void simulate(int runs, const QString& name) {
+// the dialog and of the results it shows, and with battles, of those.
+void simulate(int runs, const QString& name, bool battles = false) {
     bool shown = false;
     whenModal(QStringLiteral("Batsim"), [&](QWidget* dialog) {
         shoot(dialog, QStringLiteral("%1-dialog").arg(name));
@@ -98,6 +138,8 @@ void simulate(int runs, const QString& name) {
                     across->setValue(0);
                     down->setValue(0);
                 }
+                if (battles)
+                    shootBattles(results, name);
                 clickButton(results, QStringLiteral("BitBtn1"));
             },
             600000);
@@ -167,7 +209,7 @@ private slots:
         QTRY_VERIFY(!QApplication::activePopupWidget());
         clickButton(Battleform, QStringLiteral("BitBtn1"));
         QTRY_VERIFY(!Battleform->isVisible());
-        simulate(200, QStringLiteral("05-simulation-small"));
+        simulate(200, QStringLiteral("05-simulation-small"), true);
 
         // The File menu with its recent files, the Help menu and its windows.
         QMenuBar* bar = Mainform->menuBar();
@@ -219,6 +261,8 @@ private slots:
         changePlayers([](Players& p) { p.army(1) = Army(); });
         addKind(1, "KNI", 1);
         simulate(10, QStringLiteral("08-simulation-one-against-largest"));
+        // Twice more: the list follows each simulation.
+        simulate(10, QStringLiteral("09-simulation-again"), true);
     }
 };
 
