@@ -159,6 +159,48 @@ struct WorkerResult {
     uint64_t strikes = 0;
 };
 
+// Fights the runs this worker claims on its engine, built for armies.
+void fightClaimed(Shared& shared, LeanBattle& lean, const std::array<const Army*, 2>& armies, WorkerResult& out) {
+    const uint64_t strikesBefore = lean.strikeCount;
+    while (!shared.cancelled()) {
+        const int64_t claimed = shared.nextRun.fetch_add(shared.chunk, std::memory_order_relaxed);
+        if (claimed >= shared.last)
+            break;
+        const auto first = static_cast<int32_t>(claimed);
+        const int32_t last = static_cast<int32_t>(std::min<int64_t>(shared.last, claimed + shared.chunk));
+        for (int32_t run = first; run < last; ++run) {
+            if (shared.cancelled())
+                break;
+            lean.Fight(RunSeed(shared.seed, run));
+
+            auto& left = shared.totals[static_cast<size_t>(run - shared.first)];
+            for (int s = 0; s < 2; ++s) {
+                const Army& a = *armies[s];
+                const auto& losses = lean.Losses(s);
+                SideResult& side = out.sides[s];
+                left[s] = 0;
+                for (int32_t k = 0; k <= a.currentType; ++k) {
+                    const int32_t kindLeft = a.unittypes[k].Number - losses[k];
+                    side.casualties[k] += losses[k];
+                    side.unitsLeft[k].add(kindLeft);
+                    left[s] += kindLeft;
+                }
+            }
+            // A battle ends when one side is gone, so at most one has units left.
+            if (left[0] > 0 && left[1] == 0)
+                ++out.sides[0].wins;
+            else if (left[1] > 0 && left[0] == 0)
+                ++out.sides[1].wins;
+
+            shared.done.fetch_add(1, std::memory_order_relaxed);
+            if (shared.options.afterRun)
+                shared.options.afterRun();
+            shared.reportProgress();
+        }
+    }
+    out.strikes = lean.strikeCount - strikesBefore;
+}
+
 void work(Shared& shared, WorkerResult& out) {
     try {
         // Every battle starts from the order Rebuild leaves, so a run's
@@ -168,45 +210,8 @@ void work(Shared& shared, WorkerResult& out) {
         Army II = shared.II;
         I.Rebuild();
         II.Rebuild();
-        const std::array<const Army*, 2> armies{&I, &II};
         LeanBattle lean(I, II);
-        while (!shared.cancelled()) {
-            const int64_t claimed = shared.nextRun.fetch_add(shared.chunk, std::memory_order_relaxed);
-            if (claimed >= shared.last)
-                break;
-            const auto first = static_cast<int32_t>(claimed);
-            const int32_t last = static_cast<int32_t>(std::min<int64_t>(shared.last, claimed + shared.chunk));
-            for (int32_t run = first; run < last; ++run) {
-                if (shared.cancelled())
-                    break;
-                lean.Fight(RunSeed(shared.seed, run));
-
-                auto& left = shared.totals[static_cast<size_t>(run - shared.first)];
-                for (int s = 0; s < 2; ++s) {
-                    const Army& a = *armies[s];
-                    const auto& losses = lean.Losses(s);
-                    SideResult& side = out.sides[s];
-                    left[s] = 0;
-                    for (int32_t k = 0; k <= a.currentType; ++k) {
-                        const int32_t kindLeft = a.unittypes[k].Number - losses[k];
-                        side.casualties[k] += losses[k];
-                        side.unitsLeft[k].add(kindLeft);
-                        left[s] += kindLeft;
-                    }
-                }
-                // A battle ends when one side is gone, so at most one has units left.
-                if (left[0] > 0 && left[1] == 0)
-                    ++out.sides[0].wins;
-                else if (left[1] > 0 && left[0] == 0)
-                    ++out.sides[1].wins;
-
-                shared.done.fetch_add(1, std::memory_order_relaxed);
-                if (shared.options.afterRun)
-                    shared.options.afterRun();
-                shared.reportProgress();
-            }
-        }
-        out.strikes = lean.strikeCount;
+        fightClaimed(shared, lean, {&I, &II}, out);
     } catch (...) {
         shared.fail(std::current_exception());
     }
@@ -221,6 +226,8 @@ void checkFits(const Army& I, const Army& II) {
         throw std::invalid_argument("an army holds a kind with values no dialog accepts (hit points from 1 to 999, "
                                     "at most 999 attacks)");
 }
+
+SimulationResult collect(Shared& shared, const std::vector<WorkerResult>& partial);
 
 // Fights the runs of `shared` on `workers` threads (the calling one among
 // them) and gathers the result in run order.
@@ -247,6 +254,11 @@ SimulationResult fightRuns(Shared& shared, int workers) {
         }
         work(shared, partial[0]);
     }
+    return collect(shared, partial);
+}
+
+// The workers' parts as one result in run order.
+SimulationResult collect(Shared& shared, const std::vector<WorkerResult>& partial) {
     if (shared.error)
         std::rethrow_exception(shared.error);
 
@@ -301,21 +313,41 @@ SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions
     return fightRuns(shared, workers);
 }
 
-SimulationResult SimulateRuns(const Army& I, const Army& II, uint64_t seed, int32_t firstRun, int32_t lastRun,
-                              const std::atomic<bool>* cancel) {
-    if (firstRun < 0 || lastRun <= firstRun || !hasUnits(I) || !hasUnits(II)) {
+RunFighter::RunFighter(const Army& I, const Army& II) : I_(I), II_(II) {
+    if (!hasUnits(I_) || !hasUnits(II_))
+        return;
+    checkFits(I_, II_);
+    I_.Rebuild();
+    II_.Rebuild();
+    lean_ = std::make_unique<LeanBattle>(I_, II_);
+}
+
+RunFighter::~RunFighter() = default;
+
+SimulationResult RunFighter::Fight(uint64_t seed, int32_t firstRun, int32_t lastRun, const std::atomic<bool>* cancel) {
+    if (firstRun < 0 || lastRun <= firstRun || !lean_) {
         SimulationResult none;
         none.firstRun = firstRun;
         return none;
     }
-    checkFits(I, II);
     SimulationOptions options;
     options.runs = lastRun - firstRun;
     options.threads = 1;
     options.seed = seed;
     options.cancel = cancel;
-    Shared shared(I, II, options, seed, firstRun, lastRun, 1);
-    return fightRuns(shared, 1);
+    Shared shared(I_, II_, options, seed, firstRun, lastRun, 1);
+    std::vector<WorkerResult> part(1);
+    try {
+        fightClaimed(shared, *lean_, {&I_, &II_}, part[0]);
+    } catch (...) {
+        shared.fail(std::current_exception());
+    }
+    return collect(shared, part);
+}
+
+SimulationResult SimulateRuns(const Army& I, const Army& II, uint64_t seed, int32_t firstRun, int32_t lastRun,
+                              const std::atomic<bool>* cancel) {
+    return RunFighter(I, II).Fight(seed, firstRun, lastRun, cancel);
 }
 
 SimulationResult MergeRuns(std::vector<SimulationResult> parts, int32_t runs) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -98,6 +99,27 @@ SimulationResult Simulate(const Army& I, const Army& II, const SimulationOptions
 // (the browser's) and merged with MergeRuns into the same result.
 SimulationResult SimulateRuns(const Army& I, const Army& II, uint64_t seed, int32_t firstRun, int32_t lastRun,
                               const std::atomic<bool>* cancel = nullptr);
+class LeanBattle;
+
+// The runs of a simulation fought slice by slice on the calling thread, as
+// SimulateRuns fights them, with the fast engine's tables built once for the
+// armies: a worker fighting many short slices of the same armies (the
+// browser's) pays for them once.
+class RunFighter {
+public:
+    RunFighter(const Army& I, const Army& II);
+    ~RunFighter();
+    RunFighter(const RunFighter&) = delete;
+    RunFighter& operator=(const RunFighter&) = delete;
+    SimulationResult Fight(uint64_t seed, int32_t firstRun, int32_t lastRun,
+                           const std::atomic<bool>* cancel = nullptr);
+
+private:
+    Army I_;
+    Army II_;
+    std::unique_ptr<LeanBattle> lean_;
+};
+
 // The parts of one simulation of `runs` runs, given in any order, as one
 // result in run order; cancelled when fewer runs were fought.
 SimulationResult MergeRuns(std::vector<SimulationResult> parts, int32_t runs);

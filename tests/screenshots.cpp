@@ -51,7 +51,7 @@ void shoot(QWidget* window, const QString& name) {
     frame = frame.intersected(screen->geometry());
     // Drawn when two grabs in a row are alike.
     QPixmap shot;
-    QTest::qWaitFor(
+    const bool drawn = QTest::qWaitFor(
         [&] {
             const QPixmap now = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
             const bool same = !shot.isNull() && now.toImage() == shot.toImage();
@@ -59,6 +59,8 @@ void shoot(QWidget* window, const QString& name) {
             return same;
         },
         3000);
+    if (!drawn)
+        qInfo("%s: still changing when taken", qPrintable(name));
     QVERIFY2(shot.width() > 100 && shot.height() > 60,
              qPrintable(QStringLiteral("%1: %2x%3 at %4,%5").arg(name).arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y())));
     const QString path = QDir(folder()).filePath(name + QStringLiteral(".png"));

@@ -149,6 +149,13 @@ TEST(Simulate, FixedSeedGivesTheSameResultWhateverTheThreadCount) {
         parts.push_back(SimulateRuns(sideI(), sideII(), 42, from, to));
     EXPECT_EQ(outcome(first), outcome(MergeRuns(parts, 120)));
     EXPECT_FALSE(MergeRuns(parts, 120).cancelled);
+    // One fighter, its engine kept from slice to slice, fights the same.
+    RunFighter fighter(sideI(), sideII());
+    std::vector<SimulationResult> slices;
+    for (const auto& [from, to] : {std::pair{0, 1}, std::pair{1, 70}, std::pair{70, 120}})
+        slices.push_back(fighter.Fight(42, from, to));
+    EXPECT_EQ(outcome(first), outcome(MergeRuns(slices, 120)));
+    EXPECT_EQ(MergeRuns(slices, 120).fought, (std::vector<std::pair<int32_t, int32_t>>{{0, 120}}));
     parts.pop_back();
     EXPECT_TRUE(MergeRuns(parts, 120).cancelled);
     // Without a seed two simulations are still fought from separate streams.

@@ -316,10 +316,18 @@ std::string report(const std::string& armies, const std::string& seed) {
 }
 
 // Runs [first, last) of a seeded simulation: one part for finishSimulation.
+// The worker keeps its fighter for the armies' next slices.
 std::string simulateRuns(const std::string& armies, const std::string& seed, int32_t first, int32_t last) {
     return guarded([&] {
         const Players& p = prepared(armies);
-        const SimulationResult r = SimulateRuns(p.army(1), p.army(2), parseSeed(seed), first, last);
+        static std::unique_ptr<RunFighter> fighter;
+        static int64_t fighterOf = -1;
+        if (!fighter || fighterOf != preparedGeneration) {
+            fighter.reset();
+            fighter = std::make_unique<RunFighter>(p.army(1), p.army(2));
+            fighterOf = preparedGeneration;
+        }
+        const SimulationResult r = fighter->Fight(parseSeed(seed), first, last);
         return partJson(r, p.army(1).currentType + 1, p.army(2).currentType + 1).dump();
     });
 }
@@ -362,24 +370,28 @@ std::string forceRuns(const std::string& armies, const std::string& requestText)
         const int side = sideOf(request);
         const int32_t kind = searchedKind(p, side, request.at("kind"));
         const auto number = request.at("number").get<int32_t>();
-        // Kept for the batch's next slices, as the search's own fighter keeps it.
+        // Kept for the batch's next slices, with the fighter for its armies.
         static std::unique_ptr<Army> varied;
+        static std::unique_ptr<RunFighter> fighter;
         static int64_t variedFrom = -1;
         static int variedSide = -1;
         static int32_t variedKind = -1;
         if (!varied || variedFrom != preparedGeneration || variedSide != side || variedKind != kind) {
+            fighter.reset();
             varied = std::make_unique<Army>(p.army(side + 1));
             variedFrom = preparedGeneration;
             variedSide = side;
             variedKind = kind;
         }
-        if (number != varied->unittypes[kind].Number &&
-            !varied->ApplyKind(kind, valuesOf(p.army(side + 1).unittypes[kind]), number))
-            throw Refused{"the number must be 1 or more"};
-        const Army& I = side == 0 ? *varied : p.army(1);
-        const Army& II = side == 1 ? *varied : p.army(2);
-        const SimulationResult r = SimulateRuns(I, II, parseSeed(request.at("seed").get<std::string>()),
-                                                request.at("first").get<int32_t>(), request.at("last").get<int32_t>());
+        if (number != varied->unittypes[kind].Number) {
+            fighter.reset();
+            if (!varied->ApplyKind(kind, valuesOf(p.army(side + 1).unittypes[kind]), number))
+                throw Refused{"the number must be 1 or more"};
+        }
+        if (!fighter)
+            fighter = std::make_unique<RunFighter>(side == 0 ? *varied : p.army(1), side == 1 ? *varied : p.army(2));
+        const SimulationResult r = fighter->Fight(parseSeed(request.at("seed").get<std::string>()),
+                                                  request.at("first").get<int32_t>(), request.at("last").get<int32_t>());
         return json{{"ok", true}, {"battles", r.runsDone}, {"wins", r.sides[side].wins}}.dump();
     });
 }
