@@ -293,6 +293,33 @@ private slots:
         QTRY_COMPARE(results.pos(), QPoint(40, 30));
         QCOMPARE(settings::folder(QStringLiteral("armies")), dir_.path());
     }
+
+    // Armies that can no longer be kept safe from a crash are said once, in
+    // plain words in the window, and the player goes on working.
+    void unsafeArmiesAreSaidOnce() {
+        const QString folder = document().recovery().folder();
+        const int kinds = armyOf(1).kindCount();
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        int shown = 0;
+        QString said;
+        auto answer = [&](QWidget* w) {
+            ++shown;
+            said = static_cast<QMessageBox*>(w)->text();
+            static_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+        };
+        whenModal(QStringLiteral("RecoveryFailed"), answer);
+        addKind(1, "ARC", 3);
+        QTRY_COMPARE(shown, 1);
+        whenModal(QStringLiteral("RecoveryFailed"), answer, 2000);
+        addKind(1, "KNI", 2);
+        QCOMPARE(shown, 1);
+        QVERIFY2(said.contains(QStringLiteral("cannot be kept safe from a crash")), qPrintable(said));
+        QCOMPARE(armyOf(1).kindCount(), kinds + 2);
+        QVERIFY(QFile::remove(folder));
+    }
 };
 
 QTEST_MAIN(DocumentTest)
