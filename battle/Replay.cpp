@@ -14,6 +14,15 @@ std::string unitsLeft(int32_t units) {
 }
 }  // namespace
 
+std::optional<Pick> PickNamed(std::string_view word) {
+    const std::pair<const char*, Pick> words[] = {{"won", Pick::Won},     {"lost", Pick::Lost},   {"draw", Pick::Draw},
+                                                  {"typical", Pick::Typical}, {"worst", Pick::Worst}, {"best", Pick::Best}};
+    for (const auto& [name, pick] : words)
+        if (word == name)
+            return pick;
+    return std::nullopt;
+}
+
 std::optional<int32_t> PickRun(const SimulationResult& result, int side, Pick pick, std::string* why) {
     const std::vector<int32_t>& mine = result.sides[side].totalLeft;
     const std::vector<int32_t>& theirs = result.sides[1 - side].totalLeft;

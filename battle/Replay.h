@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "army/Players.h"
@@ -24,6 +25,9 @@ enum class Pick {
     Worst,    // the fewest of the side's units left, the first such battle
     Best,     // the most of the side's units left, the first such battle
 };
+
+// A pick by its word: won, lost, draw, typical, worst or best.
+std::optional<Pick> PickNamed(std::string_view word);
 
 // The run picked; nothing, with *why in the player's words ("no battle of the
 // 200 ended with side II winning"), when none fits.

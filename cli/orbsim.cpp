@@ -64,16 +64,6 @@ struct Options {
     std::optional<std::pair<int, Pick>> show;
 };
 
-// --show's words: what happened, or what the side's units left were like.
-std::optional<Pick> pickNamed(const QString& word) {
-    const std::pair<const char*, Pick> words[] = {{"won", Pick::Won},         {"lost", Pick::Lost},
-                                                  {"draw", Pick::Draw},       {"typical", Pick::Typical},
-                                                  {"worst", Pick::Worst},     {"best", Pick::Best}};
-    for (const auto& [name, pick] : words)
-        if (word == QLatin1String(name))
-            return pick;
-    return std::nullopt;
-}
 
 // Plain decimal digits only (from_chars takes no sign or blank): "1e3", "+5",
 // " 5" or "0x10" are refused rather than read as something the user may not
@@ -204,7 +194,8 @@ const std::vector<OptionRow>& optionTable() {
          "fewest or most left (worst, best); 2:WHICH for side II",
          [](Options& o, const QString& v) -> std::optional<std::string> {
              const bool second = v.startsWith(QLatin1String("2:"));
-             const std::optional<Pick> pick = pickNamed(second || v.startsWith(QLatin1String("1:")) ? v.mid(2) : v);
+             const std::optional<Pick> pick =
+                 PickNamed((second || v.startsWith(QLatin1String("1:")) ? v.mid(2) : v).toStdString());
              if (!pick)
                  return refusal("--show", "won, lost, draw, typical, worst or best, or one of them after 2:", v);
              o.show = std::make_pair(second ? 1 : 0, *pick);

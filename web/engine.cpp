@@ -135,8 +135,8 @@ json partJson(const SimulationResult& r, int32_t kinds0, int32_t kinds1) {
         sides.push_back({{"casualties", casualties}, {"unitsLeft", left}, {"totalLeft", side.totalLeft},
                          {"wins", side.wins}});
     }
-    return {{"ok", true},        {"firstRun", r.firstRun}, {"runsDone", r.runsDone}, {"cancelled", r.cancelled},
-            {"strikes", r.strikes}, {"sides", sides}};
+    return {{"ok", true},           {"firstRun", r.firstRun}, {"runsDone", r.runsDone}, {"cancelled", r.cancelled},
+            {"strikes", r.strikes}, {"seed", r.seed},         {"fought", r.fought},     {"sides", sides}};
 }
 
 SimulationResult partOf(const json& j) {
@@ -145,6 +145,8 @@ SimulationResult partOf(const json& j) {
     r.runsDone = j.at("runsDone").get<int32_t>();
     r.cancelled = j.at("cancelled").get<bool>();
     r.strikes = j.at("strikes").get<uint64_t>();
+    r.seed = j.at("seed").get<uint64_t>();
+    r.fought = j.at("fought").get<std::vector<std::pair<int32_t, int32_t>>>();
     for (int s = 0; s < 2; ++s) {
         const json& side = j.at("sides").at(s);
         SideResult& out = r.sides[s];
@@ -353,10 +355,58 @@ std::string finishSimulation(const std::string& armies, int32_t runs, const std:
             root["players"][s]["report"] = report.columns[s];
             root["players"][s]["totalLeft"] = result.sides[s].totalLeft;
         }
+        // The runs the totals belong to: one range unless a cancel left gaps.
+        root["fought"] = result.fought;
         // What "Copy Report" copies: the columns without the odds.
         root["columnsText"] = ColumnsText(report.columns[0], report.columns[1]);
         root["text"] = SimulationText(p, result);
         return root.dump();
+    });
+}
+
+// Battle `run` (from 0) of the simulation of `runs` runs seeded `seed`,
+// fought again with its full report, as orbsim --show-run --json gives it,
+// with its text.
+std::string showRun(const std::string& armies, const std::string& seed, int32_t run, int32_t runs) {
+    return guarded([&] {
+        const Players& p = prepared(armies);
+        if (run < 0 || run >= runs)
+            throw Refused{"the battle must be one of the simulation's " + std::to_string(runs)};
+        const uint64_t s = parseSeed(seed);
+        const ReplayedRun replayed = ReplayRun(p, s, run, runs);
+        json root = RunJson(p, replayed, s);
+        root["ok"] = true;
+        root["text"] = replayed.text;
+        return root.dump();
+    });
+}
+
+// The battle of a simulation a player asks for, from the units left it
+// kept per run ("totalLeft" per side and the runs "fought"): by "pick" (won,
+// lost, draw, typical, worst, best) for a side, or the battle with "units"
+// of that side's units left or the nearest count that occurred.
+std::string pickRun(const std::string& requestText) {
+    return guarded([&] {
+        const json request = json::parse(requestText);
+        const int side = sideOf(request);
+        SimulationResult result;
+        for (int s = 0; s < 2; ++s)
+            result.sides[s].totalLeft = request.at("totalLeft").at(s).get<std::vector<int32_t>>();
+        result.fought = request.at("fought").get<std::vector<std::pair<int32_t, int32_t>>>();
+        std::string why;
+        std::optional<int32_t> run;
+        if (request.contains("units")) {
+            run = RunWithUnitsLeft(result, side, request.at("units").get<int32_t>());
+        } else {
+            const std::string word = request.at("pick").get<std::string>();
+            const std::optional<Pick> pick = PickNamed(word);
+            if (!pick)
+                throw Refused{"no battle is picked by \"" + word + "\""};
+            run = PickRun(result, side, *pick, &why);
+        }
+        if (!run)
+            return failure(why.empty() ? "no battle was fought" : why);
+        return json{{"ok", true}, {"run", *run}}.dump();
     });
 }
 
@@ -458,4 +508,6 @@ EMSCRIPTEN_BINDINGS(orb_engine) {
     emscripten::function("finishSimulation", &finishSimulation);
     emscripten::function("forceRuns", &forceRuns);
     emscripten::function("findStep", &findStep);
+    emscripten::function("showRun", &showRun);
+    emscripten::function("pickRun", &pickRun);
 }

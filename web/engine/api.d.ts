@@ -61,7 +61,29 @@ export interface SimulationOutcome {
   text: string; // what orbsim prints for the same seed
   columnsText: string; // the averaged report's two columns as text, without the odds
   players: PlayerFigures[];
+  fought: [number, number][]; // the runs the totals belong to, as ranges [first, last)
 }
+
+/**
+ * A battle of a simulation fought again, as orbsim --show-run --json gives
+ * it: its number (from 1) of the simulation's `runs`, its title ("Battle 412
+ * of 999: side I won with 12 units left"), per player the units left, all
+ * and per kind, and the report column; `text` is the title and the report.
+ */
+export type ShownRun = {
+  run: number;
+  runs: number;
+  seed: string;
+  title: string;
+  text: string;
+  players: (PlayerTexts & { left: number; kinds: { name: string; abbreviation: string; number: number; left: number }[]; report: string[] })[];
+};
+
+/** Which battle of a simulation: by what happened in it for a side, or by that side's units left (the nearest that occurred). */
+export type RunPick = { side: 0 | 1; totalLeft: number[][]; fought: [number, number][] } & (
+  | { pick: 'won' | 'lost' | 'draw' | 'typical' | 'worst' | 'best' }
+  | { units: number }
+);
 
 /** Side 0 is player 1; a kind is named by its abbreviation (any case) or its index. */
 export type ForceChoice = { side: 0 | 1; kind: string | number };
@@ -119,6 +141,10 @@ export interface Engine {
   finishSimulation(armies: FileText, runs: number, parts: string): Answer<SimulationOutcome>;
   /** Runs [first, last) of one batch of a force search, with the searched kind set to `number`. */
   forceRuns(armies: FileText, request: ForceChoice & { number: number; seed: string; first: number; last: number }): Answer<{ battles: number; wins: number }>;
+  /** Battle `run` (from 0) of the simulation of `runs` runs seeded `seed`, fought again with its full report. */
+  showRun(armies: FileText, seed: string, run: number, runs: number): Answer<ShownRun>;
+  /** The battle (from 0) a pick names; a refusal says when none fits ("no battle of the 200 ended with side II winning"). */
+  pickRun(request: RunPick): Answer<{ run: number }>;
   /** The search replayed over the batches fought so far: the next batch it needs, or its answer. */
   findStep(
     armies: FileText,

@@ -41,6 +41,8 @@ export function engineOf(binding) {
     finishSimulation: (armies, runs, parts) => JSON.parse(binding.finishSimulation(bytesOrText(armies), runs, parts)),
     forceRuns: (armies, request) => JSON.parse(binding.forceRuns(bytesOrText(armies), JSON.stringify(request))),
     findStep: (armies, request) => JSON.parse(binding.findStep(bytesOrText(armies), JSON.stringify(request))),
+    showRun: (armies, seed, run, runs) => JSON.parse(binding.showRun(bytesOrText(armies), seed, run, runs)),
+    pickRun: (request) => JSON.parse(binding.pickRun(JSON.stringify(request))),
   };
 }
 

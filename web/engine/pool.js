@@ -133,6 +133,19 @@ export class EnginePool {
   }
 
   /**
+   * Battle `run` (from 0) of a simulation fought again from its seed, with
+   * its full report, as orbsim --show-run fights it.
+   * @param {import('./api.js').FileText} armies
+   * @param {{seed: import('./api.js').Seed, run: number, runs: number}} options
+   * @returns {Promise<import('./api.js').ShownRun>}
+   */
+  showRun(armies, options) {
+    const seed = seedText(options.seed);
+    const text = bytesOrText(armies);
+    return this.#task(async () => accepted(await this.#coordinate('showRun', text, seed, options.run, options.runs)));
+  }
+
+  /**
    * Fights the battle `runs` times on every worker.
    * @param {import('./api.js').FileText} armies
    * @param {{runs?: number, seed?: import('./api.js').Seed, onProgress?: (done: number, runs: number) => void}} [options]

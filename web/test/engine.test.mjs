@@ -230,3 +230,34 @@ test('an engine worker answers as the engine does, refuses a call it lacks, and 
   await assert.rejects(fighting, /the engine's worker stopped/);
   await assert.rejects(worker.call('limits'), /the engine's worker stopped/);
 });
+
+test('a battle of a simulation, fought again, is the battle it counted and orbsim --show-run\'s', async () => {
+  const path = file('random-runs.json', randomArmies(29));
+  const text = readFileSync(path, 'utf8');
+  const runs = 200;
+  for (const pool of [one, four]) {
+    const outcome = await pool.simulate(text, { runs, seed: 9 });
+    for (let run = 0; run < runs; ++run) {
+      const shown = await pool.showRun(text, { seed: 9, run, runs });
+      assert.deepEqual(shown.players.map((p) => p.left), outcome.players.map((p) => p.totalLeft[run]), `run ${run}`);
+      // Per kind, as the run alone is fought by the simulation's engine.
+      const alone = JSON.parse(engine.simulateRuns(text, '9', run, run + 1));
+      shown.players.forEach((p, s) =>
+        p.kinds.forEach((kind, k) => assert.equal(kind.left, kind.number - alone.sides[s].casualties[k], `run ${run}, side ${s}, kind ${k}`)),
+      );
+    }
+    const { totalLeft, fought } = { totalLeft: outcome.players.map((p) => p.totalLeft), fought: outcome.fought };
+    const worst = engine.pickRun({ side: 1, pick: 'worst', totalLeft, fought });
+    assert.ok(worst.ok, worst.error);
+    const shown = await pool.showRun(text, { seed: 9, run: worst.run, runs });
+    assert.equal(shown.text, orbsim(path, '--runs', String(runs), '--seed', '9', '--show', '2:worst'));
+    const { ok, text: shownText, ...figures } = shown;
+    assert.deepEqual(figures, JSON.parse(orbsim(path, '--runs', String(runs), '--seed', '9', '--show-run', String(worst.run + 1), '--json')));
+  }
+  assert.deepEqual(engine.pickRun({ side: 0, pick: 'draw', totalLeft: [[3, 0], [0, 2]], fought: [[0, 2]] }), {
+    ok: false,
+    error: 'no battle of the 2 ended with both armies gone',
+  });
+  // 3 and 1 are as near to 2: the smaller, at the third run fought.
+  assert.equal(engine.pickRun({ side: 0, units: 2, totalLeft: [[3, 0, 1], [0, 2, 0]], fought: [[5, 8]] }).run, 7);
+});
