@@ -45,7 +45,7 @@ async function main() {
     // Taken before the kept armies are shown, which clears a link from the address.
     const link = location.hash;
     const unreadable = await store.loadKept(engine);
-    if (unreadable) files.offerSetAside(unreadable.error);
+    if (unreadable) files.offerSetAside();
     await files.openLink(link);
     files.offerOtherTab();
     for (const control of document.querySelectorAll<HTMLButtonElement | HTMLInputElement | HTMLSelectElement>('[data-starting]'))

@@ -191,8 +191,9 @@ export class ArmyFiles {
   }
 
   /** Armies kept that could not be read: set aside, and offered for download. */
-  offerSetAside(error: string) {
-    offer('set-aside', `The armies this browser kept could not be read (${error}), so the page starts with new armies. The old ones are kept aside.`, [
+  offerSetAside() {
+    // Why they cannot be read is a parser's detail: the file downloaded opens in any text editor.
+    offer('set-aside', 'The armies this browser kept could not be read, so the page starts with new armies. The old ones are kept aside.', [
       {
         label: 'Download Them',
         run: () => download(this.store.setAside() ?? '', 'unreadable armies.json', 'application/json'),
