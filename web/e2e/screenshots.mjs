@@ -121,6 +121,11 @@ async function journey(browser, url, size, width, height) {
   await page.getByText(/now number \d+/).waitFor();
   await shot('force-applied', player(page, 2));
   await shot('simulation-of-earlier-armies', results);
+  const knightsUnits = player(page, 2).getByRole('group', { name: 'Knights (KNI)' }).getByRole('textbox', { name: 'Units', exact: true });
+  await knightsUnits.fill('50');
+  await knightsUnits.press('Enter');
+  await page.getByText('This answer is of earlier armies').waitFor();
+  await shot('force-answer-of-earlier-armies', page.locator('.force'));
 
   const other = await context.newPage();
   await other.goto(url);

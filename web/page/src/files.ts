@@ -105,6 +105,8 @@ export class ArmyFiles {
     const before = this.store.snapshot();
     await this.store.restore(other);
     notice("The other tab's armies are shown.", false, [this.undo(before, "The armies this tab had are back.")]);
+    // Taken from an offer that stays in view: the armies and their Undo are at the top.
+    byId('notice').scrollIntoView({ block: 'nearest' });
   }
 
   private one(step: () => Promise<void>) {
