@@ -20,7 +20,8 @@ async function main() {
   document.body.dataset.built = 'true';
   const status = byId('battle-status');
   try {
-    // Loaded once the panels are shown: they need none of it.
+    // Loaded once the panels have been painted: they need none of it.
+    await new Promise((painted) => requestAnimationFrame(() => setTimeout(painted, 0)));
     const { EnginePool, startEngineWorker } = await import('../../engine/index.js');
     const engine = await startEngineWorker();
     const [limits, catalogue] = await Promise.all([engine.call('limits'), engine.call('catalogue')]);

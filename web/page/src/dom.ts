@@ -38,10 +38,12 @@ export function notice(text: string, isError = false, actions: Action[] = []) {
   const notice = byId('notice');
   notice.textContent = text;
   notice.classList.toggle('error', isError);
+  byId('notice-line').classList.toggle('quiet', !text);
   byId('notice-actions').replaceChildren(...buttonsFor(actions, () => notice.textContent === text && clearNotice()));
 }
 
 export function clearNotice() {
+  byId('notice-line').classList.add('quiet');
   byId('notice').textContent = '';
   byId('notice-actions').replaceChildren();
 }
