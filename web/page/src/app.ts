@@ -20,8 +20,13 @@ async function main() {
   document.body.dataset.built = 'true';
   const status = byId('battle-status');
   try {
-    // Loaded once the panels have been painted: they need none of it.
-    await new Promise((painted) => requestAnimationFrame(() => setTimeout(painted, 0)));
+    // Loaded once the panels have been painted (the frame after next has
+    // begun), so that the first paint never waits for it; a tab in the
+    // background, which paints nothing, does not wait long.
+    await new Promise((painted) => {
+      requestAnimationFrame(() => requestAnimationFrame(painted));
+      setTimeout(painted, 500);
+    });
     const { EnginePool, startEngineWorker } = await import('../../engine/index.js');
     const engine = await startEngineWorker();
     const [limits, catalogue] = await Promise.all([engine.call('limits'), engine.call('catalogue')]);
