@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
 .PHONY: all deps configure build run test bench soak screenshots asan-test install package clean web web-test web-bench
-.PHONY: web-page web-page-test web-run web-screenshots
+.PHONY: web-page web-page-test web-run web-screenshots web-audit
 
 all: build
 
@@ -71,6 +71,14 @@ test: web-page-test
 # Serves the browser edition on 127.0.0.1 (WEB_PORT=8080 by default).
 web-run: web-page
 	@node web/page/serve.mjs $(WEB_OUT) $(WEB_PORT)
+
+# Lighthouse against the page as `make web-run` serves it, in Debian's
+# Chromium, on a phone and on a desktop: the scores, the load figures and
+# the reports in $(BUILD)/web-audit. Installed from a lock file of its own,
+# so that `make test` never needs it.
+web-audit: web-page
+	@[ web/audit/node_modules/.installed -nt web/audit/package-lock.json ] || { cd web/audit && npm ci --no-audit --no-fund --loglevel=error && touch node_modules/.installed; }
+	@CHROME_PATH=$${CHROME_PATH:-/usr/bin/chromium} node web/audit/audit.mjs $(WEB_OUT) $(abspath $(BUILD))/web-audit
 
 # Pictures of every state of a player's journey at 1280 x 800 and 390 x 844,
 # in $(BUILD)/web-screenshots.

@@ -1,5 +1,7 @@
 // Debian's Chromium, headless, driven by playwright-core, on the page served
 // from the browser edition's folder. Never a downloaded browser.
+import { readFile } from 'node:fs/promises';
+import { createRequire } from 'node:module';
 import { chromium } from 'playwright-core';
 import { serve } from '../page/serve.mjs';
 
@@ -90,11 +92,32 @@ export async function policyViolations(page) {
   return page.evaluate(() => window.policyViolations);
 }
 
+/** The text of a download. */
+export async function textOf(download) {
+  const chunks = [];
+  for await (const chunk of await download.createReadStream()) chunks.push(chunk);
+  return Buffer.concat(chunks).toString('utf8');
+}
+
 /** The text of a download started by clicking a button. */
 export async function downloadOf(page, buttonName) {
   const [download] = await Promise.all([page.waitForEvent('download'), page.getByRole('button', { name: buttonName }).click()]);
-  const stream = await download.createReadStream();
-  const chunks = [];
-  for await (const chunk of stream) chunks.push(chunk);
-  return { name: download.suggestedFilename(), text: Buffer.concat(chunks).toString('utf8') };
+  return { name: download.suggestedFilename(), text: await textOf(download) };
+}
+
+const AXE = readFile(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+
+/**
+ * What axe-core finds against the WCAG 2 A and AA rules and its best
+ * practices in the page as it is, one line per rule and element. It is
+ * evaluated through the browser's debugging protocol, which the page's
+ * policy against inline script does not cover.
+ */
+export async function accessibilityViolations(page) {
+  if (!(await page.evaluate(() => 'axe' in window))) await page.evaluate(await AXE);
+  const violations = await page.evaluate(async () => {
+    const result = await window.axe.run(document, { resultTypes: ['violations'] });
+    return result.violations.map((v) => v.nodes.map((n) => `${v.id}: ${n.target.join(' ')}: ${n.failureSummary.replace(/\s+/g, ' ')}`)).flat();
+  });
+  return violations;
 }

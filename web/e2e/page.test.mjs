@@ -4,14 +4,14 @@
 import assert from 'node:assert/strict';
 import { execFile } from 'node:child_process';
 import { request } from 'node:http';
-import { mkdtemp, readFile, writeFile } from 'node:fs/promises';
+import { appendFile, cp, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { promisify } from 'node:util';
 import { deflateRawSync } from 'node:zlib';
 import { serve } from '../page/serve.mjs';
-import { WEB_DIR, downloadOf, dropFile, openArmies, openPage, player, policyViolations, ready, start } from './browser.mjs';
+import { WEB_DIR, accessibilityViolations, textOf, downloadOf, dropFile, openArmies, openPage, player, policyViolations, ready, start } from './browser.mjs';
 
 const ROOT = new URL('../../', import.meta.url).pathname;
 const SAMPLE = join(ROOT, 'examples/armies.json');
@@ -42,6 +42,13 @@ async function eventually(check, timeout = 15_000) {
 const kind = (page, n, name) => player(page, n).getByRole('group', { name, exact: true });
 const units = (page, n, name) => kind(page, n, name).getByRole('textbox', { name: 'Units', exact: true });
 const notice = (page) => page.getByRole('status');
+const question = (page) => page.getByRole('dialog');
+const linkTo = async (url, file) => `${url}#armies=${deflateRawSync(await readFile(file)).toString('base64url')}`;
+
+/** axe-core finds nothing in the state the page is in. */
+async function accessible(page, state) {
+  assert.deepEqual(await accessibilityViolations(page), [], `axe-core, ${state}`);
+}
 
 async function canvasIsDrawn(page, canvas) {
   return canvas.evaluate((element) => {
@@ -55,6 +62,7 @@ test("a player's journey", async (t) => {
   const { page, failures } = await openPage(session.browser, session.url);
 
   await t.test('the keyboard reaches the file commands, then player 1, player 2 and the battle commands in order', async () => {
+    await accessible(page, 'start');
     const names = [];
     for (let i = 0; i < 40; ++i) {
       await page.keyboard.press('Tab');
@@ -67,10 +75,11 @@ test("a player's journey", async (t) => {
         }),
       );
     }
-    assert.deepEqual(names.slice(0, 5), [
+    assert.deepEqual(names.slice(0, 6), [
       ': Open Armies...',
       ': Save Armies...',
       ': Share Link',
+      ': Help',
       'Player 1: Player number',
       'Player 1: Wizard name',
     ]);
@@ -85,6 +94,7 @@ test("a player's journey", async (t) => {
     assert.equal(await units(page, 1, 'Archers (ARC)').inputValue(), '20');
     assert.equal(await units(page, 1, 'Golden Dragons (GOD)').inputValue(), '5');
     assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), '30');
+    await accessible(page, 'armies entered');
   });
 
   await t.test("a kind is added by its abbreviation, with the catalogue's values", async () => {
@@ -99,13 +109,34 @@ test("a player's journey", async (t) => {
     await eventually(async () => assert.equal(await units(page, 2, 'Archers (arc)').inputValue(), '10'));
     const archers = kind(page, 2, 'Archers (arc)');
     assert.equal(await archers.getByRole('textbox', { name: 'Ranged offense' }).inputValue(), '2');
+    assert.equal(await form.getByText("10 units of Archers added to player 2's army.").count(), 1);
+  });
+
+  await t.test("the add form refuses a value in the add dialog's words", async () => {
+    const form = player(page, 1).getByRole('form', { name: 'Add a kind' });
+    await form.getByRole('textbox', { name: 'Abbreviation' }).fill('KNI');
+    await eventually(async () => assert.equal(await form.getByRole('textbox', { name: 'Full name' }).inputValue(), 'Knights'));
+    await form.getByRole('textbox', { name: 'Number of units' }).fill('0');
+    await form.getByRole('button', { name: 'Add Kind' }).click();
+    await eventually(async () =>
+      assert.equal(
+        await form.getByRole('alert').textContent(),
+        'Illegal Number of units\nNot all data have been inserted corretly. As a result, no units have been added to your army.',
+      ),
+    );
+    await form.getByRole('textbox', { name: 'Number of units' }).fill('1');
+    await form.getByRole('button', { name: 'Add Kind' }).click();
+    await eventually(async () => assert.equal(await form.getByText("1 unit of Knights added to player 1's army.").count(), 1));
+    // The next step's first change takes the last step's message away.
+    await kind(page, 1, 'Knights (KNI)').getByRole('button', { name: 'Remove Kind' }).click();
+    await eventually(async () => assert.equal(await form.getByText(/added to player 1's army/).count(), 0));
   });
 
   await t.test("a value out of the dialogs' limits is refused beside its field and changes nothing", async () => {
     const knights = kind(page, 2, 'Knights (KNI)');
     await knights.getByRole('textbox', { name: 'Offense', exact: true }).fill('-5');
     await knights.getByRole('textbox', { name: 'Offense', exact: true }).press('Enter');
-    await eventually(async () => assert.match(await knights.textContent(), /"offense" must be a whole number from 0 to 999/));
+    await eventually(async () => assert.match(await knights.textContent(), /Illegal Offense value entered/));
     await knights.getByRole('textbox', { name: 'Offense', exact: true }).press('Escape');
     const saved = JSON.parse((await downloadOf(page, 'Save Armies...')).text);
     assert.equal(saved.players[1].kinds[0].offense, 4);
@@ -122,6 +153,18 @@ test("a player's journey", async (t) => {
     assert.ok(saved.text.includes(sideI) && saved.text.includes(sideII), 'the saved report holds both columns');
     await page.getByRole('button', { name: 'Copy Report' }).click();
     await eventually(async () => assert.equal(await page.evaluate(() => navigator.clipboard.readText()), saved.text));
+    await accessible(page, 'a battle report');
+  });
+
+  await t.test('a report of earlier armies is marked as such at once, with Fight Again at hand', async () => {
+    const earlier = page.getByText('This report is of earlier armies: the armies have changed since.');
+    assert.equal(await earlier.isVisible(), false);
+    await units(page, 2, 'Archers (arc)').fill('11');
+    await units(page, 2, 'Archers (arc)').press('Enter');
+    await earlier.waitFor();
+    await page.getByRole('button', { name: 'Fight Again' }).click();
+    await earlier.waitFor({ state: 'hidden' });
+    assert.match(await page.getByLabel('Side II', { exact: true }).textContent(), /Archers\s+:\s+11/);
   });
 
   await t.test('a simulation of 200 runs shows the averages, the odds and both charts', async () => {
@@ -142,10 +185,13 @@ test("a player's journey", async (t) => {
       const chart = page.getByRole('img', { name });
       assert.ok(await canvasIsDrawn(page, chart), `${name} is drawn`);
     }
+    await accessible(page, 'a simulation with its charts');
   });
 
   await t.test('Cancel stops 999 runs of the largest armies at once', async () => {
     await openArmies(page, LARGEST);
+    // The armies have been changed since the sample was opened.
+    await question(page).getByRole('button', { name: 'Discard' }).click();
     await eventually(async () => assert.match(await notice(page).textContent(), /largest\.json" opened/));
     await page.getByRole('textbox', { name: 'Runs' }).fill('999');
     await page.getByRole('button', { name: 'Simulate Battle' }).click();
@@ -174,6 +220,8 @@ test("a player's journey", async (t) => {
     await eventually(async () => assert.match(await lines.textContent(), /^\d+ Knights win/), 60_000);
     needed = /^(\d+) Knights win/.exec(await lines.textContent())[1];
     assert.ok(await canvasIsDrawn(page, page.getByRole('img', { name: /^Knights of player 2/ })));
+    assert.equal(await page.getByText(`Apply sets Knights to ${needed} units.`).count(), 1);
+    await accessible(page, "the force finder's answer");
     await page.getByRole('button', { name: 'Apply' }).click();
     await eventually(async () => assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), needed));
   });
@@ -190,9 +238,40 @@ test("a player's journey", async (t) => {
 
     await kind(page, 1, 'Golden Dragons (GOD)').getByRole('button', { name: 'Remove Kind' }).click();
     await eventually(async () => assert.equal(await kind(page, 1, 'Golden Dragons (GOD)').count(), 0));
-    await dropFile(page, 'armies.json', await readFile(savedFile, 'utf8'));
+    // The armies have been changed since they were saved: the desktop's question first.
+    const text = await readFile(savedFile, 'utf8');
+    await dropFile(page, 'armies.json', text);
+    await question(page).getByRole('button', { name: 'Discard' }).click();
     await eventually(async () => assert.equal(await units(page, 1, 'Golden Dragons (GOD)').inputValue(), '5'));
     assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), needed);
+  });
+
+  await t.test('a file over changed armies asks Save, Discard or Cancel, and Undo brings the armies before back', async () => {
+    const text = await readFile(savedFile, 'utf8');
+    await kind(page, 1, 'Golden Dragons (GOD)').getByRole('button', { name: 'Remove Kind' }).click();
+    await eventually(async () => assert.equal(await kind(page, 1, 'Golden Dragons (GOD)').count(), 0));
+    const asked = question(page);
+    await dropFile(page, 'armies.json', text);
+    await asked.waitFor();
+    assert.equal(
+      await asked.textContent().then((t) => t.replace(/\s+/g, ' ').trim()),
+      'The armies have been changed since "armies.json" was opened or saved. Do you want to save your changes? SaveDiscardCancel',
+    );
+    await asked.getByRole('button', { name: 'Cancel' }).click();
+    await eventually(async () => assert.equal(await notice(page).textContent(), '"armies.json" was not opened: your armies are as they were.'));
+    assert.equal(await kind(page, 1, 'Golden Dragons (GOD)').count(), 0);
+
+    await dropFile(page, 'armies.json', text);
+    const [download] = await Promise.all([page.waitForEvent('download'), asked.getByRole('button', { name: 'Save' }).click()]);
+    const savedFirst = JSON.parse(await textOf(download));
+    assert.equal(savedFirst.players[0].kinds.length, 1, 'Save saved the changed armies, without the dragons');
+    await eventually(async () => assert.equal(await units(page, 1, 'Golden Dragons (GOD)').inputValue(), '5'));
+
+    await page.getByRole('button', { name: 'Undo' }).click();
+    await eventually(async () => assert.equal(await kind(page, 1, 'Golden Dragons (GOD)').count(), 0));
+    await dropFile(page, 'armies.json', text);
+    // Saved just now, the armies before are unchanged: nothing to ask.
+    await eventually(async () => assert.equal(await units(page, 1, 'Golden Dragons (GOD)').inputValue(), '5'));
   });
 
   await t.test('a reload keeps the armies', async () => {
@@ -205,6 +284,7 @@ test("a player's journey", async (t) => {
   await t.test('a shared link shows its armies in a fresh browser, and nothing else happens', async () => {
     await page.getByRole('button', { name: 'Share Link' }).click();
     await eventually(async () => assert.match(page.url(), /#armies=[A-Za-z0-9_-]+$/));
+    await accessible(page, 'the share box');
     const link = page.url();
     const friend = await openPage(session.browser, link);
     assert.equal(await units(friend.page, 2, 'Knights (KNI)').inputValue(), needed);
@@ -213,6 +293,17 @@ test("a player's journey", async (t) => {
     assert.equal(await friend.page.getByRole('button', { name: 'Cancel' }).isVisible(), false);
     assert.deepEqual(friend.failures, []);
     await friend.context.close();
+  });
+
+  await t.test('help is at hand, on the position and type codes too', async () => {
+    await page.getByRole('button', { name: 'Help' }).click();
+    const help = page.getByRole('dialog', { name: 'How to Play' });
+    await help.waitFor();
+    assert.match(await help.textContent(), /F foot, M mounted, G go anywhere/);
+    assert.match(await help.textContent(), /O, S, U or H/);
+    await accessible(page, 'help');
+    await help.getByRole('button', { name: 'Close' }).click();
+    await help.waitFor({ state: 'hidden' });
   });
 
   assert.deepEqual(failures, []);
@@ -261,16 +352,15 @@ test('hostile names, files and links change nothing and run nothing', async (t) 
 
   await t.test("each hostile file gets the reader's message and changes nothing", async () => {
     const files = [
-      ['not JSON', 'armies.json', Buffer.from('this is no army file'), /not JSON/],
-      ['larger than any army file', 'huge.json', Buffer.alloc(17 * 1024 * 1024, 0x20), /too large for an army file/],
-      ['nested 10,000 levels deep', 'deep.json', Buffer.from('['.repeat(10_000) + ']'.repeat(10_000)), /nests more than \d+ levels deep/],
-      ['a number out of range', 'range.json', Buffer.from(await sampleWith((a) => (a.players[1].kinds[0].number = 10_000))), /"number" must be a whole number from 1 to 9999/],
+      ['not JSON', 'notes.txt', Buffer.from('this is no army file'), /^"notes\.txt" is not an army file, so nothing was changed\. \(Not JSON: /],
+      ['larger than any army file', 'huge.json', Buffer.alloc(17 * 1024 * 1024, 0x20), /^The armies in "huge\.json" could not be opened: the file is too large for an army file/],
+      ['nested 10,000 levels deep', 'deep.json', Buffer.from('['.repeat(10_000) + ']'.repeat(10_000)), /^"deep\.json" is not an army file, so nothing was changed\. \(It nests more than \d+ levels deep\.\)$/],
+      ['a number out of range', 'range.json', Buffer.from(await sampleWith((a) => (a.players[1].kinds[0].number = 10_000))), /^The armies in "range\.json" could not be opened: player 2, kind 1 \("Knights"\): "number" must be a whole number from 1 to 9999\. Nothing has been changed\.$/],
     ];
     for (const [what, name, buffer, message] of files) {
       const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.getByRole('button', { name: 'Open Armies...' }).click()]);
       await chooser.setFiles({ name, mimeType: 'application/json', buffer });
       await eventually(async () => assert.match(await notice(page).textContent(), message, what));
-      assert.match(await notice(page).textContent(), /was not opened: .*Nothing was changed\.$/, what);
       await unchanged();
     }
   });
@@ -328,6 +418,160 @@ test('hostile names, files and links change nothing and run nothing', async (t) 
 
   assert.deepEqual(failures, []);
   await context.close();
+});
+
+async function addKind(page, n, abbreviation, number) {
+  const form = player(page, n).getByRole('form', { name: 'Add a kind' });
+  await form.getByRole('textbox', { name: 'Abbreviation' }).fill(abbreviation);
+  await eventually(async () => assert.notEqual(await form.getByRole('textbox', { name: 'Full name' }).inputValue(), ''));
+  await form.getByRole('textbox', { name: 'Number of units' }).fill(String(number));
+  await form.getByRole('button', { name: 'Add Kind' }).click();
+  await eventually(async () => assert.match(await form.textContent(), /added to player/));
+}
+
+test('a link opened in a tab already open asks before it replaces changed armies, and a reload keeps what was chosen', async () => {
+  const { page, context, failures } = await openPage(session.browser, session.url);
+  await addKind(page, 1, 'DEA', 7);
+  const link = await linkTo(session.url, SAMPLE);
+  const asked = question(page);
+
+  // Only the address's fragment changes: the page is not loaded again.
+  await page.goto(link);
+  await asked.waitFor();
+  assert.equal((await asked.textContent()).replace(/\s+/g, ' ').trim(), 'The armies have been changed. Do you want to save your changes? SaveDiscardCancel');
+  await asked.getByRole('button', { name: 'Cancel' }).click();
+  await eventually(async () => assert.equal(await notice(page).textContent(), 'The armies of the link were not opened: your armies are as they were.'));
+  assert.equal(new URL(page.url()).hash, '');
+  await page.reload();
+  await ready(page);
+  assert.equal(await units(page, 1, 'Deamons (DEA)').inputValue(), '7', 'a reload after Cancel keeps the own armies');
+
+  await page.goto(link);
+  await asked.getByRole('button', { name: 'Discard' }).click();
+  await eventually(async () => assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), '30'));
+  assert.equal(await notice(page).textContent(), 'The armies of the link are shown.');
+  await page.getByRole('button', { name: 'Undo' }).click();
+  await eventually(async () => assert.equal(await units(page, 1, 'Deamons (DEA)').inputValue(), '7'));
+  await page.reload();
+  await ready(page);
+  assert.equal(await units(page, 1, 'Deamons (DEA)').inputValue(), '7', 'a reload after Undo keeps the own armies');
+  assert.deepEqual(failures, []);
+  await context.close();
+});
+
+test('two tabs never silently overwrite each other: a change is offered to the other tab, and survives its reload', async () => {
+  const { page: first, context, failures } = await openPage(session.browser, session.url);
+  await openArmies(first, SAMPLE);
+  await eventually(async () => assert.equal(await units(first, 2, 'Knights (KNI)').inputValue(), '30'));
+  const second = await context.newPage();
+  second.on('pageerror', (error) => failures.push(error.message));
+  await second.goto(session.url);
+  await ready(second);
+  assert.equal(await units(second, 2, 'Knights (KNI)').inputValue(), '30', 'a new tab starts from the armies this browser keeps');
+
+  const offered = (page) => page.getByText('The armies have been changed in another tab.');
+  await units(first, 2, 'Knights (KNI)').fill('31');
+  await units(first, 2, 'Knights (KNI)').press('Enter');
+  await offered(second).waitFor();
+  assert.equal(await units(second, 2, 'Knights (KNI)').inputValue(), '30', 'offered, not taken');
+  // The second tab changes its own armies before it answers; the first tab learns of that in turn.
+  await units(second, 2, 'Knights (KNI)').fill('29');
+  await units(second, 2, 'Knights (KNI)').press('Enter');
+  await offered(first).waitFor();
+
+  await first.reload();
+  await ready(first);
+  assert.equal(await units(first, 2, 'Knights (KNI)').inputValue(), '31', "a reload keeps the tab's own change");
+  await offered(first).waitFor();
+  await first.getByRole('button', { name: 'Show Them' }).click();
+  await eventually(async () => assert.equal(await units(first, 2, 'Knights (KNI)').inputValue(), '29'));
+  await first.getByRole('button', { name: 'Undo' }).click();
+  await eventually(async () => assert.equal(await units(first, 2, 'Knights (KNI)').inputValue(), '31'));
+  assert.deepEqual(failures, []);
+  await context.close();
+});
+
+test('kept armies that cannot be read are set aside, said so and offered for download', async () => {
+  const { page, context, failures } = await openPage(session.browser, session.url);
+  const broken = '{"format": "orb-battle-armies", "version": 1, "players": [tru';
+  await page.evaluate((text) => {
+    localStorage.setItem('orb-battle-armies', text);
+    sessionStorage.clear();
+  }, broken);
+  await page.reload();
+  await ready(page);
+  const said = page.getByText('The armies this browser kept could not be read, so the page starts with new armies. The old ones are kept aside.');
+  await said.waitFor();
+  const kept = await downloadOf(page, 'Download Them');
+  assert.equal(kept.text, broken);
+  assert.equal(await player(page, 1).getByRole('textbox', { name: 'Wizard name' }).inputValue(), 'Nameless 1');
+  await page.reload();
+  await ready(page);
+  assert.equal(await said.count(), 0, 'said once: the new armies are kept in their place');
+  assert.deepEqual(failures, []);
+  await context.close();
+});
+
+test('a cancelled force search says what it did before the cancel, and shows no empty chart', async () => {
+  const { page, context, failures } = await openPage(session.browser, session.url);
+  await openArmies(page, LARGEST);
+  await eventually(async () => assert.match(await notice(page).textContent(), /largest\.json" opened/));
+  await page.getByRole('combobox', { name: 'Side' }).selectOption({ index: 1 });
+  await page.getByRole('button', { name: 'Find the Force Needed' }).click();
+  const label = page.locator('#progress-label');
+  await eventually(async () => assert.match(await label.textContent(), /, [1-9][\d]* battles? fought$/), 60_000);
+  const seen = Number(/, (\d+) battles? fought$/.exec(await label.textContent())[1]);
+  await page.getByRole('button', { name: 'Cancel' }).click();
+  const lines = page.getByLabel('Force needed');
+  await eventually(async () => assert.match(await lines.textContent(), /^The search was cancelled after \d+ battles?\./), 10_000);
+  const said = await lines.textContent();
+  const fought = Number(/after (\d+) battles?/.exec(said)[1]);
+  assert.ok(fought >= seen, `the answer counts ${fought} battles, the progress showed ${seen}`);
+  if (/No number had been judged yet/.test(said)) assert.equal(await page.getByRole('img', { name: /of player 2/ }).count(), 0, 'no empty chart');
+  else assert.ok(await canvasIsDrawn(page, page.getByRole('img', { name: /of player 2/ })));
+  assert.equal(await page.getByRole('button', { name: 'Apply' }).isVisible(), false);
+  assert.deepEqual(failures, []);
+  await context.close();
+});
+
+test('a new release waits for the reload the open page offers; the page and its engine workers are always of one release', async () => {
+  const folder = await mkdtemp(join(tmpdir(), 'orb-release-'));
+  await cp(WEB_DIR, folder, { recursive: true });
+  const own = await serve(folder);
+  const { page, context, failures } = await openPage(session.browser, own.url);
+  try {
+    await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 30_000 });
+    await openArmies(page, SAMPLE);
+    await eventually(async () => assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), '30'));
+    const releaseOf = () => page.evaluate(async () => (await import('./engine/release.js')).RELEASE);
+    for (const release of ['second', 'third']) {
+      const before = await releaseOf();
+      // A release that changes an engine worker's script: the page's build stamps it anew.
+      await appendFile(join(folder, 'engine/worker.js'), `\n// the ${release} release\n`);
+      await promisify(execFile)(process.execPath, [join(ROOT, 'web/page/build.mjs'), folder]);
+      // As the browser looks for a new version when the player comes back to the page.
+      await page.evaluate(() => navigator.serviceWorker.getRegistration().then((registration) => registration.update()));
+      await page.getByText('A new version of the simulator is ready.').waitFor({ timeout: 30_000 });
+      // The open page starts its battle workers only now: they are of its own release.
+      await page.getByRole('textbox', { name: 'Runs' }).fill('20');
+      await page.getByRole('button', { name: 'Simulate Battle' }).click();
+      await eventually(async () => assert.equal(await page.locator('#results-note').textContent(), 'The average of 20 battles.'), 60_000);
+      assert.equal(await page.getByRole('alert').filter({ hasText: /./ }).count(), 0);
+      await Promise.all([page.waitForEvent('load'), page.getByRole('button', { name: 'Reload' }).click()]);
+      await ready(page);
+      assert.notEqual(await releaseOf(), before, `the ${release} release runs after the reload`);
+      assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), '30', 'the reload keeps the armies');
+      await page.getByRole('textbox', { name: 'Runs' }).fill('20');
+      await page.getByRole('button', { name: 'Simulate Battle' }).click();
+      await eventually(async () => assert.equal(await page.locator('#results-note').textContent(), 'The average of 20 battles.'), 60_000);
+    }
+    assert.deepEqual(failures, []);
+  } finally {
+    await context.close();
+    own.server.closeAllConnections();
+    await new Promise((done) => own.server.close(done));
+    await rm(folder, { recursive: true, force: true });
+  }
 });
 
 test('after one visit the page works without its server', async () => {

@@ -21,6 +21,18 @@ const SIZES = [
 ];
 
 async function journey(browser, url, size, width, height) {
+  // The page while its engine loads: held back here, so that the picture can be taken.
+  const slow = await browser.newContext({ viewport: { width, height } });
+  await slow.route('**/engine/index.js', async (route) => {
+    await new Promise((done) => setTimeout(done, 2000));
+    await route.continue();
+  });
+  const loading = await slow.newPage();
+  await loading.goto(url);
+  await loading.getByText('Loading the simulator...').waitFor();
+  await loading.screenshot({ path: join(out, `${size}-00-loading.png`) });
+  await slow.close();
+
   const { page, context } = await openPage(browser, url, { width, height });
   let step = 0;
   const shot = async (name, target) => {
@@ -48,7 +60,7 @@ async function journey(browser, url, size, width, height) {
   const knights = player(page, 2).getByRole('group', { name: 'Knights (KNI)' });
   await knights.getByRole('textbox', { name: 'Position' }).fill('X');
   await knights.getByRole('textbox', { name: 'Position' }).press('Enter');
-  await knights.getByText('"position" must be one of').waitFor();
+  await knights.getByText('Illegal Battle Position entered').waitFor();
   await shot('value-refused', knights);
   await knights.getByRole('textbox', { name: 'Position' }).press('Escape');
 
@@ -58,6 +70,13 @@ async function journey(browser, url, size, width, height) {
   await page.getByRole('button', { name: 'Create Battle Report' }).click();
   await page.waitForTimeout(300);
   await shot('second-battle-report', results);
+  const dragons = player(page, 2).getByRole('group', { name: 'Golden Dragons (GOD)' }).getByRole('textbox', { name: 'Units', exact: true });
+  await dragons.fill('3');
+  await dragons.press('Enter');
+  await page.getByText('This report is of earlier armies').waitFor();
+  await shot('report-of-earlier-armies', results);
+  await page.getByRole('button', { name: 'Fight Again' }).click();
+  await page.getByText('This report is of earlier armies').waitFor({ state: 'hidden' });
 
   await page.getByRole('textbox', { name: 'Runs' }).fill('200');
   await page.getByRole('button', { name: 'Simulate Battle' }).click();
@@ -70,7 +89,11 @@ async function journey(browser, url, size, width, height) {
   await shot('second-simulation', results);
 
   await openArmies(page, LARGEST);
+  await page.getByRole('dialog').waitFor();
+  await shot('replace-changed-armies');
+  await page.getByRole('button', { name: 'Discard' }).click();
   await page.getByText('"largest.json" opened.').waitFor();
+  await shot('opened-with-undo');
   await page.getByRole('textbox', { name: 'Runs' }).fill('999');
   await page.getByRole('button', { name: 'Simulate Battle' }).click();
   await page.getByText(/^[1-9]\d* of 999 battles fought/).waitFor({ timeout: 60_000 });
@@ -78,6 +101,13 @@ async function journey(browser, url, size, width, height) {
   await page.getByRole('button', { name: 'Cancel' }).click();
   await page.getByText(/^Cancelled: the figures/).waitFor({ timeout: 30_000 });
   await shot('simulation-cancelled', results);
+
+  await page.getByRole('combobox', { name: 'Side' }).selectOption({ index: 1 });
+  await page.getByRole('button', { name: 'Find the Force Needed' }).click();
+  await page.getByText(/, [1-9]\d* battles? fought$/).waitFor({ timeout: 60_000 });
+  await page.getByRole('button', { name: 'Cancel' }).click();
+  await page.getByText(/^The search was cancelled after/).waitFor({ timeout: 30_000 });
+  await shot('force-cancelled', page.locator('.force'));
 
   await openArmies(page, SAMPLE);
   await page.getByText('"armies.json" opened.').waitFor();
@@ -90,6 +120,32 @@ async function journey(browser, url, size, width, height) {
   await page.getByRole('button', { name: 'Apply' }).click();
   await page.getByText(/now number \d+/).waitFor();
   await shot('force-applied', player(page, 2));
+  await shot('simulation-of-earlier-armies', results);
+  const knightsUnits = player(page, 2).getByRole('group', { name: 'Knights (KNI)' }).getByRole('textbox', { name: 'Units', exact: true });
+  await knightsUnits.fill('50');
+  await knightsUnits.press('Enter');
+  await page.getByText('This answer is of earlier armies').waitFor();
+  await shot('force-answer-of-earlier-armies', page.locator('.force'));
+
+  const other = await context.newPage();
+  await other.goto(url);
+  await ready(other);
+  const otherKnights = player(other, 2).getByRole('group', { name: 'Knights (KNI)' }).getByRole('textbox', { name: 'Units', exact: true });
+  await otherKnights.fill('77');
+  await otherKnights.press('Enter');
+  await page.getByText('The armies have been changed in another tab.').waitFor();
+  await shot('other-tab-offer');
+  await page.getByRole('button', { name: 'Show Them' }).click();
+  await page.getByText("The other tab's armies are shown.").waitFor();
+  await shot('other-tab-taken');
+  await other.close();
+
+  await page.getByRole('button', { name: 'Help' }).click();
+  await page.getByRole('dialog', { name: 'How to Play' }).waitFor();
+  await shot('help');
+  await page.getByRole('dialog', { name: 'How to Play' }).getByText('The battle position').scrollIntoViewIfNeeded();
+  await shot('help-codes');
+  await page.getByRole('button', { name: 'Close' }).click();
 
   await page.reload();
   await ready(page);
@@ -104,7 +160,7 @@ async function journey(browser, url, size, width, height) {
 
   const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.getByRole('button', { name: 'Open Armies...' }).click()]);
   await chooser.setFiles({ name: 'broken.json', mimeType: 'application/json', buffer: Buffer.from('{"format": ') });
-  await page.getByText(/was not opened/).waitFor();
+  await page.getByText(/is not an army file/).waitFor();
   await shot('hostile-file-refused');
 
   await wizard(1).fill('<img src=x onerror=alert(1)>');
@@ -112,6 +168,15 @@ async function journey(browser, url, size, width, height) {
   await page.getByRole('button', { name: 'Create Battle Report' }).click();
   await page.waitForTimeout(300);
   await shot('markup-name-as-text', results);
+
+  await page.evaluate(() => {
+    localStorage.setItem('orb-battle-armies', '{"format": "orb-battle-armies", "players": [tru');
+    sessionStorage.clear();
+  });
+  await page.reload();
+  await ready(page);
+  await page.getByText(/could not be read/).waitFor();
+  await shot('unreadable-armies-set-aside');
 
   await page.screenshot({ path: join(out, `${size}-${String(++step).padStart(2, '0')}-whole-page.png`), fullPage: true });
   await context.close();

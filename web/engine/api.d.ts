@@ -152,8 +152,11 @@ export interface Engine {
   ): Answer<ForceAnswer | { done: false; need: { number: number; battles: number; seed: string; progress: ForceProgress } }>;
 }
 
-/** A worker's calls: its engine's, once `start` has instantiated the module compiled by the thread that started it. */
-export type WorkerCalls = Engine & { start(module: WebAssembly.Module): Promise<void> };
+/**
+ * A worker's calls: its engine's, once `start` has instantiated the module compiled by the thread that started it.
+ * A worker whose files are of another release than the starting thread's refuses to start.
+ */
+export type WorkerCalls = Engine & { start(module: WebAssembly.Module, release: string): Promise<void> };
 
 /** An engine in a worker, its calls made as async functions. */
 export interface EngineWorker {

@@ -5,6 +5,7 @@
 // simulation's parts, which only the engine reads.
 import { compileEngine, instantiateEngine } from './module.js';
 import { startWorker } from './platform.js';
+import { RELEASE } from './release.js';
 import { Remote } from './rpc.js';
 
 /** @typedef {import('./api.js').Engine} Engine */
@@ -62,7 +63,7 @@ export async function loadEngine() {
 export async function startEngineWorker() {
   const remote = new Remote(await startWorker(new URL('./worker.js', import.meta.url)));
   try {
-    await remote.call('start', await compileEngine());
+    await remote.call('start', await compileEngine(), RELEASE);
   } catch (error) {
     const failed = new Error(`the engine could not start: ${error instanceof Error ? error.message : error}`);
     remote.close(failed);

@@ -3,7 +3,8 @@
 import type { EngineWorker } from '../../engine/api.js';
 import type { EnginePool } from '../../engine/index.js';
 import type { ArmiesStore } from './armies.js';
-import { byId, errorText } from './dom.js';
+import { byId, count, errorText } from './dom.js';
+import { isReleaseMismatch, offerReloadForMismatch } from './release.js';
 import type { Results } from './results.js';
 
 export class BattleCommands {
@@ -18,6 +19,7 @@ export class BattleCommands {
   ) {
     byId('create-report').addEventListener('click', () => void this.createReport());
     byId('simulate').addEventListener('click', () => void this.simulate());
+    byId('fight-again').addEventListener('click', () => void (results.shown === 'report' ? this.createReport() : this.simulate()));
     byId('runs').addEventListener('keydown', (event) => {
       if (event.key === 'Enter') void this.simulate();
     });
@@ -41,7 +43,8 @@ export class BattleCommands {
   setBusy(busy: boolean, label = '') {
     this.busy = busy;
     this.cancelling = false;
-    for (const id of ['create-report', 'simulate', 'find-force', 'apply-force']) byId<HTMLButtonElement>(id).disabled = busy;
+    for (const id of ['create-report', 'simulate', 'find-force', 'apply-force', 'fight-again', 'search-again'])
+      byId<HTMLButtonElement>(id).disabled = busy;
     const box = byId('progress-box');
     box.hidden = !busy;
     byId<HTMLButtonElement>('cancel').disabled = false;
@@ -51,8 +54,9 @@ export class BattleCommands {
     if (busy) byId('cancel').focus();
   }
 
-  private commandError(text: string) {
+  commandError(text: string) {
     byId('command-error').textContent = text;
+    if (isReleaseMismatch(text)) offerReloadForMismatch();
   }
 
   private async createReport() {
@@ -60,8 +64,9 @@ export class BattleCommands {
     this.commandError('');
     await this.store.settled();
     if (!(await this.guard('report', 'create-report'))) return;
+    const armiesText = this.store.text;
     try {
-      this.results.showReport(await this.pool.report(this.store.text));
+      await this.results.showReport(await this.pool.report(armiesText), armiesText, this.store.text);
     } catch (error) {
       this.commandError(errorText(error));
     }
@@ -84,7 +89,7 @@ export class BattleCommands {
     byId('runs-error').textContent = '';
     await this.store.settled();
     const armiesText = this.store.text;
-    this.setBusy(true, `Fighting ${runs} battles...`);
+    this.setBusy(true, `Fighting ${count(runs, 'battle')}...`);
     const bar = byId<HTMLProgressElement>('progress');
     try {
       const outcome = await this.pool.simulate(armiesText, {
@@ -93,7 +98,7 @@ export class BattleCommands {
           if (this.cancelling) return;
           bar.max = total;
           bar.value = done;
-          byId('progress-label').textContent = `${done} of ${total} battles fought`;
+          byId('progress-label').textContent = `${done} of ${count(total, 'battle')} fought`;
         },
       });
       this.setBusy(false);
@@ -102,7 +107,7 @@ export class BattleCommands {
         byId('simulate').focus();
         return;
       }
-      this.results.showSimulation(outcome);
+      await this.results.showSimulation(outcome, armiesText, this.store.text);
     } catch (error) {
       this.setBusy(false);
       this.commandError(errorText(error));

@@ -4,11 +4,13 @@ import type { EngineWorker } from '../../engine/api.js';
 import type { EnginePool } from '../../engine/index.js';
 import type { ArmiesStore } from './armies.js';
 import type { BattleCommands } from './battle.js';
-import { drawForceChart } from './charts.js';
-import { byId, errorText } from './dom.js';
+import { byId, count, errorText } from './dom.js';
+import { isReleaseMismatch, offerReloadForMismatch } from './release.js';
 
 export class ForceFinder {
   private found: { side: number; kind: number; number: number; text: string; name: string } | undefined;
+  /** The armies the answer on the screen was searched with. */
+  private answeredFor: string | undefined;
 
   constructor(
     private engine: EngineWorker,
@@ -19,6 +21,16 @@ export class ForceFinder {
     byId('force-side').addEventListener('change', () => this.renderKinds());
     byId('find-force').addEventListener('click', () => void this.findForce());
     byId('apply-force').addEventListener('click', () => void this.applyForce());
+    byId('search-again').addEventListener('click', () => void this.findForce());
+  }
+
+  /** Marks the answer as one for earlier armies once the armies differ from its own. */
+  markArmies(current: string) {
+    if (this.answeredFor === undefined) return;
+    const earlier = current !== this.answeredFor;
+    byId('force-result').classList.toggle('earlier', earlier);
+    byId('force-stale').hidden = !earlier;
+    byId('apply-force').hidden = earlier || !this.found;
   }
 
   renderKinds() {
@@ -67,6 +79,9 @@ export class ForceFinder {
     const kind = Number(kindText);
     this.battle.setBusy(true, 'Searching...');
     byId('force-result').hidden = true;
+    const charts = import('./charts.js');
+    charts.catch(() => {}); // a failure is seen where the chart is drawn
+    let fought = 0;
     try {
       const answer = await this.pool.findForce(armiesText, {
         side,
@@ -75,25 +90,43 @@ export class ForceFinder {
         target: Number((target / 100).toFixed(6)),
         largest,
         onProgress: (progress) => {
+          fought = Math.max(fought, progress.battles);
           if (this.battle.cancelling) return;
-          byId('progress-label').textContent = `Trying ${progress.current}: ${progress.numbersTried} numbers tried, ${progress.battles} battles fought`;
+          byId('progress-label').textContent = `Trying ${progress.current}: ${count(progress.numbersTried, 'number')} tried, ${count(progress.battles, 'battle')} fought`;
         },
       });
       this.battle.setBusy(false);
-      byId('force-lines').textContent = answer.lines.join('\n');
-      byId('force-result').hidden = false;
-      drawForceChart(byId('force-chart'), `${answer.kind.name} of player ${side + 1}`, answer.trials, answer.target);
       const found = answer.found;
       this.found =
         found !== null && !answer.cancelled ? { side, kind, number: found, text: armiesText, name: answer.kind.name } : undefined;
-      byId<HTMLButtonElement>('apply-force').disabled = !this.found;
-      byId('apply-note').textContent = this.found ? `Apply sets ${answer.kind.name} to ${found} units.` : '';
+      this.answeredFor = armiesText;
+      byId('force-lines').textContent = answer.cancelled ? this.cancelledLines(answer.trials.length, Math.max(fought, answer.battles)) : answer.lines.join('\n');
+      byId('force-result').hidden = false;
+      // A search cancelled before any number was judged has nothing to chart.
+      const figure = byId('force-figure');
+      figure.hidden = answer.trials.length === 0;
+      if (!figure.hidden)
+        (await charts).drawForceChart(byId('force-chart'), `${answer.kind.name} of player ${side + 1}`, answer.trials, answer.target);
+      byId<HTMLButtonElement>('apply-force').disabled = false;
+      byId('apply-note').textContent = this.found ? `Apply sets ${answer.kind.name} to ${count(this.found.number, 'unit')}.` : '';
+      this.markArmies(this.store.text);
       byId('force-lines').focus();
     } catch (failure) {
       this.battle.setBusy(false);
       error.textContent = errorText(failure);
+      if (isReleaseMismatch(error.textContent)) offerReloadForMismatch();
       byId('find-force').focus();
     }
+  }
+
+  /** What a cancelled search did before the cancel, in place of the engine's count of whole batches. */
+  private cancelledLines(judged: number, battles: number) {
+    return [
+      `The search was cancelled after ${count(battles, 'battle')}.`,
+      judged === 0
+        ? 'No number had been judged yet, so there is nothing to show or apply.'
+        : `${count(judged, 'number')} had been tried: the chart shows their chances so far. A cancelled search applies nothing.`,
+    ].join('\n');
   }
 
   private async applyForce() {
@@ -106,5 +139,7 @@ export class ForceFinder {
     }
     const refused = await this.store.change((a) => void (a.players[found.side].kinds[found.kind].number = found.number));
     byId('apply-note').textContent = refused ?? `${found.name} of player ${found.side + 1} now number ${found.number}.`;
+    this.answeredFor = this.store.text;
+    this.markArmies(this.store.text);
   }
 }

@@ -2,7 +2,7 @@
 // values per kind, and the form that adds a kind from the catalogue.
 import type { CatalogueRow, EngineWorker, Kind, Limits, Player } from '../../engine/api.js';
 import type { ArmiesStore } from './armies.js';
-import { byId, within } from './dom.js';
+import { byId, count, within } from './dom.js';
 
 // The kind's values as the army file names them, with the page's labels.
 const VALUE_FIELDS: { key: keyof Kind; label: string; short: string; numeric: boolean }[] = [
@@ -16,6 +16,40 @@ const VALUE_FIELDS: { key: keyof Kind; label: string; short: string; numeric: bo
   { key: 'hitpoints', label: 'Hit points', short: 'Hit', numeric: true },
 ];
 const UNITS_FIELD = { key: 'number' as const, label: 'Units', short: 'Units', numeric: true };
+
+// The desktop dialogs' own words for a refused value: the add dialog's for
+// the add form, the modify dialog's for a kind's line, the army info
+// dialog's for a player number. A wizard name has none there.
+const ADD_REFUSED: Partial<Record<keyof Kind, string>> = {
+  name: 'That is no legal unit name',
+  position: 'Invalid Entry. The only options are: F, B, R, M and G',
+  type: 'Illegal type entered. (Legal are: O, S and U)',
+  offense: 'Invalid Entry. Please enter a positive number or 0',
+  defense: 'Invalid Entry. Please enter a positive number or 0',
+  rangedoff: 'Invalid Entry. Please enter a positive number or 0',
+  attacks: 'Invalid Entry. Please enter a positive number',
+  hitpoints: 'Invalid Entry. Please enter a positive number',
+  number: 'Illegal Number of units',
+};
+const ADD_NOT_ADDED = 'Not all data have been inserted corretly. As a result, no units have been added to your army.';
+const MODIFY_REFUSED: Partial<Record<keyof Kind, string>> = {
+  name: 'Illegal Unit name entered',
+  position: 'Illegal Battle Position entered. Please type the new battle position (B, M, R, G, F)',
+  type: 'Illegal Unit type entered. Please type the new Unit type (O, S or U)',
+  number: 'Illegal Number entered',
+  offense: 'Illegal Offense value entered',
+  defense: 'Illegal Defense value entered',
+  rangedoff: 'Illegal Ranged Offense value entered',
+  attacks: 'Illegal Attacks value entered',
+  hitpoints: 'Illegal Hitpoints value entered',
+};
+const ILLEGAL_PLAYER_NUMBER = "You've entered an illegal number";
+
+/** The field a writer's refusal names: the last quoted key, after the kind's own name. */
+function refusedKey(refusal: string): string | undefined {
+  const keys = [...refusal.matchAll(/"(\w+)" (?:must|is missing)/g)];
+  return keys[keys.length - 1]?.[1];
+}
 
 /** Shows a field's refusal beside it; the army keeps its old value. */
 function markField(input: HTMLInputElement, message: HTMLElement, text: string) {
@@ -33,25 +67,59 @@ type PlayerView = ReturnType<PlayerPanels['buildPlayer']>;
 export class PlayerPanels {
   private views: PlayerView[] = [];
   private lookupCount = 0;
+  private engine!: EngineWorker;
+  private limits!: Limits;
+  private catalogue: CatalogueRow[] = [];
 
-  constructor(
-    private engine: EngineWorker,
-    private store: ArmiesStore,
-    private limits: Limits,
-    private catalogue: CatalogueRow[],
-  ) {
-    const names = byId<HTMLDataListElement>('catalogue-names');
-    for (const row of catalogue) {
-      const option = document.createElement('option');
-      option.value = `${row.name} (${row.abbreviation})`;
-      names.append(option);
-    }
+  /** Built at once, before the engine has started, with every field disabled until it has. */
+  constructor(private store: ArmiesStore) {
     const players = byId('players');
     for (let side = 0; side < 2; ++side) {
       const view = this.buildPlayer(side);
       this.views.push(view);
       players.append(view.section);
     }
+    this.render();
+  }
+
+  /** The engine has started: the fields take the dialogs' lengths and are enabled. */
+  start(engine: EngineWorker, limits: Limits, catalogue: CatalogueRow[]) {
+    this.engine = engine;
+    this.limits = limits;
+    this.catalogue = catalogue;
+    const names = byId<HTMLDataListElement>('catalogue-names');
+    for (const row of catalogue) {
+      const option = document.createElement('option');
+      option.value = `${row.name} (${row.abbreviation})`;
+      names.append(option);
+    }
+    for (const view of this.views) {
+      for (const control of view.section.querySelectorAll<HTMLInputElement | HTMLButtonElement>('input, button')) {
+        control.disabled = false;
+        if (control instanceof HTMLInputElement) this.limitLength(control);
+      }
+    }
+  }
+
+  /** A field's longest text, as the dialogs' fields allow. */
+  private limitLength(input: HTMLInputElement) {
+    const limits = this.limits;
+    if (!limits) return;
+    const key = input.dataset.key ?? input.dataset.field ?? input.dataset.add;
+    const numeric = VALUE_FIELDS.find((f) => f.key === key)?.numeric;
+    if (input.dataset.field === 'number') input.maxLength = limits.playerNumberDigits;
+    else if (input.dataset.field === 'name') input.maxLength = limits.maxNameLength;
+    else if (input.dataset.add === 'abbreviation') input.maxLength = limits.maxAbbreviationLength;
+    else if (input.dataset.add === 'number' || (key === 'number' && input.dataset.key)) input.maxLength = String(limits.maxUnits).length;
+    else if (input.dataset.add === 'search') return;
+    else if (key === 'name') input.maxLength = input.dataset.adding ? limits.addNameLength : limits.maxNameLength;
+    else if (numeric) input.maxLength = String(limits.maxValue).length;
+    else if (key) input.maxLength = 1;
+  }
+
+  /** The last step's messages go when the next begins. */
+  clearStatuses() {
+    for (const view of this.views) view.addStatus.textContent = '';
   }
 
   render() {
@@ -83,8 +151,6 @@ export class PlayerPanels {
     }
     const number = within<HTMLInputElement>(section, '[data-field="number"]');
     const name = within<HTMLInputElement>(section, '[data-field="name"]');
-    number.maxLength = this.limits.playerNumberDigits;
-    name.maxLength = this.limits.maxNameLength;
     for (const [input, key] of [[number, 'number'], [name, 'name']] as const) {
       const error = within<HTMLElement>(section, `[data-error="${key}"]`);
       error.id = `p${side + 1}-${key}-error`;
@@ -92,7 +158,8 @@ export class PlayerPanels {
       input.addEventListener('change', async () => {
         const text = input.value;
         const refused = await this.store.change((a) => void (a.players[side][key] = text));
-        if (refused) markField(input, error, refused);
+        if (refused)
+          markField(input, error, key === 'number' ? ILLEGAL_PLAYER_NUMBER : `A wizard name is 1 to ${this.limits.maxNameLength} characters long.`);
         else clearField(input, error);
         this.render();
       });
@@ -108,11 +175,13 @@ export class PlayerPanels {
     const add = within<HTMLFormElement>(section, 'form.add-kind');
     const addHeading = within<HTMLElement>(add, 'h3');
     addHeading.id = `p${side + 1}-add-heading`;
+    within(addHeading, '[data-add-whose]').textContent = ` to player ${side + 1}'s army`;
     add.setAttribute('aria-labelledby', addHeading.id);
     const values = within<HTMLFieldSetElement>(add, 'fieldset.values');
     const addValues = new Map<keyof Kind, HTMLInputElement>();
     for (const field of VALUE_FIELDS) {
-      const input = this.valueInput(field, `p${side + 1}-add-${field.key}`, values, field.key === 'name' ? this.limits.addNameLength : undefined);
+      const input = this.valueInput(field, `p${side + 1}-add-${field.key}`, values);
+      input.dataset.adding = 'true';
       addValues.set(field.key, input);
     }
     const view = {
@@ -131,9 +200,8 @@ export class PlayerPanels {
       filled: null as CatalogueRow | null,
     };
     view.addError.id = `p${side + 1}-add-error`;
-    view.addAbbreviation.maxLength = this.limits.maxAbbreviationLength;
-    view.addNumber.maxLength = String(this.limits.maxUnits).length;
     view.addSearch.setAttribute('list', 'catalogue-names');
+    for (const control of section.querySelectorAll<HTMLInputElement | HTMLButtonElement>('input, button')) control.disabled = true;
 
     view.addAbbreviation.addEventListener('input', () => this.lookUp(view, view.addAbbreviation.value));
     view.addSearch.addEventListener('input', () => {
@@ -149,7 +217,7 @@ export class PlayerPanels {
     return view;
   }
 
-  private valueInput(field: (typeof VALUE_FIELDS)[number], id: string, into: HTMLElement, maxLength?: number) {
+  private valueInput(field: (typeof VALUE_FIELDS)[number], id: string, into: HTMLElement) {
     const wrap = document.createElement('div');
     wrap.className = `field value-${field.key}`;
     const label = document.createElement('label');
@@ -163,10 +231,10 @@ export class PlayerPanels {
     input.autocomplete = 'off';
     input.dataset.key = field.key;
     if (field.numeric) input.inputMode = 'numeric';
-    input.maxLength =
-      maxLength ?? (field.numeric ? String(this.limits.maxValue).length : field.key === 'name' ? this.limits.maxNameLength : 1);
+    input.disabled = !this.engine;
     wrap.append(label, input);
     into.append(wrap);
+    this.limitLength(input);
     return input;
   }
 
@@ -193,7 +261,7 @@ export class PlayerPanels {
   private async addKind(side: number, view: PlayerView) {
     if (this.store.armies.players[side].kinds.length >= this.limits.maxKinds) {
       // The writer refuses the 41st kind too; this says it in a player's words first.
-      view.addError.textContent = `An army holds at most ${this.limits.maxKinds} kinds: remove one first.`;
+      view.addError.textContent = `An army can hold no more than ${this.limits.maxKinds} unit kinds.\nAs a result, no units have been added to your army.`;
       return;
     }
     const kind: Record<string, string | number> = { abbreviation: view.addAbbreviation.value };
@@ -202,9 +270,10 @@ export class PlayerPanels {
     const refused = await this.store.change((a) => void a.players[side].kinds.push(kind as unknown as Kind));
     for (const input of [view.addNumber, view.addAbbreviation, ...view.addValues.values()]) input.removeAttribute('aria-invalid');
     if (refused) {
-      view.addError.textContent = refused;
-      // The refusal names the field: mark it and go there.
-      const key = /: "(\w+)" /.exec(refused)?.[1];
+      // The refusal names the field: say what the add dialog says of it, mark it and go there.
+      const key = refusedKey(refused);
+      const said = ADD_REFUSED[key as keyof Kind];
+      view.addError.textContent = said ? `${said}\n${ADD_NOT_ADDED}` : ADD_NOT_ADDED;
       const field = key === 'number' ? view.addNumber : key === 'abbreviation' ? view.addAbbreviation : view.addValues.get(key as keyof Kind);
       if (field) {
         field.setAttribute('aria-invalid', 'true');
@@ -214,7 +283,7 @@ export class PlayerPanels {
       return;
     }
     view.addError.textContent = '';
-    view.addStatus.textContent = `${kind.number} ${kind.name} added to player ${side + 1}'s army.`;
+    view.addStatus.textContent = `${count(Number(kind.number), 'unit')} of ${kind.name} added to player ${side + 1}'s army.`;
     for (const input of [view.addNumber, view.addAbbreviation, view.addSearch, ...view.addValues.values()]) input.value = '';
     view.filled = null;
     view.addAbbreviation.focus();
@@ -251,12 +320,7 @@ export class PlayerPanels {
     error.id = `${serial}-error`;
     const fields = [...VALUE_FIELDS, UNITS_FIELD];
     for (const field of fields) {
-      const input = this.valueInput(
-        field,
-        `${serial}-${field.key}`,
-        values,
-        field.key === 'number' ? String(this.limits.maxUnits).length : undefined,
-      );
+      const input = this.valueInput(field, `${serial}-${field.key}`, values);
       input.setAttribute('aria-describedby', error.id);
       input.addEventListener('change', async () => {
         const value = await this.valueOf(input.value, field.numeric);
@@ -265,7 +329,7 @@ export class PlayerPanels {
           (a.players[side].kinds[kind] as unknown as Record<string, unknown>)[field.key] = value;
         });
         for (const other of values.querySelectorAll('input')) other.removeAttribute('aria-invalid');
-        if (refused) markField(input, error, refused);
+        if (refused) markField(input, error, MODIFY_REFUSED[field.key] ?? refused);
         else error.textContent = '';
         this.render();
       });
@@ -276,6 +340,7 @@ export class PlayerPanels {
       });
     }
     const remove = within<HTMLButtonElement>(item, 'button.remove');
+    remove.disabled = !this.engine;
     // Beside the name on a wide screen, after the values on a narrow one.
     values.querySelector('.value-name')!.after(remove);
     remove.addEventListener('click', async () => {

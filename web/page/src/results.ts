@@ -2,8 +2,7 @@
 // columns, a simulation's odds table and charts, and the report's Copy
 // and Save commands.
 import type { BattleReport, SimulationOutcome } from '../../engine/api.js';
-import { drawChanceChart } from './charts.js';
-import { byId, download } from './dom.js';
+import { byId, count, download } from './dom.js';
 
 function percent(share: number): string {
   return `${(share * 100).toFixed(1)}%`;
@@ -14,6 +13,9 @@ type LastReport = { text: string; copy: string; file: string };
 
 export class Results {
   private lastReport: LastReport | undefined;
+  /** What the results on the screen are, and the armies they were fought with. */
+  shown: 'report' | 'simulation' | undefined;
+  private armiesText = '';
 
   constructor() {
     byId('copy-report').addEventListener('click', () => void this.copyReport());
@@ -22,18 +24,29 @@ export class Results {
     });
   }
 
-  showReport(report: BattleReport) {
-    byId('odds').hidden = true;
-    this.showColumns(report.players.map((player) => player.report));
-    this.open('Battle Report', '', { text: report.text, copy: report.text, file: 'Battle Report.txt' });
+  /** Marks the results as those of earlier armies once the armies differ from theirs, with Fight Again at hand. */
+  markArmies(current: string) {
+    if (!this.shown) return;
+    const earlier = current !== this.armiesText;
+    byId('results').classList.toggle('earlier', earlier);
+    byId('results-stale').hidden = !earlier;
+    byId('results-stale-text').textContent = `This ${this.shown === 'report' ? 'report' : 'simulation'} is of earlier armies: the armies have changed since.`;
   }
 
-  showSimulation(outcome: SimulationOutcome) {
+  async showReport(report: BattleReport, armiesText: string, current: string) {
+    byId('odds').hidden = true;
+    this.showColumns(report.players.map((player) => player.report));
+    this.open('report', armiesText, current, 'Battle Report', '', { text: report.text, copy: report.text, file: 'Battle Report.txt' });
+  }
+
+  async showSimulation(outcome: SimulationOutcome, armiesText: string, current: string) {
+    // The chart library is loaded the first time a chart is drawn.
+    const { drawChanceChart } = await import('./charts.js');
     this.showColumns(outcome.players.map((player) => player.report));
     const table = byId<HTMLTableElement>('odds-table');
     for (const part of [...table.children]) if (part.tagName !== 'CAPTION') part.remove();
     const head = table.createTHead().insertRow();
-    for (const title of ['', 'Units', 'Mean left', 'SD', 'Min', 'Max']) {
+    for (const title of ['Kind', 'Units', 'Mean left', 'SD', 'Min', 'Max']) {
       const cell = document.createElement('th');
       cell.scope = 'col';
       cell.textContent = title;
@@ -71,9 +84,13 @@ export class Results {
       drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.winChance.value)} of the battles`, side.totalLeft, size);
     });
     const note = outcome.cancelled
-      ? `Cancelled: the figures are those of the ${outcome.runs} of ${outcome.asked} battles fought.`
-      : `The average of ${outcome.runs} battles.`;
-    this.open('Simulation Result', note, { text: outcome.text, copy: outcome.columnsText, file: 'Simulation Report.txt' });
+      ? `Cancelled: the figures are those of the ${outcome.runs} of ${count(outcome.asked, 'battle')} fought.`
+      : `The average of ${count(outcome.runs, 'battle')}.`;
+    this.open('simulation', armiesText, current, 'Simulation Result', note, {
+      text: outcome.text,
+      copy: outcome.columnsText,
+      file: 'Simulation Report.txt',
+    });
   }
 
   private async copyReport() {
@@ -94,8 +111,11 @@ export class Results {
     });
   }
 
-  private open(title: string, note: string, report: LastReport) {
+  private open(shown: 'report' | 'simulation', armiesText: string, current: string, title: string, note: string, report: LastReport) {
     this.lastReport = report;
+    this.shown = shown;
+    this.armiesText = armiesText;
+    this.markArmies(current);
     const results = byId('results');
     results.hidden = false;
     byId('results-heading').textContent = title;
