@@ -354,6 +354,9 @@ std::string finishSimulation(const std::string& armies, int32_t runs, const std:
         for (int s = 0; s < 2; ++s) {
             root["players"][s]["report"] = report.columns[s];
             root["players"][s]["totalLeft"] = result.sides[s].totalLeft;
+            // The "at least this many units left" chart, as the results window draws it.
+            const ChanceCurve curve = ChanceCurveOf(result.sides[s].totalLeft, p.army(s + 1).currentSize);
+            root["players"][s]["curve"] = {{"points", curve.points}, {"top", curve.top}, {"step", curve.step}};
         }
         // The runs the totals belong to: one range unless a cancel left gaps.
         root["fought"] = result.fought;

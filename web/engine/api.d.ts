@@ -45,6 +45,9 @@ export type PlayerFigures = PlayerTexts & {
   kinds: KindFigures[];
   report: string[]; // the player's column of the averaged report
   totalLeft: number[]; // units left of the whole army, per run in run order
+  // The chart of the share of battles (in %) with at least x units left: a
+  // step curve of [x, share] points; the axis runs to `top` in steps of `step`.
+  curve: { points: [number, number][]; top: number; step: number };
 };
 
 /**
