@@ -8,30 +8,19 @@ import lighthouse from 'lighthouse';
 import desktopConfig from 'lighthouse/core/config/desktop-config.js';
 import * as chromeLauncher from 'chrome-launcher';
 import { serve } from '../page/serve.mjs';
+import { CHROMIUM_FLAGS } from '../e2e/chromium-flags.mjs';
 
 const [folder, reports] = process.argv.slice(2);
 if (!folder || !reports) {
   console.error('usage: node audit.mjs WEB-FOLDER REPORT-FOLDER');
   process.exit(2);
 }
-// As web/e2e/browser.mjs starts it: nothing that would call out of this machine.
-const FLAGS = [
-  '--headless=new',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-quic',
-  '--no-first-run',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-dev-shm-usage',
-];
 const METRICS = ['first-contentful-paint', 'largest-contentful-paint', 'total-blocking-time', 'cumulative-layout-shift', 'speed-index'];
 
 await mkdir(reports, { recursive: true });
 const { server, url, warm } = await serve(folder);
 await warm();
-const chrome = await chromeLauncher.launch({ chromePath: process.env.CHROME_PATH ?? '/usr/bin/chromium', chromeFlags: FLAGS });
+const chrome = await chromeLauncher.launch({ chromePath: process.env.CHROME_PATH ?? '/usr/bin/chromium', chromeFlags: ['--headless=new', ...CHROMIUM_FLAGS] });
 let failed = false;
 try {
   for (const [form, config] of [['mobile', undefined], ['desktop', desktopConfig]]) {

@@ -4,27 +4,14 @@ import { readFile } from 'node:fs/promises';
 import { createRequire } from 'node:module';
 import { chromium } from 'playwright-core';
 import { serve } from '../page/serve.mjs';
+import { CHROMIUM_FLAGS } from './chromium-flags.mjs';
 
 export const WEB_DIR = process.env.ORB_WEB_DIR ?? new URL('../../build/web', import.meta.url).pathname;
-
-// This machine reaches no network but package registries: nothing that
-// would call out, and a profile of its own each time.
-const FLAGS = [
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-quic',
-  '--no-first-run',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  // A bare machine or a chroot may have no shared memory folder.
-  '--disable-dev-shm-usage',
-];
 
 export async function start() {
   const { server, url } = await serve(WEB_DIR);
   // playwright-core's launch gives the browser a fresh, temporary profile.
-  const browser = await chromium.launch({ executablePath: process.env.ORB_CHROMIUM ?? '/usr/bin/chromium', args: FLAGS });
+  const browser = await chromium.launch({ executablePath: process.env.ORB_CHROMIUM ?? '/usr/bin/chromium', args: CHROMIUM_FLAGS });
   return {
     url,
     browser,
