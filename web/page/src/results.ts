@@ -79,10 +79,9 @@ export class Results {
       cell.textContent = `Neither side left: ${percent(outcome.draws / outcome.runs)}`;
     }
     byId('odds').hidden = false;
-    outcome.players.forEach((side, s) => {
-      const size = side.kinds.reduce((sum, kind) => sum + kind.number, 0);
-      drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.winChance.value)} of the battles`, side.totalLeft, size);
-    });
+    outcome.players.forEach((side, s) =>
+      drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.winChance.value)} of the battles`, side.curve),
+    );
     const note = outcome.cancelled
       ? `Cancelled: the figures are those of the ${outcome.runs} of ${count(outcome.asked, 'battle')} fought.`
       : `The average of ${count(outcome.runs, 'battle')}.`;
