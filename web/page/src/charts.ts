@@ -26,8 +26,18 @@ function replace(canvas: HTMLCanvasElement, make: () => Chart) {
   charts.set(canvas, make());
 }
 
-/** A side's "at least this many units left" chart, drawn from the engine's curve. */
-export function drawChanceChart(canvas: HTMLCanvasElement, side: number, title: string, curve: PlayerFigures['curve']) {
+/**
+ * A side's "at least this many units left" chart, drawn from the engine's
+ * curve. A click or tap anywhere on it asks for that many units left, the
+ * nearest whole number under the pointer, held to the axis.
+ */
+export function drawChanceChart(
+  canvas: HTMLCanvasElement,
+  side: number,
+  title: string,
+  curve: PlayerFigures['curve'],
+  onUnits: (units: number) => void,
+) {
   const { top, step } = curve;
   const points = curve.points.map(([x, y]) => ({ x, y }));
   const colour = SIDE_COLOURS[side];
@@ -54,6 +64,8 @@ export function drawChanceChart(canvas: HTMLCanvasElement, side: number, title: 
           animation: false,
           maintainAspectRatio: false,
           parsing: false,
+          // The chart's own events come only inside its plot: the canvas listens itself.
+          events: [],
           plugins: {
             title: { display: true, text: title, font: { weight: 'bold' } },
             legend: { display: false },
@@ -77,6 +89,11 @@ export function drawChanceChart(canvas: HTMLCanvasElement, side: number, title: 
         },
       }),
   );
+  // Anywhere on the canvas, so that a finger near an end of the axis finds it.
+  canvas.onclick = (event) => {
+    const value = charts.get(canvas)?.scales.x.getValueForPixel(event.offsetX);
+    if (value !== undefined && Number.isFinite(value)) onUnits(Math.round(Math.min(top, Math.max(0, value))));
+  };
 }
 
 export function drawForceChart(canvas: HTMLCanvasElement, title: string, trials: Trial[], target: number) {
