@@ -22,9 +22,9 @@ export async function start() {
   };
 }
 
-/** A fresh browser context (its own storage) and a page on the simulator, ready to use. */
-export async function openPage(browser, url, { width = 1280, height = 800 } = {}) {
-  const context = await browser.newContext({ viewport: { width, height }, acceptDownloads: true });
+/** A fresh browser context (its own storage) and a page on the simulator, ready to use; `touch` for a phone's taps. */
+export async function openPage(browser, url, { width = 1280, height = 800, touch = false } = {}) {
+  const context = await browser.newContext({ viewport: { width, height }, acceptDownloads: true, hasTouch: touch });
   await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: new URL(url).origin });
   // Whatever the page's policy blocks is a fault of the page: none is expected.
   await context.addInitScript(() => {

@@ -602,6 +602,125 @@ test("a phone's screen holds the page without sideways scrolling", async () => {
   await context.close();
 });
 
+/** orbsim's output, or its refusal (exit status 2) without its "orbsim: " prefix. */
+async function orbsimSays(...args) {
+  try {
+    return { text: (await promisify(execFile)(ORBSIM, args.map(String))).stdout };
+  } catch (error) {
+    if (error.code !== 2) throw error;
+    return { refusal: error.stderr.replace(/^orbsim: /, '').trimEnd() };
+  }
+}
+
+test("a battle of a simulation, from the list or a tap on a chart at a phone's size, is orbsim --show-run's", async (t) => {
+  const { page, context, failures } = await openPage(session.browser, session.url, { width: 390, height: 844, touch: true });
+  await openArmies(page, SAMPLE);
+  await eventually(async () => assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), '30'));
+  const runs = 200;
+  await page.getByRole('textbox', { name: 'Runs' }).fill(String(runs));
+  await page.getByRole('button', { name: 'Simulate Battle' }).click();
+  await page.getByRole('heading', { name: 'Simulation Result' }).waitFor({ timeout: 60_000 });
+  const seed = await page.locator('#results').getAttribute('data-seed');
+  const simulation = ['--runs', runs, '--seed', seed];
+  const list = page.getByRole('combobox', { name: 'Show a battle of these...' });
+  const panel = page.getByRole('region', { name: new RegExp(`^Battle \\d+ of ${runs}: `) });
+  // The battle on the panel as Save Report... saves it, checked against orbsim --show-run for its number.
+  const shown = async () => {
+    const title = await panel.getByRole('heading').textContent();
+    const [download] = await Promise.all([page.waitForEvent('download'), panel.getByRole('button', { name: 'Save Report...' }).click()]);
+    const text = await textOf(download);
+    const run = /^Battle (\d+) of/.exec(title)[1];
+    assert.equal(download.suggestedFilename(), `Battle ${run} of ${runs}.txt`);
+    assert.equal(text, (await orbsimSays(SAMPLE, ...simulation, '--show-run', run)).text, `battle ${run}`);
+    const note = await panel.getByText(/Units left: /).textContent();
+    const [, first, second] = /Units left: side I (\d+) of \d+, side II (\d+) of \d+\.$/.exec(note);
+    return { title, text, note, left: [Number(first), Number(second)] };
+  };
+  // Closed before the next pick, so that what is read next is the next battle's.
+  const close = async () => {
+    if (!(await panel.isVisible())) return;
+    await panel.getByRole('button', { name: 'Close' }).tap();
+    await panel.waitFor({ state: 'hidden' });
+  };
+
+  const picked = new Map();
+  await t.test("the list offers what occurred, in orbsim --show's picks, and names what never did", async () => {
+    const choices = [
+      ['A battle side I won', 'won'],
+      ['A battle side II won', '2:won'],
+      ['A battle both armies lost', 'draw'],
+      ['A typical battle for side I', 'typical'],
+      ['The worst battle for side I', 'worst'],
+      ['The best battle for side I', 'best'],
+      ['A typical battle for side II', '2:typical'],
+      ['The worst battle for side II', '2:worst'],
+      ['The best battle for side II', '2:best'],
+    ];
+    const options = await list.locator('option').evaluateAll((all) => all.map((o) => ({ text: o.textContent, offered: !o.disabled })));
+    assert.equal(options.length, choices.length);
+    for (const [index, [words, which]] of choices.entries()) {
+      const expected = await orbsimSays(SAMPLE, ...simulation, '--show', which);
+      if (expected.refusal) {
+        assert.deepEqual(options[index], { text: expected.refusal.charAt(0).toUpperCase() + expected.refusal.slice(1), offered: false }, words);
+        continue;
+      }
+      assert.deepEqual(options[index], { text: words, offered: true });
+      await close();
+      await list.selectOption({ label: words });
+      await page.getByRole('button', { name: 'Show Battle' }).tap();
+      await page.getByRole('heading', { name: expected.text.slice(0, expected.text.indexOf('\n')) }).waitFor();
+      const battle = await shown();
+      assert.equal(battle.text, expected.text, words);
+      assert.ok(battle.note.startsWith(`${words}. `), battle.note);
+      picked.set(which, battle);
+    }
+    // The sample's side I wins every battle (orbsim's odds say 100.0%).
+    assert.ok(!options[1].offered, 'a battle side II won is named as never having occurred');
+    for (const side of [0, 1]) {
+      const [typical, worst, best] = ['typical', 'worst', 'best'].map((pick) => picked.get(side ? `2:${pick}` : pick).left[side]);
+      assert.ok(worst <= typical && typical <= best, `side ${side + 1}: worst ${worst}, typical ${typical}, best ${best}`);
+    }
+    await panel.getByRole('button', { name: 'Copy Report' }).tap();
+    await eventually(async () => assert.equal(await page.evaluate(() => navigator.clipboard.readText()), picked.get('2:best').text));
+    await accessible(page, 'a battle of a simulation');
+    assert.equal(await page.evaluate(() => document.documentElement.scrollWidth), 390, 'no sideways scrolling');
+  });
+
+  await t.test("a tap at either end of a side's chart shows a battle with that side's fewest or most units left", async () => {
+    for (const [side, name] of [[0, /^Side I wins/], [1, /^Side II wins/]]) {
+      const chart = page.getByRole('img', { name });
+      for (const [end, pick] of [['left', 'worst'], ['right', 'best']]) {
+        await close();
+        await chart.scrollIntoViewIfNeeded();
+        const box = await chart.boundingBox();
+        // Beyond the plot's ends: the pointer's count is held to the axis, 0 or its top.
+        await chart.tap({ position: { x: end === 'left' ? 2 : box.width - 2, y: box.height / 2 } });
+        await eventually(async () => assert.match(await panel.getByText(/^A battle with \d+ of side/).textContent(), new RegExp(`of side ${side ? 'II' : 'I'}'s`)));
+        const battle = await shown();
+        const wanted = picked.get(side ? `2:${pick}` : pick);
+        assert.equal(battle.left[side], wanted.left[side], `side ${side + 1}, ${end} end`);
+        if (end === 'left') assert.match(battle.note, new RegExp(`^A battle with ${battle.left[side]} of side I+'s units left(, the nearest count to the 0 chosen on the chart)?\\.`));
+      }
+    }
+  });
+
+  await t.test('a battle of earlier armies is marked, and a pick still fights the armies of its simulation', async () => {
+    const worst = picked.get('worst');
+    await units(page, 2, 'Knights (KNI)').fill('31');
+    await units(page, 2, 'Knights (KNI)').press('Enter');
+    await page.getByText('This battle is of earlier armies: the armies have changed since.').waitFor();
+    await close();
+    await list.selectOption({ label: 'The worst battle for side I' });
+    await page.getByRole('button', { name: 'Show Battle' }).tap();
+    await page.getByRole('heading', { name: worst.title }).waitFor();
+    assert.equal((await shown()).text, worst.text);
+    assert.equal(await page.getByText('This battle is of earlier armies: the armies have changed since.').isVisible(), true);
+    await accessible(page, 'a battle of earlier armies');
+  });
+  assert.deepEqual(failures, []);
+  await context.close();
+});
+
 test('the server of make web-run serves nothing outside its folder', async () => {
   const { server, url } = await serve(WEB_DIR);
   const status = (path) =>

@@ -88,12 +88,32 @@ async function journey(browser, url, size, width, height) {
   await page.waitForTimeout(500);
   await shot('second-simulation', results);
 
+  // A battle of the simulation: from the list, then from a click on each side's chart.
+  const battle = page.locator('#run');
+  const battleNote = battle.getByText(/Units left: /);
+  await page.getByRole('combobox', { name: 'Show a battle of these...' }).selectOption({ label: 'The worst battle for side I' });
+  await shot('battle-list', page.locator('.battle-pick'));
+  await page.getByRole('button', { name: 'Show Battle' }).click();
+  await battleNote.getByText(/^The worst battle for side I/).waitFor();
+  await shot('battle-of-simulation', battle);
+  await shot('battle-report-columns', battle.locator('.columns'));
+  for (const [name, at] of [[/^Side II wins/, 0.3], [/^Side I wins/, 0.6]]) {
+    const chart = page.getByRole('img', { name });
+    await battle.getByRole('button', { name: 'Close' }).click();
+    await chart.scrollIntoViewIfNeeded();
+    const box = await chart.boundingBox();
+    await chart.click({ position: { x: box.width * at, y: box.height / 2 } });
+    await battleNote.getByText(/^A battle with/).waitFor();
+  }
+  await shot('battle-from-chart', battle);
+
   await openArmies(page, LARGEST);
   await page.getByRole('dialog').waitFor();
   await shot('replace-changed-armies');
   await page.getByRole('button', { name: 'Discard' }).click();
   await page.getByText('"largest.json" opened.').waitFor();
   await shot('opened-with-undo');
+  await shot('battle-of-earlier-armies', battle.getByText('This battle is of earlier armies'));
   await page.getByRole('textbox', { name: 'Runs' }).fill('999');
   await page.getByRole('button', { name: 'Simulate Battle' }).click();
   await page.getByText(/^[1-9]\d* of 999 battles fought/).waitFor({ timeout: 60_000 });
@@ -101,6 +121,10 @@ async function journey(browser, url, size, width, height) {
   await page.getByRole('button', { name: 'Cancel' }).click();
   await page.getByText(/^Cancelled: the figures/).waitFor({ timeout: 30_000 });
   await shot('simulation-cancelled', results);
+  await page.getByRole('combobox', { name: 'Show a battle of these...' }).selectOption({ label: 'The best battle for side I' });
+  await page.getByRole('button', { name: 'Show Battle' }).click();
+  await battleNote.getByText(/^The best battle for side I/).waitFor();
+  await shot('battle-of-cancelled-simulation', battle);
 
   await page.getByRole('combobox', { name: 'Side' }).selectOption({ index: 1 });
   await page.getByRole('button', { name: 'Find the Force Needed' }).click();
@@ -145,7 +169,7 @@ async function journey(browser, url, size, width, height) {
   await shot('help');
   await page.getByRole('dialog', { name: 'How to Play' }).getByText('The battle position').scrollIntoViewIfNeeded();
   await shot('help-codes');
-  await page.getByRole('button', { name: 'Close' }).click();
+  await page.getByRole('dialog', { name: 'How to Play' }).getByRole('button', { name: 'Close' }).click();
 
   await page.reload();
   await ready(page);

@@ -96,7 +96,7 @@ function randomArmies(seed) {
 // What orbsim --json gives, from a pool's simulation: it adds the averaged
 // report, the per-run totals and the texts.
 function asOrbsimJson({ runs, draws, strikes, players }) {
-  return { runs, draws, strikes, players: players.map(({ report, totalLeft, ...figures }) => figures) };
+  return { runs, draws, strikes, players: players.map(({ report, totalLeft, curve, ...figures }) => figures) };
 }
 
 describe('simulations', () => {
@@ -126,6 +126,15 @@ describe('simulations', () => {
       const byOne = await one.simulate(text, { runs: c.runs, seed: c.seed });
       assert.deepEqual(byOne, byFour);
       assert.equal(byFour.players[0].totalLeft.length, c.runs);
+      // Each side's chart, read as a step curve: at every count, the share of battles with at least that many left.
+      for (const [s, { curve, totalLeft }] of byFour.players.entries()) {
+        assert.ok(curve.top >= Math.max(...totalLeft) && curve.top % curve.step === 0 && curve.top / curve.step <= 5, `side ${s}: top ${curve.top}`);
+        for (let x = 1; x <= curve.top; ++x) {
+          const at = curve.points.findIndex(([from], i) => i % 2 === 0 && from < x && x <= curve.points[i + 1][0]);
+          const share = (100 * totalLeft.filter((left) => left >= x).length) / totalLeft.length;
+          assert.equal(at < 0 ? 0 : curve.points[at][1], share, `side ${s}: at least ${x} units left`);
+        }
+      }
     });
   }
 });

@@ -12,6 +12,7 @@ import { Help } from './help.js';
 import { PlayerPanels } from './players.js';
 import { isReleaseMismatch, offerReloadForMismatch, watchReleases } from './release.js';
 import { Results } from './results.js';
+import { SimulationBattles } from './runs.js';
 
 async function main() {
   new Help();
@@ -31,7 +32,9 @@ async function main() {
     const engine = await startEngineWorker();
     const [limits, catalogue] = await Promise.all([engine.call('limits'), engine.call('catalogue')]);
     const pool = new EnginePool();
-    const results = new Results();
+    // A battle of a simulation is not fought while the pool is busy with another command.
+    const battles = new SimulationBattles(engine, pool, store, (): boolean => battle.busy);
+    const results = new Results(battles);
     const battle = new BattleCommands(engine, pool, store, results);
     const force = new ForceFinder(engine, pool, store, battle);
     const files = new ArmyFiles(engine, store, limits);
@@ -40,10 +43,11 @@ async function main() {
       // The last step's messages go when the next begins; results of other armies are marked.
       clearNotice();
       players.clearStatuses();
-      for (const id of ['command-error', 'force-error', 'apply-note', 'report-status']) byId(id).textContent = '';
+      for (const id of ['command-error', 'force-error', 'apply-note', 'report-status', 'run-status', 'pick-error']) byId(id).textContent = '';
       players.render();
       force.renderKinds();
       results.markArmies(store.text);
+      battles.markArmies(store.text);
       force.markArmies(store.text);
       if (store.unkept) offer('unkept', 'This browser does not keep the armies: save them to a file before you leave.', [{ label: 'Dismiss', run: () => {} }]);
       else withdraw('unkept');

@@ -43,7 +43,7 @@ export class BattleCommands {
   setBusy(busy: boolean, label = '') {
     this.busy = busy;
     this.cancelling = false;
-    for (const id of ['create-report', 'simulate', 'find-force', 'apply-force', 'fight-again', 'search-again'])
+    for (const id of ['create-report', 'simulate', 'find-force', 'apply-force', 'fight-again', 'search-again', 'show-battle'])
       byId<HTMLButtonElement>(id).disabled = busy;
     const box = byId('progress-box');
     box.hidden = !busy;

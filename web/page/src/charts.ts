@@ -1,5 +1,6 @@
 // The simulation's two chance charts and the force finder's chart, drawn by
-// Chart.js from the engine's figures.
+// Chart.js from the engine's figures: what a chart shows is computed once,
+// by the engine, for the desktop and the page alike.
 import {
   Chart,
   Filler,
@@ -12,47 +13,11 @@ import {
   Tooltip,
   Legend,
 } from 'chart.js';
-import type { Trial } from '../../engine/api.js';
+import type { PlayerFigures, Trial } from '../../engine/api.js';
 
 Chart.register(LineController, ScatterController, LineElement, PointElement, LinearScale, Filler, Title, Tooltip, Legend);
 
 export const SIDE_COLOURS = ['#2f6fb0', '#b0452f'];
-
-type Point = { x: number; y: number };
-
-// A round top for the units axis: 1, 2 or 5 times a power of ten per step,
-// at most five steps.
-function unitsTop(largest: number): { top: number; step: number } {
-  for (let scale = 1; ; scale *= 10)
-    for (const m of [1, 2, 5]) {
-      const step = m * scale;
-      const top = Math.max(1, Math.ceil(largest / step)) * step;
-      if (top / step <= 5) return { top, step };
-    }
-}
-
-/**
- * The curve of one side: for each number of units, the share of battles in
- * which at least that many were left; at the left edge, the battles won.
- */
-export function chanceCurve(totalLeft: number[], armySize: number): { points: Point[]; top: number; step: number } {
-  const left = [...totalLeft].sort((a, b) => a - b);
-  const runs = Math.max(1, left.length);
-  const { top, step } = unitsTop(Math.max(armySize, left.length ? left[left.length - 1] : 0));
-  const points: Point[] = [];
-  let x = 0;
-  let i = left.findIndex((value) => value > 0);
-  if (i < 0) i = left.length;
-  while (i < left.length) {
-    const value = left[i];
-    const share = (100 * (left.length - i)) / runs;
-    points.push({ x, y: share }, { x: value, y: share });
-    x = value;
-    while (i < left.length && left[i] === value) ++i;
-  }
-  points.push({ x, y: 0 }, { x: top, y: 0 });
-  return { points, top, step };
-}
 
 const charts = new Map<HTMLCanvasElement, Chart>();
 
@@ -61,8 +26,20 @@ function replace(canvas: HTMLCanvasElement, make: () => Chart) {
   charts.set(canvas, make());
 }
 
-export function drawChanceChart(canvas: HTMLCanvasElement, side: number, title: string, totalLeft: number[], armySize: number) {
-  const { points, top, step } = chanceCurve(totalLeft, armySize);
+/**
+ * A side's "at least this many units left" chart, drawn from the engine's
+ * curve. A click or tap anywhere on it asks for that many units left, the
+ * nearest whole number under the pointer, held to the axis.
+ */
+export function drawChanceChart(
+  canvas: HTMLCanvasElement,
+  side: number,
+  title: string,
+  curve: PlayerFigures['curve'],
+  onUnits: (units: number) => void,
+) {
+  const { top, step } = curve;
+  const points = curve.points.map(([x, y]) => ({ x, y }));
   const colour = SIDE_COLOURS[side];
   canvas.setAttribute('aria-label', `${title}: the share of battles with at least so many units left`);
   replace(
@@ -87,6 +64,8 @@ export function drawChanceChart(canvas: HTMLCanvasElement, side: number, title: 
           animation: false,
           maintainAspectRatio: false,
           parsing: false,
+          // The chart's own events come only inside its plot: the canvas listens itself.
+          events: [],
           plugins: {
             title: { display: true, text: title, font: { weight: 'bold' } },
             legend: { display: false },
@@ -110,6 +89,11 @@ export function drawChanceChart(canvas: HTMLCanvasElement, side: number, title: 
         },
       }),
   );
+  // Anywhere on the canvas, so that a finger near an end of the axis finds it.
+  canvas.onclick = (event) => {
+    const value = charts.get(canvas)?.scales.x.getValueForPixel(event.offsetX);
+    if (value !== undefined && Number.isFinite(value)) onUnits(Math.round(Math.min(top, Math.max(0, value))));
+  };
 }
 
 export function drawForceChart(canvas: HTMLCanvasElement, title: string, trials: Trial[], target: number) {

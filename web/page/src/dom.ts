@@ -72,6 +72,23 @@ export function withdraw(key: string) {
   byId('offers').querySelector(`[data-offer="${key}"]`)?.remove();
 }
 
+/** Puts a report's text on the clipboard, and says whether the browser allowed it. */
+export async function copyText(text: string, status: HTMLElement, copied: string) {
+  try {
+    await navigator.clipboard.writeText(text);
+    status.textContent = copied;
+  } catch {
+    status.textContent = 'The browser did not allow copying: select the report and copy it, or use Save Report...';
+  }
+}
+
+/** A report column's lines, without the blank lines that end it. */
+export function showColumn(element: HTMLElement, lines: string[]) {
+  const shown = [...lines];
+  while (shown.length && shown[shown.length - 1] === '') shown.pop();
+  element.textContent = shown.join('\n');
+}
+
 export function download(text: string, name: string, type: string) {
   const url = URL.createObjectURL(new Blob([text], { type }));
   const link = document.createElement('a');

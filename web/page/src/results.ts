@@ -1,8 +1,9 @@
 // The results: a battle's report or a simulation's averages in two
 // columns, a simulation's odds table and charts, and the report's Copy
-// and Save commands.
+// and Save commands. A simulation's battles are offered for showing.
 import type { BattleReport, SimulationOutcome } from '../../engine/api.js';
-import { byId, count, download } from './dom.js';
+import { byId, copyText, count, download, showColumn } from './dom.js';
+import type { SimulationBattles } from './runs.js';
 
 function percent(share: number): string {
   return `${(share * 100).toFixed(1)}%`;
@@ -17,7 +18,7 @@ export class Results {
   shown: 'report' | 'simulation' | undefined;
   private armiesText = '';
 
-  constructor() {
+  constructor(private battles: SimulationBattles) {
     byId('copy-report').addEventListener('click', () => void this.copyReport());
     byId('save-report').addEventListener('click', () => {
       if (this.lastReport) download(this.lastReport.text, this.lastReport.file, 'text/plain');
@@ -34,12 +35,14 @@ export class Results {
   }
 
   async showReport(report: BattleReport, armiesText: string, current: string) {
+    this.battles.forget();
+    delete byId('results').dataset.seed;
     byId('odds').hidden = true;
     this.showColumns(report.players.map((player) => player.report));
     this.open('report', armiesText, current, 'Battle Report', '', { text: report.text, copy: report.text, file: 'Battle Report.txt' });
   }
 
-  async showSimulation(outcome: SimulationOutcome, armiesText: string, current: string) {
+  async showSimulation(outcome: SimulationOutcome & { seed: string }, armiesText: string, current: string) {
     // The chart library is loaded the first time a chart is drawn.
     const { drawChanceChart } = await import('./charts.js');
     this.showColumns(outcome.players.map((player) => player.report));
@@ -79,10 +82,14 @@ export class Results {
       cell.textContent = `Neither side left: ${percent(outcome.draws / outcome.runs)}`;
     }
     byId('odds').hidden = false;
-    outcome.players.forEach((side, s) => {
-      const size = side.kinds.reduce((sum, kind) => sum + kind.number, 0);
-      drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.winChance.value)} of the battles`, side.totalLeft, size);
-    });
+    outcome.players.forEach((side, s) =>
+      drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.winChance.value)} of the battles`, side.curve, (units) =>
+        this.battles.pickUnits(s as 0 | 1, units),
+      ),
+    );
+    await this.battles.offer(outcome, armiesText);
+    // The seed its battles were fought from, for whoever fights them again: orbsim --seed fights the same ones.
+    byId('results').dataset.seed = outcome.seed;
     const note = outcome.cancelled
       ? `Cancelled: the figures are those of the ${outcome.runs} of ${count(outcome.asked, 'battle')} fought.`
       : `The average of ${count(outcome.runs, 'battle')}.`;
@@ -94,21 +101,11 @@ export class Results {
   }
 
   private async copyReport() {
-    if (!this.lastReport) return;
-    try {
-      await navigator.clipboard.writeText(this.lastReport.copy);
-      byId('report-status').textContent = 'The report has been copied.';
-    } catch {
-      byId('report-status').textContent = 'The browser did not allow copying: select the report and copy it, or use Save Report...';
-    }
+    if (this.lastReport) await copyText(this.lastReport.copy, byId('report-status'), 'The report has been copied.');
   }
 
   private showColumns(columns: string[][]) {
-    columns.forEach((lines, side) => {
-      const shown = [...lines];
-      while (shown.length && shown[shown.length - 1] === '') shown.pop();
-      byId(`column-${side + 1}`).textContent = shown.join('\n');
-    });
+    columns.forEach((lines, side) => showColumn(byId(`column-${side + 1}`), lines));
   }
 
   private open(shown: 'report' | 'simulation', armiesText: string, current: string, title: string, note: string, report: LastReport) {
