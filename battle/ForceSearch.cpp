@@ -288,7 +288,7 @@ std::vector<std::string> DescribeForce(const ForceSearchResult& result, const Fo
     };
     const std::string wanted = percent(options.target);
     if (result.cancelled) {
-        lines.push_back("The search was cancelled.");
+        lines.emplace_back("The search was cancelled.");
     } else if (const NumberTrial* answer = result.answer()) {
         const bool one = answer->number == 1;
         const NumberTrial* lower = result.lower();
@@ -308,7 +308,7 @@ std::vector<std::string> DescribeForce(const ForceSearchResult& result, const Fo
             lines.push_back("The next lower number tried, " + std::to_string(lower->number) + ", wins " +
                             percent(lower->chance.value) + " " + interval(*lower) + ".");
         else if (result.found)
-            lines.push_back("No lower number was tried: one unit is enough.");
+            lines.emplace_back("No lower number was tried: one unit is enough.");
         // Else the largest considered is 1 and falls short: "Even 1 ..." says it all.
     }
     std::string atCap;

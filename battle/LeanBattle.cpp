@@ -170,17 +170,17 @@ LeanBattle::KindNumbering LeanBattle::NumberKinds(const Army& a) {
     std::vector<std::pair<int, bool>> order;  // position, shooters first
     for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
         if (mixed[p] == 0)
-            order.push_back({p, false});
+            order.emplace_back(p, false);
     int both = 0;
     for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
         if (mixed[p] == 1 && both++ == 0)
-            order.push_back({p, false});
+            order.emplace_back(p, false);
     for (int p = Battle::PosF; p <= Battle::PosOther; ++p)
         if (mixed[p] == 2)
-            order.push_back({p, true});
+            order.emplace_back(p, true);
     for (int p = Battle::PosF, seen = 0; p <= Battle::PosOther; ++p)
         if (mixed[p] == 1 && seen++ > 0)
-            order.push_back({p, true});
+            order.emplace_back(p, true);
 
     KindNumbering n;
     n.shootersInRange = both <= 2;

@@ -148,7 +148,7 @@ struct Shared {
         {
             std::lock_guard lock(errorLock);
             if (!error)
-                error = e;
+                error = std::move(e);
         }
         stop.store(true, std::memory_order_relaxed);
     }

@@ -22,7 +22,7 @@ inline constexpr const char* Format = "orb-battle-armies";
 inline constexpr int Version = 1;
 
 // Far beyond any real army file; keeps a stray huge file out of memory.
-inline constexpr int64_t MaxFileBytes = 16 * 1024 * 1024;
+inline constexpr int64_t MaxFileBytes = int64_t{16} * 1024 * 1024;
 // Real files nest four levels; a deep one would only cost memory and time.
 inline constexpr int MaxNesting = 64;
 
@@ -50,7 +50,7 @@ std::string Check(const ArmySetup& setup);
 std::string ToJson(const ArmySetup& setup);
 // On failure *out is untouched and *error (if given) names the problem and
 // where it is. Text longer than MaxFileBytes is refused unread.
-bool FromJson(std::string_view json, ArmySetup* out, std::string* error);
+bool FromJson(std::string_view text, ArmySetup* out, std::string* error);
 
 // Replaces *army with the player's army, built kind by kind in order as the
 // add dialog builds it. On failure (a kind no dialog would accept) *army is

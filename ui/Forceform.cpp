@@ -100,7 +100,7 @@ QChart* ChartOf(const ForceSearchResult& result, const ForceSearchOptions& optio
 
 // At most this many numbers are tried: the doublings, then as many halvings.
 int MostNumbers(int32_t largest) {
-    const int doublings = std::bit_width(static_cast<uint32_t>(std::max(largest - 1, 1))) + 1;
+    const int doublings = static_cast<int>(std::bit_width(static_cast<uint32_t>(std::max(largest - 1, 1)))) + 1;
     return 2 * doublings;
 }
 }  // namespace

@@ -99,9 +99,9 @@ private:
     std::array<UnitField, FieldCount> fields_;
 
     Edit* makeUnitField(const QString& name, const QString& text, int limit, bool courier);
-    void fieldChange(FieldId f);
-    void fieldClick(FieldId f);
-    void fieldExit(FieldId f);
+    void fieldChange(FieldId id);
+    void fieldClick(FieldId id);
+    void fieldExit(FieldId id);
     void resetUnitFields();
     void setUnitFieldsReadOnly(bool readOnly);
     void fillList(const Army* army);

@@ -632,7 +632,7 @@ void TMainform::fillRecentMenu() {
     OpenRecent1->clear();
     const QStringList files = settings::recentFiles();
     for (int i = 0; i < files.size(); ++i) {
-        const QString file = files[i];
+        const QString& file = files[i];
         QString caption = QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(file));
         caption.replace(QStringLiteral(" &"), QStringLiteral(" &&"));
         QAction* action = OpenRecent1->addAction(caption);

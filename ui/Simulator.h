@@ -160,7 +160,7 @@ private:
     bool confirmReplace(const QString& path);
     void openArmiesFile(const QString& path);
     // Saves to path, or to a file the player chooses when path is empty.
-    bool saveArmies(const QString& path);
+    bool saveArmies(const QString& known);
     void fillRecentMenu();
     void openStartFile();
     Document* document_;
