@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
 .PHONY: all deps configure build run test bench soak screenshots asan-test install package clean web web-test web-bench
-.PHONY: web-page web-page-test web-run web-screenshots web-audit
+.PHONY: web-npm web-page web-page-test web-run web-screenshots web-audit
 
 all: build
 
@@ -44,19 +44,26 @@ web:
 	@cmake --build $(WEB_BUILD) -j $(JOBS) --target web
 
 # The browser engine against orbsim, under Node's own test runner; `make
-# test` runs it after the rest.
-WEB_TEST = ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim node --test web/test/engine.test.mjs
+# test` runs it after the rest. It runs with each build of the engine: V8
+# told to do without SSE4.1 has no WebAssembly SIMD, as on an older
+# processor, and the engine falls back to the build without it.
+WEB_TEST_RUN = ORB_WEB_DIR=$(WEB_OUT) ORB_ORBSIM=$(abspath $(BUILD))/orbsim ORB_ENGINE_BUILD=$(1) node $(2) --test web/test/engine.test.mjs
+WEB_TEST = $(call WEB_TEST_RUN,orb-engine) && $(call WEB_TEST_RUN,orb-engine-nosimd,--no-enable-sse4-1)
 web-test: configure web
 	@cmake --build $(BUILD) -j $(JOBS) --target orbsim
 	@$(WEB_TEST)
 
-# The browser edition's page in $(BUILD)/web beside the engine: its npm
-# toolchain installed from the lock file, the page type-checked and bundled.
-web-page: web
+# The page's npm toolchain and test driver, installed from the lock file,
+# and the browser they drive.
+web-npm:
 	@for tool in npm:npm chromium:chromium; do \
-	  command -v $${tool%%:*} > /dev/null || { echo "make web-page: $${tool%%:*} was not found. Install the Debian package $${tool#*:} (tools/install-deps --web installs everything the web build needs)." >&2; exit 1; }; \
+	  command -v $${tool%%:*} > /dev/null || { echo "make $(MAKECMDGOALS): $${tool%%:*} was not found. Install the Debian package $${tool#*:} (tools/install-deps --web installs everything the web build needs)." >&2; exit 1; }; \
 	done
 	@[ web/node_modules/.installed -nt web/package-lock.json ] || { cd web && npm ci --no-audit --no-fund --loglevel=error && touch node_modules/.installed; }
+
+# The browser edition's page in $(BUILD)/web beside the engine, type-checked
+# and bundled.
+web-page: web web-npm
 	@web/node_modules/.bin/tsc -p web/page/tsconfig.json
 	@node web/page/build.mjs $(WEB_OUT)
 
@@ -85,19 +92,16 @@ web-audit: web-page
 web-screenshots: web-page
 	@ORB_WEB_DIR=$(WEB_OUT) node web/e2e/screenshots.mjs $(abspath $(BUILD))/web-screenshots
 
-# The WebAssembly engine's ns per strike beside the native engine's, both
-# built from one source and timed in turns in one sitting (a busy machine
-# only ever slows a turn down: read the best of each), then the worker pool
-# against orbsim on the largest armies.
-web-bench: configure web
+# The WebAssembly engine's ns per strike under Node and in Chromium beside
+# the native engine's, all built from one source and timed in turns in one
+# sitting (a busy machine only ever slows a turn down: the best of each are
+# compared), then the worker pool against orbsim on the largest armies.
+web-bench: configure web web-npm
 	@cmake --build $(BUILD) -j $(JOBS) --target orbsim
 	@cmake -S web -B $(BUILD)/web-bench-native -DCMAKE_BUILD_TYPE=Release > /dev/null
 	@cmake --build $(BUILD)/web-bench-native -j $(JOBS) --target web_bench
-	@cmake --build $(WEB_BUILD) -j $(JOBS) --target web_bench
-	@for turn in 1 2; do \
-	  $(BUILD)/web-bench-native/web_bench native; \
-	  node --no-experimental-fetch $(WEB_BUILD)/web_bench.js wasm; \
-	done
+	@cmake --build $(WEB_BUILD) -j $(JOBS) --target web_bench web_bench-nosimd
+	@node web/bench/engine_bench.mjs $(BUILD)/web-bench-native/web_bench $(WEB_BUILD)
 	@node web/bench/pool_bench.mjs $(WEB_OUT) $(abspath $(BUILD))/orbsim bench/largest.json 999
 
 bench: build

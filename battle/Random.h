@@ -32,10 +32,10 @@ inline void multiply(uint64_t a, uint64_t b, uint64_t& low, uint64_t& high) {
     // library call. Four 32x32->64 products give the same bits inline.
     const uint64_t aLow = static_cast<uint32_t>(a), aHigh = a >> 32;
     const uint64_t bLow = static_cast<uint32_t>(b), bHigh = b >> 32;
-    const uint64_t ll = aLow * bLow, lh = aLow * bHigh, hl = aHigh * bLow;
-    const uint64_t middle = (ll >> 32) + static_cast<uint32_t>(lh) + static_cast<uint32_t>(hl);
+    const uint64_t lh = aLow * bHigh, hl = aHigh * bLow;
+    const uint64_t cross = lh + ((aLow * bLow) >> 32) + static_cast<uint32_t>(hl);  // cannot overflow
     low = a * b;
-    high = aHigh * bHigh + (lh >> 32) + (hl >> 32) + (middle >> 32);
+    high = aHigh * bHigh + (hl >> 32) + (cross >> 32);
 #else
     const auto p = static_cast<unsigned __int128>(a) * b;
     low = static_cast<uint64_t>(p);
@@ -46,14 +46,16 @@ inline void multiply(uint64_t a, uint64_t b, uint64_t& low, uint64_t& high) {
 inline uint32_t output(uint64_t x) {
 #if defined(__wasm__)
     // The upper halves of both words of the product, from 32-bit halves:
-    // the low word's is the middle sum's low half, so a*b is not needed.
+    // the low word's is the cross sum's low half, so a*b is not needed. The
+    // cross sum takes one partial product whole (it cannot overflow), which
+    // leaves the high word one shift and one addition fewer.
     const uint64_t y = x ^ 0xE7037ED1A0B428DBULL;
     const uint64_t xLow = static_cast<uint32_t>(x), xHigh = x >> 32;
     const uint64_t yLow = static_cast<uint32_t>(y), yHigh = y >> 32;
     const uint64_t lh = xLow * yHigh, hl = xHigh * yLow;
-    const uint64_t middle = ((xLow * yLow) >> 32) + static_cast<uint32_t>(lh) + static_cast<uint32_t>(hl);
-    const uint64_t high = xHigh * yHigh + (lh >> 32) + (hl >> 32) + (middle >> 32);
-    return static_cast<uint32_t>(middle) ^ static_cast<uint32_t>(high >> 32);
+    const uint64_t cross = lh + ((xLow * yLow) >> 32) + static_cast<uint32_t>(hl);
+    const uint64_t high = xHigh * yHigh + (hl >> 32) + (cross >> 32);
+    return static_cast<uint32_t>(cross) ^ static_cast<uint32_t>(high >> 32);
 #else
     uint64_t low, high;
     multiply(x, x ^ 0xE7037ED1A0B428DBULL, low, high);

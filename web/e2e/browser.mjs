@@ -8,10 +8,15 @@ import { CHROMIUM_FLAGS } from './chromium-flags.mjs';
 
 export const WEB_DIR = process.env.ORB_WEB_DIR ?? new URL('../../build/web', import.meta.url).pathname;
 
-export async function start() {
+/** Debian's Chromium with a fresh, temporary profile (playwright-core's launch gives one), and any further flags. */
+export function launch(args = []) {
+  return chromium.launch({ executablePath: process.env.ORB_CHROMIUM ?? '/usr/bin/chromium', args: [...CHROMIUM_FLAGS, ...args] });
+}
+
+/** The page's server and a browser; `args` are further flags for the browser. */
+export async function start(args = []) {
   const { server, url } = await serve(WEB_DIR);
-  // playwright-core's launch gives the browser a fresh, temporary profile.
-  const browser = await chromium.launch({ executablePath: process.env.ORB_CHROMIUM ?? '/usr/bin/chromium', args: CHROMIUM_FLAGS });
+  const browser = await launch(args);
   return {
     url,
     browser,

@@ -11,7 +11,7 @@ import { after, before, test } from 'node:test';
 import { promisify } from 'node:util';
 import { deflateRawSync } from 'node:zlib';
 import { serve } from '../page/serve.mjs';
-import { WEB_DIR, accessibilityViolations, textOf, downloadOf, dropFile, openArmies, openPage, player, policyViolations, ready, start } from './browser.mjs';
+import { WEB_DIR, accessibilityViolations, textOf, downloadOf, dropFile, launch, openArmies, openPage, player, policyViolations, ready, start } from './browser.mjs';
 
 const ROOT = new URL('../../', import.meta.url).pathname;
 const SAMPLE = join(ROOT, 'examples/armies.json');
@@ -574,12 +574,40 @@ test('a new release waits for the reload the open page offers; the page and its 
   }
 });
 
-test('after one visit the page works without its server', async () => {
-  const own = await serve(WEB_DIR);
-  const { page, context, failures } = await openPage(session.browser, own.url);
-  await openArmies(page, SAMPLE);
-  await eventually(async () => assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), '30'));
-  await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 30_000 });
+// V8 told to do without SSE4.1 has no WebAssembly SIMD, as on an older
+// processor, so the page must fall back to the engine built without it.
+for (const [name, flags, engine] of [
+  ['after one visit the page works without its server, on the engine built with SIMD', [], 'orb-engine'],
+  ['in a browser without WebAssembly SIMD the page fights on the engine built without it, offline too', ['--js-flags=--no-enable-sse4-1'], 'orb-engine-nosimd'],
+]) {
+  test(name, async () => {
+    const browser = flags.length ? await launch(flags) : session.browser;
+    const own = await serve(WEB_DIR);
+    try {
+      const { page, context, failures } = await openPage(browser, own.url);
+      await openArmies(page, SAMPLE);
+      await eventually(async () => assert.equal(await units(page, 2, 'Knights (KNI)').inputValue(), '30'));
+      await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 30_000 });
+      own.server.closeAllConnections();
+      await new Promise((done) => own.server.close(done));
+      await page.reload();
+      await ready(page);
+      await page.getByRole('button', { name: 'Create Battle Report' }).click();
+      await page.getByRole('heading', { name: 'Battle Report' }).waitFor();
+      assert.match(await page.getByLabel('Side I', { exact: true }).textContent(), /Wizard 1 : Morgana/);
+      // The battle's engine was compiled on the page's thread: its file names the build.
+      const compiled = await page.evaluate(() =>
+        performance.getEntriesByType('resource').map((entry) => new URL(entry.name).pathname).filter((path) => path.endsWith('.wasm')),
+      );
+      assert.deepEqual(compiled, [`/engine/${engine}.wasm`]);
+      assert.deepEqual(failures, []);
+      await context.close();
+    } finally {
+      if (own.server.listening) own.server.close();
+      if (browser !== session.browser) await browser.close();
+    }
+  });
+}
   own.server.closeAllConnections();
   await new Promise((done) => own.server.close(done));
   await page.reload();

@@ -2,7 +2,9 @@
 // exactly the battles orbsim fights, whatever its number of workers, and
 // refuse bad files with orbsim's messages without ever stopping the module.
 // ORB_WEB_DIR names the built browser edition, ORB_ORBSIM the orbsim to
-// compare with (make test sets both).
+// compare with, ORB_ENGINE_BUILD the build of the engine this Node must
+// pick (make test sets all three, and runs the file once with SIMD and
+// once without).
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
@@ -20,6 +22,7 @@ const largest = join(root, 'bench/largest.json');
 if (!existsSync(join(webDir, 'engine/orb-engine.wasm')))
   throw new Error(`no browser engine in ${webDir}: run make web first`);
 const { loadEngine, startEngineWorker, EnginePool, EngineError } = await import(pathToFileURL(join(webDir, 'engine/index.js')).href);
+const { engineBuild } = await import(pathToFileURL(join(webDir, 'engine/module.js')).href);
 
 const scratch = mkdtempSync(join(tmpdir(), 'orb-web-test-'));
 let engine;
@@ -98,6 +101,11 @@ function randomArmies(seed) {
 function asOrbsimJson({ runs, draws, strikes, players }) {
   return { runs, draws, strikes, players: players.map(({ report, totalLeft, curve, ...figures }) => figures) };
 }
+
+// Otherwise a run meant for one build could pass on the other.
+test('the engine build is the one this platform calls for', { skip: !process.env.ORB_ENGINE_BUILD && 'ORB_ENGINE_BUILD is not set' }, () => {
+  assert.equal(engineBuild, process.env.ORB_ENGINE_BUILD);
+});
 
 describe('simulations', () => {
   const cases = [
