@@ -608,16 +608,6 @@ for (const [name, flags, engine] of [
     }
   });
 }
-  own.server.closeAllConnections();
-  await new Promise((done) => own.server.close(done));
-  await page.reload();
-  await ready(page);
-  await page.getByRole('button', { name: 'Create Battle Report' }).click();
-  await page.getByRole('heading', { name: 'Battle Report' }).waitFor();
-  assert.match(await page.getByLabel('Side I', { exact: true }).textContent(), /Wizard 1 : Morgana/);
-  assert.deepEqual(failures, []);
-  await context.close();
-});
 
 test("a phone's screen holds the page without sideways scrolling", async () => {
   const { page, context } = await openPage(session.browser, session.url, { width: 390, height: 844 });
