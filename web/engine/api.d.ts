@@ -25,7 +25,7 @@ export type Limits = Record<
 export type FileText = string | Uint8Array | ArrayBuffer;
 
 /** An answer, or the engine's refusal with its message. */
-export type Answer<T = {}> = ({ ok: true } & T) | { ok: false; error: string };
+export type Answer<T = object> = ({ ok: true } & T) | { ok: false; error: string };
 
 /** A 64-bit seed: JavaScript numbers hold only 53 bits, so larger ones come as a BigInt or text. */
 export type Seed = number | bigint | string;

@@ -204,12 +204,12 @@ export class ArmiesStore {
 
   /** Takes armies that were opened (from a file, or a link when `file` is null): they are unchanged since. */
   open(text: string, file: string | null) {
-    return this.queue(async () => this.take(text, { file, text }));
+    return this.queue(() => Promise.resolve(this.take(text, { file, text })));
   }
 
   /** The document as it was at a snapshot (Undo), or as another tab left it. */
   restore(snapshot: Snapshot) {
-    return this.queue(async () => this.take(snapshot.text, snapshot.saved));
+    return this.queue(() => Promise.resolve(this.take(snapshot.text, snapshot.saved)));
   }
 
   /** After Save Armies...: the armies are unchanged since. */

@@ -66,7 +66,7 @@ export class BattleCommands {
     if (!(await this.guard('report', 'create-report'))) return;
     const armiesText = this.store.text;
     try {
-      await this.results.showReport(await this.pool.report(armiesText), armiesText, this.store.text);
+      this.results.showReport(await this.pool.report(armiesText), armiesText, this.store.text);
     } catch (error) {
       this.commandError(errorText(error));
     }

@@ -155,14 +155,15 @@ export class PlayerPanels {
       const error = within<HTMLElement>(section, `[data-error="${key}"]`);
       error.id = `p${side + 1}-${key}-error`;
       input.setAttribute('aria-describedby', error.id);
-      input.addEventListener('change', async () => {
+      const changed = async () => {
         const text = input.value;
         const refused = await this.store.change((a) => void (a.players[side][key] = text));
         if (refused)
           markField(input, error, key === 'number' ? ILLEGAL_PLAYER_NUMBER : `A wizard name is 1 to ${this.limits.maxNameLength} characters long.`);
         else clearField(input, error);
         this.render();
-      });
+      };
+      input.addEventListener('change', () => void changed());
       input.addEventListener('keydown', (event) => {
         // Escape takes back a refused entry.
         if (event.key === 'Escape') {
@@ -203,12 +204,12 @@ export class PlayerPanels {
     view.addSearch.setAttribute('list', 'catalogue-names');
     for (const control of section.querySelectorAll<HTMLInputElement | HTMLButtonElement>('input, button')) control.disabled = true;
 
-    view.addAbbreviation.addEventListener('input', () => this.lookUp(view, view.addAbbreviation.value));
+    view.addAbbreviation.addEventListener('input', () => void this.lookUp(view, view.addAbbreviation.value));
     view.addSearch.addEventListener('input', () => {
       const row = this.catalogue.find((r) => `${r.name} (${r.abbreviation})` === view.addSearch.value);
       if (!row) return;
       view.addAbbreviation.value = row.abbreviation;
-      this.lookUp(view, row.abbreviation);
+      void this.lookUp(view, row.abbreviation);
     });
     add.addEventListener('submit', (event) => {
       event.preventDefault();
@@ -313,7 +314,7 @@ export class PlayerPanels {
   }
 
   private wireKind(item: HTMLLIElement, side: number, view: PlayerView) {
-    const at = () => Array.prototype.indexOf.call(view.kinds.children, item) as number;
+    const at = () => [...view.kinds.children].indexOf(item);
     const values = within<HTMLElement>(item, '.kind-values');
     const error = within<HTMLElement>(item, '.kind-error');
     const serial = `p${side + 1}-k${Math.random().toString(36).slice(2, 8)}`;
@@ -322,7 +323,7 @@ export class PlayerPanels {
     for (const field of fields) {
       const input = this.valueInput(field, `${serial}-${field.key}`, values);
       input.setAttribute('aria-describedby', error.id);
-      input.addEventListener('change', async () => {
+      const changed = async () => {
         const value = await this.valueOf(input.value, field.numeric);
         const kind = at();
         const refused = await this.store.change((a) => {
@@ -332,7 +333,8 @@ export class PlayerPanels {
         if (refused) markField(input, error, MODIFY_REFUSED[field.key] ?? refused);
         else error.textContent = '';
         this.render();
-      });
+      };
+      input.addEventListener('change', () => void changed());
       input.addEventListener('keydown', (event) => {
         if (event.key !== 'Escape') return;
         clearField(input, error);
@@ -343,7 +345,7 @@ export class PlayerPanels {
     remove.disabled = !this.engine;
     // Beside the name on a wide screen, after the values on a narrow one.
     values.querySelector('.value-name')!.after(remove);
-    remove.addEventListener('click', async () => {
+    const removed = async () => {
       const kind = at();
       const name = this.store.armies.players[side].kinds[kind]?.name ?? '';
       const refused = await this.store.change((a) => void a.players[side].kinds.splice(kind, 1));
@@ -354,6 +356,7 @@ export class PlayerPanels {
       view.addStatus.textContent = `${name} removed from player ${side + 1}'s army.`;
       const next = view.kinds.children[Math.min(kind, view.kinds.children.length - 1)];
       (next ? within<HTMLButtonElement>(next, 'button.remove') : view.addAbbreviation).focus();
-    });
+    };
+    remove.addEventListener('click', () => void removed());
   }
 }

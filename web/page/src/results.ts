@@ -34,7 +34,7 @@ export class Results {
     byId('results-stale-text').textContent = `This ${this.shown === 'report' ? 'report' : 'simulation'} is of earlier armies: the armies have changed since.`;
   }
 
-  async showReport(report: BattleReport, armiesText: string, current: string) {
+  showReport(report: BattleReport, armiesText: string, current: string) {
     this.battles.forget();
     delete byId('results').dataset.seed;
     byId('odds').hidden = true;
@@ -84,7 +84,7 @@ export class Results {
     byId('odds').hidden = false;
     outcome.players.forEach((side, s) =>
       drawChanceChart(byId(`chart-${s + 1}`), s, `${sideNames[s]} wins ${percent(side.winChance.value)} of the battles`, side.curve, (units) =>
-        this.battles.pickUnits(s as 0 | 1, units),
+        void this.battles.pickUnits(s as 0 | 1, units),
       ),
     );
     await this.battles.offer(outcome, armiesText);
