@@ -8,12 +8,14 @@
 namespace {
 
 void describeCommandLine(QCommandLineParser& parser) {
-    parser.setApplicationDescription(QStringLiteral("Orb 2.0 Battle Simulator: fight battles between two armies of the "
-                                                    "strategy game Orb 2.0, once with a full report or many times for "
-                                                    "the odds."));
+    parser.setApplicationDescription(
+        QStringLiteral("Orb 2.0 Battle Simulator: fight battles between two armies of the "
+                       "strategy game Orb 2.0, once with a full report or many times for "
+                       "the odds."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("armies"), QStringLiteral("An army file to open, as File > Open Armies does."),
+    parser.addPositionalArgument(QStringLiteral("armies"),
+                                 QStringLiteral("An army file to open, as File > Open Armies does."),
                                  QStringLiteral("[armies.json]"));
 }
 

@@ -79,7 +79,7 @@ void Army::Rebuild() {
 }
 
 KindValues valuesOf(const Unittype& kind) {
-    return {kind.Fullname, kind.Abbreviation, kind.Position, kind.Type, kind.Offense,
+    return {kind.Fullname, kind.Abbreviation, kind.Position, kind.Type,     kind.Offense,
             kind.Defense,  kind.Rangedoff,    kind.Attacks,  kind.Hitpoints};
 }
 

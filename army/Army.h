@@ -95,5 +95,9 @@ private:
     void fillUnit(int32_t i, int32_t k);
 };
 
-inline bool isPositionCode(std::string_view s) { return s == "F" || s == "G" || s == "B" || s == "R" || s == "M"; }
-inline bool isTypeCode(std::string_view s) { return s == "O" || s == "S" || s == "U" || s == "H"; }
+inline bool isPositionCode(std::string_view s) {
+    return s == "F" || s == "G" || s == "B" || s == "R" || s == "M";
+}
+inline bool isTypeCode(std::string_view s) {
+    return s == "O" || s == "S" || s == "U" || s == "H";
+}

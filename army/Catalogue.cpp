@@ -104,7 +104,9 @@ constexpr std::array<CatalogueRow, rowCount> table = {{
 }};
 }  // namespace
 
-const std::array<CatalogueRow, rowCount>& rows() { return table; }
+const std::array<CatalogueRow, rowCount>& rows() {
+    return table;
+}
 
 const CatalogueRow* find(std::string_view text) {
     if (text.size() != 3)
@@ -120,7 +122,14 @@ const CatalogueRow* find(std::string_view text) {
 }
 
 KindValues values(const CatalogueRow& row) {
-    return {std::string(row.Fullname), std::string(row.Abbreviation), std::string(row.Position), std::string(row.Type),
-            double(row.Offense), double(row.Defense), double(row.Rangedoff), row.Attacks, row.Hitpoints};
+    return {std::string(row.Fullname),
+            std::string(row.Abbreviation),
+            std::string(row.Position),
+            std::string(row.Type),
+            double(row.Offense),
+            double(row.Defense),
+            double(row.Rangedoff),
+            row.Attacks,
+            row.Hitpoints};
 }
 }  // namespace Unitcatalogue

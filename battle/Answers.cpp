@@ -62,8 +62,8 @@ std::optional<int32_t> KindAbbreviated(const Players& players, int player, std::
             return k;
         have += (k == 0 ? "" : ", ") + kind;
     }
-    *refusal = "player " + p.number + " (" + p.name + ") has no kind " + std::string(abbreviation) +
-               "; its kinds are " + have;
+    *refusal =
+        "player " + p.number + " (" + p.name + ") has no kind " + std::string(abbreviation) + "; its kinds are " + have;
     return std::nullopt;
 }
 

@@ -168,7 +168,9 @@ void Battle::action(Army& S, Army& T, Strike strike) {
     }
 }
 
-void Battle::RangedPhase(Army& I, Army& II) { roundOnePhase(I, II, "R", "Ranged", Strike::Ranged); }
+void Battle::RangedPhase(Army& I, Army& II) {
+    roundOnePhase(I, II, "R", "Ranged", Strike::Ranged);
+}
 
 void Battle::PositionPhase(Army& I, Army& II, std::string_view code, std::string_view name) {
     roundOnePhase(I, II, code, name, Strike::Position);
@@ -271,9 +273,13 @@ void Battle::FightRound(Army& I, Army& II) {
     }
 }
 
-void Battle::FightBattle(Army& I, Army& II) { fight(I, II, false); }
+void Battle::FightBattle(Army& I, Army& II) {
+    fight(I, II, false);
+}
 
-void Battle::FightSimBattle(Army& I, Army& II) { fight(I, II, true); }
+void Battle::FightSimBattle(Army& I, Army& II) {
+    fight(I, II, true);
+}
 
 void Battle::fight(Army& I, Army& II, bool sim) {
     Roundcounter = 1;

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "army/Army.h"
 #include "Random.h"
 #include "Report.h"
+#include "army/Army.h"
 
 // The battle engine of record: fights two armies in place, one strike at a
 // time, through the rules' own operations in the rules' own order, and
@@ -87,12 +87,18 @@ public:
         if (p.size() != 1)
             return PosOther;
         switch (p[0]) {
-        case 'F': return PosF;
-        case 'M': return PosM;
-        case 'R': return PosR;
-        case 'G': return PosG;
-        case 'B': return PosB;
-        default: return PosOther;
+            case 'F':
+                return PosF;
+            case 'M':
+                return PosM;
+            case 'R':
+                return PosR;
+            case 'G':
+                return PosG;
+            case 'B':
+                return PosB;
+            default:
+                return PosOther;
         }
     }
 

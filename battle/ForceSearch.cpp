@@ -155,8 +155,8 @@ const NumberTrial* ForceSearchResult::answer() const {
         return trialOf(*found);
     if (cancelled || trials.empty())
         return nullptr;
-    const auto largest =
-        std::max_element(trials.begin(), trials.end(), [](const auto& a, const auto& b) { return a.number < b.number; });
+    const auto largest = std::max_element(trials.begin(), trials.end(),
+                                          [](const auto& a, const auto& b) { return a.number < b.number; });
     return &*largest;
 }
 

@@ -42,7 +42,7 @@ struct SearchProgress {
 };
 
 struct ForceSearchOptions {
-    double target = 0.9;     // the win chance wanted, above 0 and below 1
+    double target = 0.9;                      // the win chance wanted, above 0 and below 1
     int32_t largest = dialogrules::MaxUnits;  // the largest number considered: a kind holds no more
     // Battles per number at most. At this cap a close case (within about
     // 0.8% of 90%) is still undecided; it is then judged by its share of

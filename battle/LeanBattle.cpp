@@ -112,17 +112,23 @@ private:
     static void resetCounters(Side& side);
     static void markActors(Side& side);
     static void exposeBackline(Side& side);
-    template <int S> void expose(Hot& h);
+    template <int S>
+    void expose(Hot& h);
     // The hot values as a phase of code C starts; the head counters only in
     // round 1's phases, which alone read them (C is PosOther in later rounds).
-    template <Pos C> Hot hot() const;
-    template <Pos C> void positionPhase();
+    template <Pos C>
+    Hot hot() const;
+    template <Pos C>
+    void positionPhase();
     // A turn and an action, inlined into their phase's loop so that the
     // record of hot values stays in registers.
-    template <Pos C, int S> [[gnu::always_inline]] bool positionTurn(Hot& h, uint64_t& st);
+    template <Pos C, int S>
+    [[gnu::always_inline]] bool positionTurn(Hot& h, uint64_t& st);
     void meleePhase();
-    template <int S> [[gnu::always_inline]] bool meleeTurn(Hot& h, uint64_t& st);
-    template <Pos C, int S> [[gnu::always_inline]] void action(Hot& h, uint64_t& st);
+    template <int S>
+    [[gnu::always_inline]] bool meleeTurn(Hot& h, uint64_t& st);
+    template <Pos C, int S>
+    [[gnu::always_inline]] void action(Hot& h, uint64_t& st);
     template <Pos C, int X>
     [[gnu::always_inline]] void bury(Hot& h, int32_t i, int32_t kind, int32_t d, uint64_t mShorter);
 
@@ -236,7 +242,9 @@ void LeanBattle::Fight(uint64_t seed) {
     strikeCount += engine_->strikeCount - before;
 }
 
-const std::array<int32_t, Army::maxTypes>& LeanBattle::Losses(int side) const { return engine_->Losses(side); }
+const std::array<int32_t, Army::maxTypes>& LeanBattle::Losses(int side) const {
+    return engine_->Losses(side);
+}
 
 template <class Soldier, bool Far>
 LeanBattle::Engine<Soldier, Far>::Engine(const Army& I, const Army& II) {
@@ -529,7 +537,7 @@ template <Battle::Pos C, int S>
 template <class Soldier, bool Far>
 template <Battle::Pos C, int X>
 [[gnu::always_inline]] inline void LeanBattle::Engine<Soldier, Far>::bury(Hot& h, int32_t i, int32_t kind, int32_t d,
-                                                                     uint64_t mShorter) {
+                                                                          uint64_t mShorter) {
     Side& side = sides_[X];
     side.losses[kind] += d;
     if constexpr (C != Battle::PosOther) {

@@ -67,7 +67,8 @@ private:
     };
     // The engine on soldier records of one width, for lines that fit the
     // nearest cache or not.
-    template <class Soldier, bool Far> class Engine;
+    template <class Soldier, bool Far>
+    class Engine;
     std::unique_ptr<Fighter> engine_;
     bool narrow_ = false;
 };

@@ -18,7 +18,9 @@ inline uint64_t splitmix64(uint64_t x) {
 // multiplication, and a draw is its upper half.
 namespace wyrand {
 
-inline uint64_t advance(uint64_t x) { return x + 0xA0761D6478BD642FULL; }
+inline uint64_t advance(uint64_t x) {
+    return x + 0xA0761D6478BD642FULL;
+}
 
 // The full 128-bit product of a and b as two halves. GCC keeps a 128-bit
 // value in a register pair only while registers are plentiful; in a busy
@@ -65,7 +67,9 @@ inline uint32_t output(uint64_t x) {
 
 // x % n for 0 < n < 2^32, exactly, with m = reciprocal(n): Lemire's fastmod,
 // two multiplications instead of a division.
-inline uint64_t reciprocal(uint32_t n) { return UINT64_MAX / n + 1; }  // wraps to 0 for n = 1, giving 0
+inline uint64_t reciprocal(uint32_t n) {
+    return UINT64_MAX / n + 1;
+}  // wraps to 0 for n = 1, giving 0
 inline uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) {
 #if defined(__wasm__)
     // Only the upper half of a 64x32-bit product: two 32x32->64 products.
@@ -86,6 +90,8 @@ inline constexpr uint64_t kHundredth = UINT64_MAX / 100 + 1;
 inline uint64_t hitThreshold(int chance) {
     return chance < 0 ? 0 : chance >= 99 ? UINT64_MAX : static_cast<uint64_t>(chance + 1) * kHundredth;
 }
-inline bool hitDraw(uint32_t x, uint64_t threshold) { return kHundredth * x < threshold; }
+inline bool hitDraw(uint32_t x, uint64_t threshold) {
+    return kHundredth * x < threshold;
+}
 
 }  // namespace wyrand

@@ -15,8 +15,9 @@ std::string unitsLeft(int32_t units) {
 }  // namespace
 
 std::optional<Pick> PickNamed(std::string_view word) {
-    const std::pair<const char*, Pick> words[] = {{"won", Pick::Won},     {"lost", Pick::Lost},   {"draw", Pick::Draw},
-                                                  {"typical", Pick::Typical}, {"worst", Pick::Worst}, {"best", Pick::Best}};
+    const std::pair<const char*, Pick> words[] = {{"won", Pick::Won},     {"lost", Pick::Lost},
+                                                  {"draw", Pick::Draw},   {"typical", Pick::Typical},
+                                                  {"worst", Pick::Worst}, {"best", Pick::Best}};
     for (const auto& [name, pick] : words)
         if (word == name)
             return pick;
@@ -35,37 +36,38 @@ std::optional<int32_t> PickRun(const SimulationResult& result, int side, Pick pi
     std::optional<size_t> entry;
     std::string ended;
     switch (pick) {
-    case Pick::Won:
-        entry = first([&](size_t i) { return mine[i] > 0 && theirs[i] == 0; });
-        ended = std::string(SideNames[side]) + " winning";
-        break;
-    case Pick::Lost:
-        entry = first([&](size_t i) { return theirs[i] > 0 && mine[i] == 0; });
-        ended = std::string(SideNames[1 - side]) + " winning";
-        break;
-    case Pick::Draw:
-        entry = first([&](size_t i) { return (mine[i] > 0) == (theirs[i] > 0); });
-        ended = "both armies gone";
-        break;
-    case Pick::Worst:
-    case Pick::Best:
-        if (!mine.empty())
-            entry = static_cast<size_t>((pick == Pick::Worst ? std::min_element(mine.begin(), mine.end())
-                                                             : std::max_element(mine.begin(), mine.end())) -
-                                        mine.begin());
-        break;
-    case Pick::Typical:
-        if (!mine.empty()) {
-            std::vector<int32_t> sorted = mine;
-            std::sort(sorted.begin(), sorted.end());
-            const size_t n = sorted.size();
-            const double median = n % 2 ? sorted[n / 2] : (static_cast<double>(sorted[n / 2 - 1]) + sorted[n / 2]) / 2;
-            entry = 0;
-            for (size_t i = 1; i < n; ++i)
-                if (std::abs(mine[i] - median) < std::abs(mine[*entry] - median))
-                    entry = i;
-        }
-        break;
+        case Pick::Won:
+            entry = first([&](size_t i) { return mine[i] > 0 && theirs[i] == 0; });
+            ended = std::string(SideNames[side]) + " winning";
+            break;
+        case Pick::Lost:
+            entry = first([&](size_t i) { return theirs[i] > 0 && mine[i] == 0; });
+            ended = std::string(SideNames[1 - side]) + " winning";
+            break;
+        case Pick::Draw:
+            entry = first([&](size_t i) { return (mine[i] > 0) == (theirs[i] > 0); });
+            ended = "both armies gone";
+            break;
+        case Pick::Worst:
+        case Pick::Best:
+            if (!mine.empty())
+                entry = static_cast<size_t>((pick == Pick::Worst ? std::min_element(mine.begin(), mine.end())
+                                                                 : std::max_element(mine.begin(), mine.end())) -
+                                            mine.begin());
+            break;
+        case Pick::Typical:
+            if (!mine.empty()) {
+                std::vector<int32_t> sorted = mine;
+                std::sort(sorted.begin(), sorted.end());
+                const size_t n = sorted.size();
+                const double median =
+                    n % 2 ? sorted[n / 2] : (static_cast<double>(sorted[n / 2 - 1]) + sorted[n / 2]) / 2;
+                entry = 0;
+                for (size_t i = 1; i < n; ++i)
+                    if (std::abs(mine[i] - median) < std::abs(mine[*entry] - median))
+                        entry = i;
+            }
+            break;
     }
     if (entry)
         return result.runOf(*entry);

@@ -51,7 +51,9 @@ double Spread::variance() const {
     return static_cast<double>(scaled) / (static_cast<double>(count) * static_cast<double>(count - 1));
 }
 
-double Spread::standardDeviation() const { return std::sqrt(variance()); }
+double Spread::standardDeviation() const {
+    return std::sqrt(variance());
+}
 
 Proportion WinChance(int64_t wins, int64_t runs) {
     if (runs <= 0)
@@ -121,8 +123,16 @@ struct Shared {
 
     Shared(const Army& a, const Army& b, const SimulationOptions& o, uint64_t seedBase, int32_t firstRun,
            int32_t lastRun, int32_t chunkSize)
-        : I(a), II(b), options(o), seed(seedBase), first(firstRun), last(lastRun), chunk(chunkSize), nextRun(firstRun),
-          totals(static_cast<size_t>(lastRun - firstRun), {-1, -1}), lastProgress(std::chrono::steady_clock::now()) {}
+        : I(a),
+          II(b),
+          options(o),
+          seed(seedBase),
+          first(firstRun),
+          last(lastRun),
+          chunk(chunkSize),
+          nextRun(firstRun),
+          totals(static_cast<size_t>(lastRun - firstRun), {-1, -1}),
+          lastProgress(std::chrono::steady_clock::now()) {}
 
     bool cancelled() const {
         return stop.load(std::memory_order_relaxed) ||
@@ -217,14 +227,17 @@ void work(Shared& shared, WorkerResult& out) {
     }
 }
 
-bool hasUnits(const Army& a) { return a.currentSize > 0; }
+bool hasUnits(const Army& a) {
+    return a.currentSize > 0;
+}
 
 // Every army the dialogs and army files accept fits the lean engine; one
 // made otherwise is refused here, where it enters a simulation.
 void checkFits(const Army& I, const Army& II) {
     if (!LeanBattle::Fits(I, II))
-        throw std::invalid_argument("an army holds a kind with values no dialog accepts (hit points from 1 to 999, "
-                                    "at most 999 attacks)");
+        throw std::invalid_argument(
+            "an army holds a kind with values no dialog accepts (hit points from 1 to 999, "
+            "at most 999 attacks)");
 }
 
 SimulationResult collect(Shared& shared, const std::vector<WorkerResult>& partial);

@@ -111,8 +111,7 @@ public:
     ~RunFighter();
     RunFighter(const RunFighter&) = delete;
     RunFighter& operator=(const RunFighter&) = delete;
-    SimulationResult Fight(uint64_t seed, int32_t firstRun, int32_t lastRun,
-                           const std::atomic<bool>* cancel = nullptr);
+    SimulationResult Fight(uint64_t seed, int32_t firstRun, int32_t lastRun, const std::atomic<bool>* cancel = nullptr);
 
 private:
     Army I_;

@@ -49,12 +49,10 @@ struct Order {
 // go-anywhere kinds (some of which shoot too), and a back line, one of whose
 // kinds shoots while it waits behind the line.
 constexpr Order kSideI[] = {
-    {"ARC", 300}, {"XBO", 200}, {"KNI", 250}, {"CAV", 300},
-    {"SPE", 400}, {"MAX", 250}, {"GON", 100}, {"APP", 200},
+    {"ARC", 300}, {"XBO", 200}, {"KNI", 250}, {"CAV", 300}, {"SPE", 400}, {"MAX", 250}, {"GON", 100}, {"APP", 200},
 };
 constexpr Order kSideII[] = {
-    {"HAC", 250}, {"ROC", 250}, {"MRI", 150}, {"WRI", 350},
-    {"CLA", 400}, {"ETR", 300}, {"BOD", 100}, {"CLE", 200},
+    {"HAC", 250}, {"ROC", 250}, {"MRI", 150}, {"WRI", 350}, {"CLA", 400}, {"ETR", 300}, {"BOD", 100}, {"CLE", 200},
 };
 
 constexpr int32_t kMediumSide = 2000;
@@ -74,7 +72,8 @@ std::unique_ptr<Army> makeArmy(const Order (&orders)[8], int32_t perSide) {
         const auto n = std::max<int32_t>(
             1, static_cast<int32_t>(std::lround(static_cast<double>(o.number) * perSide / kMediumSide)));
         if (army->AddKind(v, n) != Army::AddResult::Added) {
-            std::fprintf(stderr, "could not add %.*s\n", static_cast<int>(o.abbreviation.size()), o.abbreviation.data());
+            std::fprintf(stderr, "could not add %.*s\n", static_cast<int>(o.abbreviation.size()),
+                         o.abbreviation.data());
             std::exit(1);
         }
     }
@@ -114,16 +113,31 @@ void runBattles(benchmark::State& state, bool withReport) {
     }
     const double cpu = threadCpuSeconds() - cpuBefore;
     const auto strikes = static_cast<double>(battle.strikeCount - strikesBefore);
-    state.counters["battles_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["battles_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["ns_per_strike"] = strikes > 0 ? cpu * 1e9 / strikes : 0.0;
     state.counters["strikes_per_battle"] = strikes / static_cast<double>(state.iterations());
 }
 
-void BM_BattleWithReport(benchmark::State& state) { runBattles(state, true); }
-void BM_BattleNoReport(benchmark::State& state) { runBattles(state, false); }
+void BM_BattleWithReport(benchmark::State& state) {
+    runBattles(state, true);
+}
+void BM_BattleNoReport(benchmark::State& state) {
+    runBattles(state, false);
+}
 
-BENCHMARK(BM_BattleWithReport)->ArgName("per_side")->Arg(20)->Arg(kMediumSide)->Arg(100000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_BattleNoReport)->ArgName("per_side")->Arg(20)->Arg(kMediumSide)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BattleWithReport)
+    ->ArgName("per_side")
+    ->Arg(20)
+    ->Arg(kMediumSide)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BattleNoReport)
+    ->ArgName("per_side")
+    ->Arg(20)
+    ->Arg(kMediumSide)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
 
 // ---- The floor ------------------------------------------------------------
 
@@ -140,8 +154,8 @@ struct FloorArmies {
             start[s].assign(armies[s]->units.begin(), armies[s]->units.begin() + armies[s]->currentSize);
             const Army& foe = *armies[1 - s];
             for (int32_t k = 0; k <= foe.currentType; ++k)
-                threshold[s][k] = wyrand::hitThreshold(
-                    Battle::HitChance(armies[s]->unittypes[0].Offense, foe.unittypes[k].Defense));
+                threshold[s][k] =
+                    wyrand::hitThreshold(Battle::HitChance(armies[s]->unittypes[0].Offense, foe.unittypes[k].Defense));
         }
         recip.resize(std::max(start[0].size(), start[1].size()) + 1);
         for (size_t n = 1; n < recip.size(); ++n)
@@ -167,7 +181,8 @@ struct FloorArmies {
             const int t = 1 - s;
             Unit* const u = work[t].data();
             const int32_t n = line[t];
-            const auto i = static_cast<int32_t>(fastmod(output(st = advance(st)), f.recip[n], static_cast<uint32_t>(n)));
+            const auto i =
+                static_cast<int32_t>(fastmod(output(st = advance(st)), f.recip[n], static_cast<uint32_t>(n)));
             const bool hit = hitDraw(output(st = advance(st)), f.threshold[s][u[i].Typeindex]);
             const int32_t hp = u[i].Hitpoints - hit;
             u[i].Hitpoints = hp;

@@ -53,8 +53,7 @@ void BM_FindKnights(benchmark::State& state) {
         found = r.found.value_or(-1);
     }
     state.counters["knights"] = found;
-    state.counters["battles"] =
-        benchmark::Counter(static_cast<double>(battles), benchmark::Counter::kAvgIterations);
+    state.counters["battles"] = benchmark::Counter(static_cast<double>(battles), benchmark::Counter::kAvgIterations);
 }
 
 BENCHMARK(BM_FindKnights)

@@ -65,9 +65,12 @@ const std::pair<Army, Army>& armies(Size size) {
     static const std::pair<Army, Army> large{eightKinds(kSideI, 50), eightKinds(kSideII, 50)};
     static const std::pair<Army, Army> full{fullArmy(0), fullArmy(1)};
     switch (size) {
-    case Medium: return medium;
-    case Large: return large;
-    default: return full;
+        case Medium:
+            return medium;
+        case Large:
+            return large;
+        default:
+            return full;
     }
 }
 
@@ -92,8 +95,8 @@ void BM_Simulate(benchmark::State& state) {
     state.counters["runs_per_s"] = benchmark::Counter(static_cast<double>(runs), benchmark::Counter::kIsRate);
     // Wall time per strike: with several workers, strikes made side by side
     // share the clock.
-    state.counters["s_per_strike"] = benchmark::Counter(static_cast<double>(strikes),
-                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["s_per_strike"] =
+        benchmark::Counter(static_cast<double>(strikes), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["strikes_per_run"] = static_cast<double>(strikes) / static_cast<double>(std::max<int64_t>(runs, 1));
 }
 

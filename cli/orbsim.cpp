@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <functional>
@@ -63,7 +63,6 @@ struct Options {
     std::optional<int64_t> showRun;
     std::optional<std::pair<int, Pick>> show;
 };
-
 
 // Plain decimal digits only (from_chars takes no sign or blank): "1e3", "+5",
 // " 5" or "0x10" are refused rather than read as something the user may not
@@ -131,22 +130,29 @@ Reader flag(bool Options::*field) {
 
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> table = {
-        {{"runs"}, "N", "battles to fight (default 10; 1 to " + std::to_string(MaxRuns) + ")",
+        {{"runs"},
+         "N",
+         "battles to fight (default 10; 1 to " + std::to_string(MaxRuns) + ")",
          wholeNumber("--runs", 1, MaxRuns, "a whole number from 1 to " + std::to_string(MaxRuns),
                      [](Options& o, uint64_t n) {
                          o.runs = static_cast<int32_t>(n);
                          o.runsGiven = true;
                      })},
-        {{"seed"}, "S", "fixed seed (0 to 18446744073709551615): the same seed gives\nthe same output, whatever the threads",
+        {{"seed"},
+         "S",
+         "fixed seed (0 to 18446744073709551615): the same seed gives\nthe same output, whatever the threads",
          wholeNumber("--seed", 0, std::numeric_limits<uint64_t>::max(), "a whole number from 0 to 18446744073709551615",
                      [](Options& o, uint64_t n) { o.seed = n; })},
-        {{"threads"}, "T", "worker threads (default: one per core)",
+        {{"threads"},
+         "T",
+         "worker threads (default: one per core)",
          wholeNumber("--threads", 1, std::numeric_limits<int>::max(), "a whole number of 1 or more",
                      [](Options& o, uint64_t n) {
                          o.threads = static_cast<int>(n);
                          o.threadsGiven = true;
                      })},
-        {{"find"}, "P:ABB",
+        {{"find"},
+         "P:ABB",
          "find the fewest units of kind ABB of player P that win the\n"
          "--target share of battles: numbers tried by doubling, then\n"
          "bisection, each judged by battles until its win chance lies\n"
@@ -162,7 +168,9 @@ const std::vector<OptionRow>& optionTable() {
              o.find = std::make_pair(*player, abbreviation);
              return std::nullopt;
          }},
-        {{"target"}, "C", "the win chance --find wants (default 0.9; 0.5 to 0.999,\nor 50% to 99.9%)",
+        {{"target"},
+         "C",
+         "the win chance --find wants (default 0.9; 0.5 to 0.999,\nor 50% to 99.9%)",
          [](Options& o, const QString& v) -> std::optional<std::string> {
              const std::optional<double> share = parseShare(v);
              // The last digit of 0.999 may round either way; 99.9% must pass.
@@ -172,7 +180,8 @@ const std::vector<OptionRow>& optionTable() {
              o.searchTuned = true;
              return std::nullopt;
          }},
-        {{"max"}, "N",
+        {{"max"},
+         "N",
          "the largest number --find considers (default and most " + std::to_string(dialogrules::MaxUnits) +
              ", the units a kind holds)",
          wholeNumber("--max", 1, dialogrules::MaxUnits,
@@ -182,12 +191,14 @@ const std::vector<OptionRow>& optionTable() {
                          o.searchTuned = true;
                      })},
         {{"report"}, {}, "fight one battle and print its full report instead", flag(&Options::report)},
-        {{"show-run"}, "K",
+        {{"show-run"},
+         "K",
          "fight battle K (1 to --runs) of the simulation again, from its own\n"
          "seed, and print its full report",
          wholeNumber("--show-run", 1, MaxRuns, "a whole number from 1 to " + std::to_string(MaxRuns),
                      [](Options& o, uint64_t k) { o.showRun = static_cast<int64_t>(k); })},
-        {{"show"}, "WHICH",
+        {{"show"},
+         "WHICH",
          "fight a battle of the simulation again and print its full report:\n"
          "the first that side I won, lost or drew (won, lost, draw), the\n"
          "one nearest its median of units left (typical), or with the\n"
@@ -253,9 +264,9 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
         return Parsed::Version;
     if (!parsed) {
         const QStringList unknown = parser.unknownOptionNames();
-        *error = unknown.isEmpty() ? parser.errorText().toStdString()
-                                   : "unknown option " + std::string(unknown[0].size() == 1 ? "-" : "--") +
-                                         unknown[0].toStdString();
+        *error = unknown.isEmpty()
+                     ? parser.errorText().toStdString()
+                     : "unknown option " + std::string(unknown[0].size() == 1 ? "-" : "--") + unknown[0].toStdString();
         return Parsed::Error;
     }
     for (const OptionRow& row : optionTable()) {
@@ -283,13 +294,16 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
         *error = "--find fights battles of its own; --runs and --report do not apply to it";
         return Parsed::Error;
     }
-    if ((options->showRun || options->show) && (options->report || options->find || (options->showRun && options->show))) {
-        *error = "--show-run and --show fight a battle of a simulation; --report, --find and each other do not apply to them";
+    if ((options->showRun || options->show) &&
+        (options->report || options->find || (options->showRun && options->show))) {
+        *error =
+            "--show-run and --show fight a battle of a simulation; --report, --find and each other do not apply to "
+            "them";
         return Parsed::Error;
     }
     if (options->showRun && *options->showRun > options->runs) {
-        *error = "--show-run must be a battle of the simulation, from 1 to " + std::to_string(options->runs) + " (--runs), not " +
-                 std::to_string(*options->showRun);
+        *error = "--show-run must be a battle of the simulation, from 1 to " + std::to_string(options->runs) +
+                 " (--runs), not " + std::to_string(*options->showRun);
         return Parsed::Error;
     }
     if (!options->find && options->searchTuned) {
@@ -301,7 +315,9 @@ Parsed parseArguments(int argc, char** argv, Options* options, std::string* erro
 }
 
 // The whole answer, as text or as one JSON object.
-std::string printed(const nlohmann::json& answer) { return answer.dump(4) + "\n"; }
+std::string printed(const nlohmann::json& answer) {
+    return answer.dump(4) + "\n";
+}
 
 std::string fightOnce(Players players, const Options& options, uint64_t seed) {
     StringReport report = ReportFor(players);
@@ -428,17 +444,17 @@ int main(int argc, char** argv) {
     Options options;
     std::string error;
     switch (parseArguments(argc, argv, &options, &error)) {
-    case Parsed::Help:
-        std::fputs(help().c_str(), stdout);
-        return 0;
-    case Parsed::Version:
-        std::puts("orbsim " ORB_VERSION);
-        return 0;
-    case Parsed::Error:
-        std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), usage().c_str());
-        return 2;
-    case Parsed::Run:
-        break;
+        case Parsed::Help:
+            std::fputs(help().c_str(), stdout);
+            return 0;
+        case Parsed::Version:
+            std::puts("orbsim " ORB_VERSION);
+            return 0;
+        case Parsed::Error:
+            std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), usage().c_str());
+            return 2;
+        case Parsed::Run:
+            break;
     }
     return run(options);
 }

@@ -70,8 +70,7 @@ void Recovery::finish() {
 
 std::vector<Recovery::Leftover> Recovery::leftovers() const {
     std::vector<Leftover> found;
-    const QFileInfoList files =
-        QDir(folder_).entryInfoList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Time);
+    const QFileInfoList files = QDir(folder_).entryInfoList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Time);
     for (const QFileInfo& file : files) {
         if (file.absoluteFilePath() == QFileInfo(path()).absoluteFilePath())
             continue;

@@ -13,9 +13,13 @@ using nlohmann::json;
 
 namespace {
 
-std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string inQuotes(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
-std::string number(int64_t n) { return std::to_string(n); }
+std::string number(int64_t n) {
+    return std::to_string(n);
+}
 
 // Reports carry names line by line and the command line prints them to a
 // terminal: a line break or an escape sequence in a name would break the
@@ -132,9 +136,9 @@ private:
 
     std::string text(const json& object, const char* key, int minLength, int maxLength) const {
         const json& value = required(object, key);
-        const std::string rule = minLength > 0 ? "must be a text of " + number(minLength) + " to " + number(maxLength) +
-                                                     " characters"
-                                               : "must be a text of at most " + number(maxLength) + " characters";
+        const std::string rule =
+            minLength > 0 ? "must be a text of " + number(minLength) + " to " + number(maxLength) + " characters"
+                          : "must be a text of at most " + number(maxLength) + " characters";
         if (!value.is_string())
             failField(key, rule);
         const std::string& s = value.get_ref<const std::string&>();
@@ -161,8 +165,8 @@ private:
     // Returns the player number as a number, for the distinctness check.
     int readPlayer(const json& object, PlayerSetup* player) {
         const json& value = required(object, "number");
-        const std::string rule = "must be a text of 1 or 2 characters reading as a whole number from 1 to " +
-                                 number(MaxPlayerNumber);
+        const std::string rule =
+            "must be a text of 1 or 2 characters reading as a whole number from 1 to " + number(MaxPlayerNumber);
         if (!value.is_string())
             failField("number", rule);
         player->number = value.get<std::string>();
@@ -179,8 +183,8 @@ private:
         if (!kinds.is_array())
             failField("kinds", "must be a list of kinds");
         if (kinds.size() > static_cast<size_t>(MaxKinds))
-            failField("kinds", "holds " + number(static_cast<int64_t>(kinds.size())) + " kinds; an army holds at most " +
-                                   number(MaxKinds));
+            failField("kinds", "holds " + number(static_cast<int64_t>(kinds.size())) +
+                                   " kinds; an army holds at most " + number(MaxKinds));
 
         const std::string playerWhere = where_;
         for (size_t k = 0; k < kinds.size(); ++k) {

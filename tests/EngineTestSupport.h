@@ -73,8 +73,8 @@ struct ArmyState {
 };
 
 inline ArmyState stateOf(const Army& a, bool sortUnits) {
-    ArmyState s{a.maxSize, a.currentSize, a.currentType, a.SizeMinusB, a.NumberF, a.NumberR, a.NumberM,
-                a.NumberG, a.NumberB, {}, {}};
+    ArmyState s{a.maxSize, a.currentSize, a.currentType, a.SizeMinusB, a.NumberF, a.NumberR,
+                a.NumberM, a.NumberG,     a.NumberB,     {},           {}};
     for (int32_t i = 0; i < a.currentSize; ++i)
         s.units.emplace_back(a.units[i].Typeindex, a.units[i].Hitpoints, a.units[i].Retaliations);
     if (sortUnits)

@@ -50,7 +50,9 @@ inline void forgetEarlierRuns() {
 }
 
 // The modal window shown now, if any.
-inline QWidget* activeModal() { return QApplication::activeModalWidget(); }
+inline QWidget* activeModal() {
+    return QApplication::activeModalWidget();
+}
 
 // Runs action on the modal window named name as soon as it is shown (from a
 // queued call, since the modal loop blocks whoever opened it). The action
@@ -175,9 +177,15 @@ T* control(QWidget* window, const QString& name) {
 
 // ---- Armies ------------------------------------------------------------------
 
-inline Document& document() { return Mainform->document(); }
-inline const Players& players() { return document().players(); }
-inline const Army& armyOf(int player) { return players().army(player); }
+inline Document& document() {
+    return Mainform->document();
+}
+inline const Players& players() {
+    return document().players();
+}
+inline const Army& armyOf(int player) {
+    return players().army(player);
+}
 
 // Changes the players as no dialog could, to set up a test: the displays,
 // numbers and names show the new players; the displays' headers stay.
@@ -233,7 +241,7 @@ inline void addThroughDialog(const QString& player, const QString& abbreviation,
 
 // Changes both players' numbers and names through the army info dialog.
 inline void changeInfoThroughDialog(const QString& number1, const QString& name1, const QString& number2,
-                             const QString& name2) {
+                                    const QString& name2) {
     bool ran = false;
     whenModal(QStringLiteral("Armymodify"), [&](QWidget*) {
         ran = true;

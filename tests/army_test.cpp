@@ -110,7 +110,13 @@ INSTANTIATE_TEST_SUITE_P(
                     AddCase{"ninetyPlusThirtyGrowsTo130", {{"TRI", 90}, {"PIK", 30}}, 130, 120, 120, 0, 0, 0, 0},
                     AddCase{"mixedOrder",
                             {{"JES", 2}, {"ARC", 3}, {"MRI", 2}, {"APP", 2}, {"TRI", 4}, {"HAM", 1}, {"DEA", 2}},
-                            100, 12, 4, 6, 2, 2, 4}),
+                            100,
+                            12,
+                            4,
+                            6,
+                            2,
+                            2,
+                            4}),
     [](const testing::TestParamInfo<AddCase>& info) { return std::string(info.param.label); });
 
 TEST(ArmyAddKind, GrowingKeepsEveryEarlierRecord) {
@@ -331,18 +337,19 @@ TEST_P(ArmyPartition, GroupsTheCodeLastWithinTheRange) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ArmyPartition,
-    testing::Values(PartitionCase{"noUnitOfCode", "FFMGR", 0, 4, "B", "FFMGR"},
-                    PartitionCase{"onlyUnitsOfCode", "BBBB", 0, 3, "B", "BBBB"},
-                    PartitionCase{"backFrontBack", "BFB", 0, 2, "B", "FBB"},
-                    PartitionCase{"emptyRange", "BFBF", 3, 2, "B", "BFBF"},
-                    PartitionCase{"singleRecord", "BF", 0, 0, "B", "BF"},
-                    PartitionCase{"twoSwapsThenCross", "BBFF", 0, 3, "B", ""},
-                    PartitionCase{"innerRangeOnly", "BBFBFFB", 1, 5, "B", ""},
-                    PartitionCase{"rangedBeforeBackLine", "RFRMRGBB", 0, 5, "R", ""},
-                    PartitionCase{"alreadyGrouped", "FFRR", 0, 3, "R", "FFRR"}),
-    [](const testing::TestParamInfo<PartitionCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Cases, ArmyPartition,
+                         testing::Values(PartitionCase{"noUnitOfCode", "FFMGR", 0, 4, "B", "FFMGR"},
+                                         PartitionCase{"onlyUnitsOfCode", "BBBB", 0, 3, "B", "BBBB"},
+                                         PartitionCase{"backFrontBack", "BFB", 0, 2, "B", "FBB"},
+                                         PartitionCase{"emptyRange", "BFBF", 3, 2, "B", "BFBF"},
+                                         PartitionCase{"singleRecord", "BF", 0, 0, "B", "BF"},
+                                         PartitionCase{"twoSwapsThenCross", "BBFF", 0, 3, "B", ""},
+                                         PartitionCase{"innerRangeOnly", "BBFBFFB", 1, 5, "B", ""},
+                                         PartitionCase{"rangedBeforeBackLine", "RFRMRGBB", 0, 5, "R", ""},
+                                         PartitionCase{"alreadyGrouped", "FFRR", 0, 3, "R", "FFRR"}),
+                         [](const testing::TestParamInfo<PartitionCase>& info) {
+                             return std::string(info.param.label);
+                         });
 
 TEST(ArmyPartitionRandom, GroupsEveryMixture) {
     std::mt19937 gen(7);
@@ -441,7 +448,7 @@ TEST(Players, DialogsFindAPlayerByTextOrByNumber) {
     p.player(1).number = "07";
     p.player(2).number = " 7";  // no rule of the players' own stops a shared number
     EXPECT_EQ(p.byText("07"), 1);
-    EXPECT_EQ(p.byText("7"), 0);  // by text "07" is not "7"
+    EXPECT_EQ(p.byText("7"), 0);    // by text "07" is not "7"
     EXPECT_EQ(p.byNumber("7"), 1);  // by number player 1 is asked first
     EXPECT_EQ(p.byNumber(" +7"), 1);
     EXPECT_EQ(p.byNumber("x"), 0);

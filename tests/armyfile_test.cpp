@@ -36,7 +36,9 @@ KindValues handKind(std::string name, std::string abbreviation, std::string posi
     return {std::move(name), std::move(abbreviation), std::move(position), std::move(type), off, def, rof, att, hit};
 }
 
-void add(Army& army, const KindValues& v, int32_t n) { ASSERT_EQ(army.AddKind(v, n), Army::AddResult::Added); }
+void add(Army& army, const KindValues& v, int32_t n) {
+    ASSERT_EQ(army.AddKind(v, n), Army::AddResult::Added);
+}
 
 void expectSameArmy(const Army& a, const Army& b) {
     EXPECT_EQ(a.checkInvariants(), "");
@@ -91,11 +93,14 @@ QJsonObject validFile() {
     knights["hitpoints"] = 2;
     knights["number"] = 15;
     const QJsonObject p1{{"number", "1"}, {"name", "Nameless 1"}, {"kinds", QJsonArray{validKind()}}};
-    const QJsonObject p2{{"number", "2"}, {"name", "Nameless 2"}, {"kinds", QJsonArray{validKind(), validKind(), knights}}};
+    const QJsonObject p2{
+        {"number", "2"}, {"name", "Nameless 2"}, {"kinds", QJsonArray{validKind(), validKind(), knights}}};
     return QJsonObject{{"format", "orb-battle-armies"}, {"version", 1}, {"players", QJsonArray{p1, p2}}};
 }
 
-QByteArray bytes(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Compact); }
+QByteArray bytes(const QJsonObject& o) {
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
 
 // The reader as the windows see its messages.
 bool FromJson(std::string_view json, ArmySetup* out, QString* error) {
@@ -227,8 +232,7 @@ TEST(ArmyFileRoundTrip, EmptyArmiesAndTheLimits) {
     Army full;
     for (int k = 0; k < Army::maxTypes; ++k)
         add(full, catalogueKind("SPE"), 1 + k);
-    ASSERT_TRUE(FromJson(ToJson(setupOf(full, "1", "A", empty2, "2", "B")), &loaded, &error))
-        << error.toStdString();
+    ASSERT_TRUE(FromJson(ToJson(setupOf(full, "1", "A", empty2, "2", "B")), &loaded, &error)) << error.toStdString();
     ASSERT_TRUE(BuildArmy(loaded.players[0], &back));
     expectSameArmy(full, back);
 }
@@ -244,7 +248,8 @@ TEST(ArmyFileRoundTrip, AcceptsWhatTheDialogsAccept) {
         {"values 999", [](QJsonObject& f) { setKindField(f, 0, 0, "offense", 999); }},
         {"empty abbreviation", [](QJsonObject& f) { setKindField(f, 0, 0, "abbreviation", ""); }},
         {"no kinds", [](QJsonObject& f) { setPlayerField(f, 1, "kinds", QJsonArray{}); }},
-        {"numbers 07 and 7", [](QJsonObject& f) {
+        {"numbers 07 and 7",
+         [](QJsonObject& f) {
              setPlayerField(f, 0, "number", "07");
              setPlayerField(f, 1, "number", "70");
          }},
@@ -269,7 +274,9 @@ TEST(ArmyFileRefusal, EveryBrokenRuleIsNamedAndNothingChanges) {
         QString message;
     };
     // A kind's own values: the message says which kind.
-    auto K = [](const char* rule) { return QStringLiteral("player 2, kind 3 (\"Knights\"): ") + QString::fromUtf8(rule); };
+    auto K = [](const char* rule) {
+        return QStringLiteral("player 2, kind 3 (\"Knights\"): ") + QString::fromUtf8(rule);
+    };
     auto kindCase = [](const char* key, QJsonValue value) {
         return [=](QJsonObject& f) { setKindField(f, 1, 2, key, value); };
     };
@@ -280,7 +287,8 @@ TEST(ArmyFileRefusal, EveryBrokenRuleIsNamedAndNothingChanges) {
     const std::vector<Case> cases = {
         // The file as a whole.
         {[](QJsonObject& f) { f.remove("format"); }, "not an army file: \"format\" is missing"},
-        {[](QJsonObject& f) { f["format"] = 1; }, "not an army file: \"format\" must be the text \"orb-battle-armies\""},
+        {[](QJsonObject& f) { f["format"] = 1; },
+         "not an army file: \"format\" must be the text \"orb-battle-armies\""},
         {[](QJsonObject& f) { f["format"] = "x"; }, "unknown format \"x\""},
         {[](QJsonObject& f) { f["version"] = 2; }, "version 2 is not supported"},
         {[](QJsonObject& f) { f["version"] = "1"; }, "\"version\" must be a whole number"},
@@ -330,14 +338,16 @@ TEST(ArmyFileRefusal, EveryBrokenRuleIsNamedAndNothingChanges) {
              setPlayerField(f, 0, "kinds", kinds);
          },
          "player 1: \"kinds\" holds 41 kinds; an army holds at most 40"},
-        {[](QJsonObject& f) { setPlayerField(f, 0, "kinds", QJsonArray{3}); }, "player 1, kind 1 must be a JSON object"},
+        {[](QJsonObject& f) { setPlayerField(f, 0, "kinds", QJsonArray{3}); },
+         "player 1, kind 1 must be a JSON object"},
         // Kinds: each value and each type.
         {kindCase("name", ""), "player 2, kind 3: \"name\" must be a text of 1 to 30 characters"},
         {kindCase("name", QString(31, 'k')), "player 2, kind 3: \"name\" must be a text of 1 to 30 characters"},
         {kindCase("name", missing), "player 2, kind 3: \"name\" is missing"},
         {kindCase("abbreviation", "KNIG"), K("\"abbreviation\" must be a text of at most 3 characters")},
         {kindCase("abbreviation", 3), K("\"abbreviation\" must be a text of at most 3 characters")},
-        {kindCase("abbreviation", "\x1b[m"), K("\"abbreviation\" must not hold line breaks or other control characters")},
+        {kindCase("abbreviation", "\x1b[m"),
+         K("\"abbreviation\" must not hold line breaks or other control characters")},
         {kindCase("position", "m"), K("\"position\" must be one of F, G, B, R, M")},
         {kindCase("position", "X"), K("\"position\" must be one of F, G, B, R, M")},
         {kindCase("position", ""), K("\"position\" must be one of F, G, B, R, M")},

@@ -434,8 +434,8 @@ TEST(BattlePhase, SideWithoutUnitsOfThePhaseNeverActs) {
 }
 
 // Actors are found among a few units scattered over lines of several
-// hundred slots, with long stretches of others between them: each unit of the phase acts exactly once and no other unit does.
-// Every strike hits and no target can die, so strikes count the actions.
+// hundred slots, with long stretches of others between them: each unit of the phase acts exactly once and no other unit
+// does. Every strike hits and no target can die, so strikes count the actions.
 TEST(BattlePhase, EveryUnitOfThePhaseActsOnceAcrossLongLines) {
     for (uint64_t seed : {1u, 2u, 3u}) {
         Duel d(seed);
@@ -472,10 +472,7 @@ TEST(BattlePhase, PositionPhaseTargetRule) {
          {{kind("Archers", "R", 0, 0, 2, 1, 1000), 3}, {kind("Apprentices", "B", 0, 0, 1, 1, 1000), 2}},
          true,
          false},
-        {"line of ranged units only",
-         {{kind("Archers", "R", 0, 0, 2, 1, 1000), 3}},
-         true,
-         false},
+        {"line of ranged units only", {{kind("Archers", "R", 0, 0, 2, 1, 1000), 3}}, true, false},
         {"shooting foot units fill the ranged count: no target is passed over",
          {{kind("Archers", "R", 0, 0, 2, 1, 1000), 2}, {kind("Slingfoot", "F", 0, 0, 2, 1, 1000), 3}},
          true,
@@ -516,7 +513,7 @@ TEST(BattlePhase, PhaseEndsWhenTheUnfinishedSideHasNoWeight) {
             d.prepare();
             if (std::string_view(code) == "M")
                 d.I.Actor = d.I.Lifecounter;  // side I has moved, weight still 2
-            d.II.Acted = 2;  // more than its count: weight below 0
+            d.II.Acted = 2;                   // more than its count: weight below 0
             {
                 Watchdog w("phase with a weightless side", 20s);
                 if (std::string_view(code) == "R")
@@ -583,26 +580,83 @@ Army armyOf(std::initializer_list<std::pair<KindValues, int32_t>> kinds, bool di
 }
 
 const BattleCase battleCases[] = {
-    {"mixed", [] { return catalogueArmy({{"ARC", 20}, {"KNI", 10}, {"TRI", 30}, {"JES", 3}}); },
-     [] { return catalogueArmy({{"GOD", 2}, {"HAC", 15}, {"WNO", 20}, {"APP", 4}}); }},
-    {"everyPosition", [] { return catalogueArmy({{"MRI", 5}, {"DEA", 3}, {"CAT", 2}, {"SCO", 2}, {"PIK", 10}}); },
-     [] { return catalogueArmy({{"BLD", 1}, {"RAI", 8}, {"SPE", 12}, {"CLE", 3}, {"XBO", 6}}); }},
-    {"fewAgainstMany", [] { return catalogueArmy({{"WAR", 3}}); }, [] { return catalogueArmy({{"PEA", 100}}); }},
-    {"backLinesOnly", [] { return catalogueArmy({{"JES", 5}}); }, [] { return catalogueArmy({{"MIN", 3}}); }},
-    {"backLineAgainstFront", [] { return catalogueArmy({{"SCO", 4}, {"BUI", 2}}); },
-     [] { return catalogueArmy({{"TRI", 3}}); }},
-    {"shootersInTheBackLine", [] { return catalogueArmy({{"TRI", 2}, {"APP", 6}}); },
-     [] { return catalogueArmy({{"HAR", 3}, {"APP", 2}, {"FAN", 1}}); }},
-    {"rangedLineWithShootersWaiting", [] { return catalogueArmy({{"ARC", 5}, {"APP", 3}}); },
-     [] { return catalogueArmy({{"MRI", 4}, {"GON", 2}}); }},
-    {"offenseZeroAgainstDefenseZero", [] { return armyOf({{kind("Nobodies", "F", 0, 0, 0, 1, 1), 5}}); },
-     [] { return armyOf({{kind("Noones", "M", 0, 0, 0, 1, 2), 4}}); }},
-    {"attacksZero", [] { return armyOf({{kind("Idlers", "F", 1, 1, 0, 0, 1), 3}}, true); },
-     [] { return armyOf({{kind("Loafers", "G", 1, 1, 1, 0, 1), 3}, {kind("Archers", "R", 1, 1, 1, 0, 1), 2}}, true); }},
-    {"hitpointsZeroAndBelow", [] { return armyOf({{kind("Ghosts", "F", 1, 1, 0, 1, 0), 3}}, true); },
-     [] { return armyOf({{kind("Shades", "F", 1, 1, 0, 1, -1), 2}}, true); }},
-    {"unknownPosition", [] { return armyOf({{kind("Strangers", "X", 2, 2, 1, 1, 1), 6}}); },
-     [] { return catalogueArmy({{"TRI", 4}}); }},
+    {"mixed",
+     [] {
+         return catalogueArmy({{"ARC", 20}, {"KNI", 10}, {"TRI", 30}, {"JES", 3}});
+     },
+     [] {
+         return catalogueArmy({{"GOD", 2}, {"HAC", 15}, {"WNO", 20}, {"APP", 4}});
+     }},
+    {"everyPosition",
+     [] {
+         return catalogueArmy({{"MRI", 5}, {"DEA", 3}, {"CAT", 2}, {"SCO", 2}, {"PIK", 10}});
+     },
+     [] {
+         return catalogueArmy({{"BLD", 1}, {"RAI", 8}, {"SPE", 12}, {"CLE", 3}, {"XBO", 6}});
+     }},
+    {"fewAgainstMany",
+     [] {
+         return catalogueArmy({{"WAR", 3}});
+     },
+     [] {
+         return catalogueArmy({{"PEA", 100}});
+     }},
+    {"backLinesOnly",
+     [] {
+         return catalogueArmy({{"JES", 5}});
+     },
+     [] {
+         return catalogueArmy({{"MIN", 3}});
+     }},
+    {"backLineAgainstFront",
+     [] {
+         return catalogueArmy({{"SCO", 4}, {"BUI", 2}});
+     },
+     [] {
+         return catalogueArmy({{"TRI", 3}});
+     }},
+    {"shootersInTheBackLine",
+     [] {
+         return catalogueArmy({{"TRI", 2}, {"APP", 6}});
+     },
+     [] {
+         return catalogueArmy({{"HAR", 3}, {"APP", 2}, {"FAN", 1}});
+     }},
+    {"rangedLineWithShootersWaiting",
+     [] {
+         return catalogueArmy({{"ARC", 5}, {"APP", 3}});
+     },
+     [] {
+         return catalogueArmy({{"MRI", 4}, {"GON", 2}});
+     }},
+    {"offenseZeroAgainstDefenseZero",
+     [] {
+         return armyOf({{kind("Nobodies", "F", 0, 0, 0, 1, 1), 5}});
+     },
+     [] {
+         return armyOf({{kind("Noones", "M", 0, 0, 0, 1, 2), 4}});
+     }},
+    {"attacksZero",
+     [] {
+         return armyOf({{kind("Idlers", "F", 1, 1, 0, 0, 1), 3}}, true);
+     },
+     [] {
+         return armyOf({{kind("Loafers", "G", 1, 1, 1, 0, 1), 3}, {kind("Archers", "R", 1, 1, 1, 0, 1), 2}}, true);
+     }},
+    {"hitpointsZeroAndBelow",
+     [] {
+         return armyOf({{kind("Ghosts", "F", 1, 1, 0, 1, 0), 3}}, true);
+     },
+     [] {
+         return armyOf({{kind("Shades", "F", 1, 1, 0, 1, -1), 2}}, true);
+     }},
+    {"unknownPosition",
+     [] {
+         return armyOf({{kind("Strangers", "X", 2, 2, 1, 1, 1), 6}});
+     },
+     [] {
+         return catalogueArmy({{"TRI", 4}});
+     }},
 };
 
 class BattleArmies : public testing::TestWithParam<BattleCase> {};

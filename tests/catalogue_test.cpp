@@ -1,10 +1,10 @@
+#include "army/Catalogue.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
 #include <string>
-
-#include "army/Catalogue.h"
 
 TEST(CatalogueTable, RowsAreWellFormedAndCountedAsTheGameHasThem) {
     const auto& rows = Unitcatalogue::rows();
@@ -67,24 +67,23 @@ TEST_P(CatalogueFind, MatchesTheWholeTextInUpperCase) {
     EXPECT_EQ(row->Type, l.type);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CatalogueFind,
-    testing::Values(Lookup{"MRI", "MRI", "M", "Mammoth Riders", 5, 5, 0, 2, 3, "O"},
-                    Lookup{"mri", "MRI", "M", "Mammoth Riders", 5, 5, 0, 2, 3, "O"},
-                    Lookup{"MrI", "MRI", "M", "Mammoth Riders", 5, 5, 0, 2, 3, "O"},
-                    Lookup{"DRA", "DRA", "G", "Dracoliches", 12, 10, 4, 3, 5, "U"},
-                    Lookup{"FFO", "FFO", "F", "Floating Fortresses", 20, 20, 0, 10, 15, "O"},
-                    Lookup{"CAT", "CAT", "R", "Catapults", 1, 3, 10, 5, 1, "O"},
-                    Lookup{"JES", "JES", "B", "Jesters", 0, 1, 0, 1, 1, "O"},
-                    Lookup{"LBO", "LBO", "F", "Longboats", 1, 1, 0, 1, 1, "O"},
-                    Lookup{"MKN", "MKN", "M", "Mithril Knigths", 5, 7, 0, 1, 2, "O"},
-                    Lookup{"WAR", "WAR", "F", "Warships", 13, 11, 0, 5, 10, "O"},
-                    Lookup{"MR", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
-                    Lookup{"", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
-                    Lookup{" MR", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
-                    Lookup{"MRI ", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
-                    Lookup{"MRIX", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
-                    Lookup{"XYZ", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr}));
+INSTANTIATE_TEST_SUITE_P(Cases, CatalogueFind,
+                         testing::Values(Lookup{"MRI", "MRI", "M", "Mammoth Riders", 5, 5, 0, 2, 3, "O"},
+                                         Lookup{"mri", "MRI", "M", "Mammoth Riders", 5, 5, 0, 2, 3, "O"},
+                                         Lookup{"MrI", "MRI", "M", "Mammoth Riders", 5, 5, 0, 2, 3, "O"},
+                                         Lookup{"DRA", "DRA", "G", "Dracoliches", 12, 10, 4, 3, 5, "U"},
+                                         Lookup{"FFO", "FFO", "F", "Floating Fortresses", 20, 20, 0, 10, 15, "O"},
+                                         Lookup{"CAT", "CAT", "R", "Catapults", 1, 3, 10, 5, 1, "O"},
+                                         Lookup{"JES", "JES", "B", "Jesters", 0, 1, 0, 1, 1, "O"},
+                                         Lookup{"LBO", "LBO", "F", "Longboats", 1, 1, 0, 1, 1, "O"},
+                                         Lookup{"MKN", "MKN", "M", "Mithril Knigths", 5, 7, 0, 1, 2, "O"},
+                                         Lookup{"WAR", "WAR", "F", "Warships", 13, 11, 0, 5, 10, "O"},
+                                         Lookup{"MR", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
+                                         Lookup{"", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
+                                         Lookup{" MR", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
+                                         Lookup{"MRI ", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
+                                         Lookup{"MRIX", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr},
+                                         Lookup{"XYZ", nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, nullptr}));
 
 TEST(CatalogueFindAll, EveryRowIsFoundByItsOwnAbbreviation) {
     for (const CatalogueRow& r : Unitcatalogue::rows()) {

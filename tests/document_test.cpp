@@ -1,13 +1,14 @@
 // The armies' document without windows: what it tells of each edit, when it
 // counts as changed, and what its recovery file holds.
 
+#include "document/Document.h"
+
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "HandKind.h"
-#include "document/Document.h"
 #include "files/ArmyFile.h"
 
 using handkind::kind;

@@ -19,8 +19,8 @@ namespace {
 
 using testsupport::ArmyState;
 using testsupport::fight;
-using testsupport::ParsedColumn;
 using testsupport::parseColumn;
+using testsupport::ParsedColumn;
 using testsupport::stateOf;
 
 struct Shape {
@@ -30,7 +30,9 @@ struct Shape {
     void (*build)(std::mt19937_64& rng, Army& army, int64_t budget, int side);
 };
 
-int uniform(std::mt19937_64& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+int uniform(std::mt19937_64& rng, int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng);
+}
 
 // Names stay unique so the report's lines can be traced back to their kinds.
 std::string uniqueName(const std::string& base, int side, int) {
@@ -50,9 +52,12 @@ KindValues handMadeKind(std::mt19937_64& rng, int side, int k) {
     static const char* types[] = {"O", "S", "U", "H"};
     auto value = [&](int lo) {
         switch (uniform(rng, 0, 3)) {
-        case 0: return lo;
-        case 1: return 999;
-        default: return uniform(rng, lo, uniform(rng, 0, 1) ? 20 : 999);
+            case 0:
+                return lo;
+            case 1:
+                return 999;
+            default:
+                return uniform(rng, lo, uniform(rng, 0, 1) ? 20 : 999);
         }
     };
     KindValues v;
@@ -80,7 +85,7 @@ void addKinds(std::mt19937_64& rng, Army& army, int64_t budget, int side, int ki
               int maxNumber, const char* onlyPosition = nullptr) {
     for (int k = 0; k < kinds && budget > 0; ++k) {
         KindValues v = std::uniform_real_distribution<double>(0, 1)(rng) < handMadeShare ? handMadeKind(rng, side, k)
-                                                                                          : catalogueKind(rng, side, k);
+                                                                                         : catalogueKind(rng, side, k);
         if (onlyPosition)
             v.Position = onlyPosition;
         ASSERT_EQ(army.AddKind(v, affordable(rng, v, budget, maxNumber)), Army::AddResult::Added);
@@ -88,26 +93,24 @@ void addKinds(std::mt19937_64& rng, Army& army, int64_t budget, int side, int ki
 }
 
 const Shape shapes[] = {
-    {"mixed", [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
-         addKinds(rng, a, budget, side, uniform(rng, 1, 40), 0.3, 300);
-     }},
-    {"catalogue", [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
-         addKinds(rng, a, budget, side, uniform(rng, 1, 12), 0.0, 500);
-     }},
-    {"back line only", [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
-         addKinds(rng, a, budget, side, uniform(rng, 1, 5), 0.5, 100, "B");
-     }},
-    {"ranged only", [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
-         addKinds(rng, a, budget, side, uniform(rng, 1, 6), 0.5, 200, "R");
-     }},
-    {"shooters in the back line", [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
+    {"mixed", [](std::mt19937_64& rng, Army& a, int64_t budget,
+                 int side) { addKinds(rng, a, budget, side, uniform(rng, 1, 40), 0.3, 300); }},
+    {"catalogue", [](std::mt19937_64& rng, Army& a, int64_t budget,
+                     int side) { addKinds(rng, a, budget, side, uniform(rng, 1, 12), 0.0, 500); }},
+    {"back line only", [](std::mt19937_64& rng, Army& a, int64_t budget,
+                          int side) { addKinds(rng, a, budget, side, uniform(rng, 1, 5), 0.5, 100, "B"); }},
+    {"ranged only", [](std::mt19937_64& rng, Army& a, int64_t budget,
+                       int side) { addKinds(rng, a, budget, side, uniform(rng, 1, 6), 0.5, 200, "R"); }},
+    {"shooters in the back line",
+     [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
          KindValues v = catalogueKind(rng, side, 0);
          v.Position = "B";
          v.Rangedoff = uniform(rng, 1, 10);
          ASSERT_EQ(a.AddKind(v, uniform(rng, 1, 50)), Army::AddResult::Added);
          addKinds(rng, a, budget, side, uniform(rng, 0, 4), 0.2, 100);
      }},
-    {"zero against zero", [](std::mt19937_64& rng, Army& a, int64_t, int side) {
+    {"zero against zero",
+     [](std::mt19937_64& rng, Army& a, int64_t, int side) {
          KindValues v = handMadeKind(rng, side, 0);
          v.Offense = 0;
          v.Defense = 0;
@@ -116,7 +119,8 @@ const Shape shapes[] = {
          v.Hitpoints = uniform(rng, 1, 3);
          ASSERT_EQ(a.AddKind(v, uniform(rng, 1, 200)), Army::AddResult::Added);
      }},
-    {"one against many", [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
+    {"one against many",
+     [](std::mt19937_64& rng, Army& a, int64_t budget, int side) {
          if (side == 0) {
              KindValues v = catalogueKind(rng, side, 0);
              ASSERT_EQ(a.AddKind(v, 1), Army::AddResult::Added);
@@ -166,8 +170,8 @@ void fightMany(int64_t battles, int64_t budget, Totals& totals) {
         Army armies[2];
         const int shapeI = static_cast<int>(b % shapeCount);
         const int shapeII = uniform(rng, 0, shapeCount - 1);
-        const std::string where = "battle " + std::to_string(b) + " (" + shapes[shapeI].name + " against " +
-                                  shapes[shapeII].name + ")";
+        const std::string where =
+            "battle " + std::to_string(b) + " (" + shapes[shapeI].name + " against " + shapes[shapeII].name + ")";
         shapes[shapeI].build(rng, armies[0], budget, 0);
         shapes[shapeII].build(rng, armies[1], budget, 1);
         if (armies[0].currentSize == 0 || armies[1].currentSize == 0)

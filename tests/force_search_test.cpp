@@ -46,10 +46,14 @@ BatchFighter exactly(std::function<double(int32_t)> share) {
     };
 }
 
-double logistic(double x) { return 1 / (1 + std::exp(-x)); }
+double logistic(double x) {
+    return 1 / (1 + std::exp(-x));
+}
 
 // p(34) = 0.881 and p(35) = 0.924: the boundary of 90% lies between them.
-double rising(int32_t n) { return logistic((n - 30) / 2.0); }
+double rising(int32_t n) {
+    return logistic((n - 30) / 2.0);
+}
 
 ForceSearchOptions options(uint64_t seed = 1) {
     ForceSearchOptions o;

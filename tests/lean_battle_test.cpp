@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 #include <random>
+#include <stdexcept>
 #include <string>
 
 #include "EngineTestSupport.h"
@@ -18,7 +18,9 @@ using namespace testsupport;
 
 namespace {
 
-int uniform(std::mt19937_64& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+int uniform(std::mt19937_64& rng, int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng);
+}
 
 // A kind with values anywhere in what the dialogs accept, extremes often.
 KindValues handMade(std::mt19937_64& rng, const char* position) {
@@ -34,7 +36,8 @@ KindValues handMade(std::mt19937_64& rng, const char* position) {
 }
 
 KindValues fromCatalogue(std::mt19937_64& rng) {
-    return Unitcatalogue::values(Unitcatalogue::rows()[static_cast<size_t>(uniform(rng, 0, Unitcatalogue::rowCount - 1))]);
+    return Unitcatalogue::values(
+        Unitcatalogue::rows()[static_cast<size_t>(uniform(rng, 0, Unitcatalogue::rowCount - 1))]);
 }
 
 // Army shapes that reach every branch of the rules: mixed kinds, back lines
@@ -44,42 +47,42 @@ Army randomArmy(std::mt19937_64& rng, int shape, int side) {
     static const char* positions[] = {"F", "G", "M", "R", "B", "X"};
     Army a;
     switch (shape) {
-    case 0:
-        for (int k = uniform(rng, 1, 12); k > 0; --k)
-            add(a, uniform(rng, 0, 2) == 0 ? handMade(rng, positions[uniform(rng, 0, 5)]) : fromCatalogue(rng),
-                uniform(rng, 1, 40));
-        break;
-    case 1:
-        for (int k = uniform(rng, 1, 3); k > 0; --k) {
+        case 0:
+            for (int k = uniform(rng, 1, 12); k > 0; --k)
+                add(a, uniform(rng, 0, 2) == 0 ? handMade(rng, positions[uniform(rng, 0, 5)]) : fromCatalogue(rng),
+                    uniform(rng, 1, 40));
+            break;
+        case 1:
+            for (int k = uniform(rng, 1, 3); k > 0; --k) {
+                KindValues v = fromCatalogue(rng);
+                v.Position = "B";
+                add(a, v, uniform(rng, 1, 20));
+            }
+            break;
+        case 2:
+            for (int k = uniform(rng, 1, 4); k > 0; --k)
+                add(a, handMade(rng, "R"), uniform(rng, 1, 20));
+            break;
+        case 3: {
             KindValues v = fromCatalogue(rng);
             v.Position = "B";
-            add(a, v, uniform(rng, 1, 20));
+            v.Rangedoff = uniform(rng, 1, 10);
+            add(a, v, uniform(rng, 1, 30));
+            for (int k = uniform(rng, 0, 3); k > 0; --k)
+                add(a, fromCatalogue(rng), uniform(rng, 1, 30));
+            break;
         }
-        break;
-    case 2:
-        for (int k = uniform(rng, 1, 4); k > 0; --k)
-            add(a, handMade(rng, "R"), uniform(rng, 1, 20));
-        break;
-    case 3: {
-        KindValues v = fromCatalogue(rng);
-        v.Position = "B";
-        v.Rangedoff = uniform(rng, 1, 10);
-        add(a, v, uniform(rng, 1, 30));
-        for (int k = uniform(rng, 0, 3); k > 0; --k)
+        case 4:
+            add(a, handMade(rng, "X"), uniform(rng, 1, 30));
             add(a, fromCatalogue(rng), uniform(rng, 1, 30));
-        break;
-    }
-    case 4:
-        add(a, handMade(rng, "X"), uniform(rng, 1, 30));
-        add(a, fromCatalogue(rng), uniform(rng, 1, 30));
-        break;
-    case 5:
-        add(a, fromCatalogue(rng), side == 0 ? 1 : uniform(rng, 100, 400));
-        break;
-    default:
-        for (int k = uniform(rng, 3, 8); k > 0; --k)
-            add(a, fromCatalogue(rng), uniform(rng, 300, 1200));
-        break;
+            break;
+        case 5:
+            add(a, fromCatalogue(rng), side == 0 ? 1 : uniform(rng, 100, 400));
+            break;
+        default:
+            for (int k = uniform(rng, 3, 8); k > 0; --k)
+                add(a, fromCatalogue(rng), uniform(rng, 300, 1200));
+            break;
     }
     a.Rebuild();
     return a;
@@ -144,7 +147,8 @@ TEST(LeanBattle, FightsAsTheEngineOfRecordDrawForDraw) {
 // against a swarm that rarely hits, fight as the engine of record does.
 TEST(LeanBattle, NarrowRecordsHoldTheirLargestValues) {
     const Army swarm = armyOf({{kind("Gnats", "F", 1, 1, 0, 1, 1), 600}, {kind("Darts", "R", 1, 1, 3, 1, 1), 50}});
-    const Army giants = armyOf({{kind("Giants", "F", 2, 999, 0, 15, 15), 30}, {kind("Ogres", "G", 2, 999, 0, 15, 15), 10}});
+    const Army giants =
+        armyOf({{kind("Giants", "F", 2, 999, 0, 15, 15), 30}, {kind("Ogres", "G", 2, 999, 0, 15, 15), 10}});
     ASSERT_TRUE(LeanBattle(swarm, giants).Narrow());
     expectSameBattles(swarm, giants, "swarm against giants");
     expectSameBattles(giants, swarm, "giants against swarm");
@@ -162,19 +166,27 @@ TEST(LeanBattle, FightsBigLinesAsTheEngineOfRecord) {
 // engine's numbering of kinds, so its ranged phase flags its shooters
 // instead: both ways of finding them fight as the engine of record does.
 TEST(LeanBattle, FindsShootersWhereverTheirKindsAreNumbered) {
-    const Army together = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 2), 40}, {kind("Pikes", "F", 3, 3, 0, 1, 2), 60},
-                                  {kind("Drakes", "G", 5, 5, 4, 3, 3), 20}, {kind("Bows", "R", 1, 1, 4, 1, 1), 50}});
-    const Army apart = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 2), 40}, {kind("Pikes", "F", 3, 3, 0, 1, 2), 60},
-                               {kind("Lancers", "M", 4, 3, 0, 2, 2), 30}, {kind("Horse archers", "M", 3, 2, 3, 1, 2), 30},
-                               {kind("Drakes", "G", 5, 5, 4, 3, 3), 20}, {kind("Giants", "G", 6, 4, 0, 2, 4), 10}});
+    const Army together = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 2), 40},
+                                  {kind("Pikes", "F", 3, 3, 0, 1, 2), 60},
+                                  {kind("Drakes", "G", 5, 5, 4, 3, 3), 20},
+                                  {kind("Bows", "R", 1, 1, 4, 1, 1), 50}});
+    const Army apart = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 2), 40},
+                               {kind("Pikes", "F", 3, 3, 0, 1, 2), 60},
+                               {kind("Lancers", "M", 4, 3, 0, 2, 2), 30},
+                               {kind("Horse archers", "M", 3, 2, 3, 1, 2), 30},
+                               {kind("Drakes", "G", 5, 5, 4, 3, 3), 20},
+                               {kind("Giants", "G", 6, 4, 0, 2, 4), 10}});
     expectSameBattles(together, apart, "shooters together against apart");
     expectSameBattles(apart, together, "shooters apart against together");
 
     // A back line of shooters that joins during the ranged phase is flagged
     // as it joins, or it would not shoot.
-    const Army reserve = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 1), 1}, {kind("Pikes", "F", 3, 3, 0, 1, 1), 1},
-                                 {kind("Lancers", "M", 4, 3, 0, 1, 1), 1}, {kind("Horse archers", "M", 3, 2, 3, 1, 1), 1},
-                                 {kind("Drakes", "G", 5, 5, 4, 1, 1), 1}, {kind("Giants", "G", 6, 4, 0, 1, 1), 1},
+    const Army reserve = armyOf({{kind("Slings", "F", 2, 2, 3, 1, 1), 1},
+                                 {kind("Pikes", "F", 3, 3, 0, 1, 1), 1},
+                                 {kind("Lancers", "M", 4, 3, 0, 1, 1), 1},
+                                 {kind("Horse archers", "M", 3, 2, 3, 1, 1), 1},
+                                 {kind("Drakes", "G", 5, 5, 4, 1, 1), 1},
+                                 {kind("Giants", "G", 6, 4, 0, 1, 1), 1},
                                  {kind("Reserve bows", "B", 1, 1, 3, 1, 1), 20}});
     const Army volley = armyOf({{kind("Longbows", "R", 1, 1, 999, 2, 1), 80}});
     expectSameBattles(reserve, volley, "reserve against a volley");
@@ -187,7 +199,7 @@ TEST(LeanBattle, ArmiesBeyondTheCompactRecordsAreRefused) {
     struct Case {
         int32_t attacks, hitpoints;
         bool fits, narrow;
-    } cases[] = {{15, 15, true, true}, {16, 1, true, false}, {1, 16, true, false},
+    } cases[] = {{15, 15, true, true},      {16, 1, true, false},    {1, 16, true, false},
                  {4095, 4095, true, false}, {4096, 1, false, false}, {1, 4096, false, false}};
     for (const Case& c : cases) {
         Army big;
@@ -211,9 +223,12 @@ TEST(LeanBattle, ArmiesBeyondTheCompactRecordsAreRefused) {
 // The kinds of each position get consecutive numbers, and so do the
 // shooters while at most two positions mix shooters with others.
 TEST(LeanBattle, KindsAreNumberedByPositionWithTheShootersTogether) {
-    const Army a = armyOf({{kind("Bows", "F", 1, 1, 2, 1, 1), 3}, {kind("Swords", "F", 3, 2, 0, 1, 1), 3},
-                           {kind("Riders", "M", 4, 2, 0, 1, 1), 3}, {kind("Slings", "R", 1, 1, 1, 1, 1), 3},
-                           {kind("Lances", "M", 5, 1, 0, 1, 1), 3}, {kind("Mages", "B", 0, 1, 4, 1, 1), 3},
+    const Army a = armyOf({{kind("Bows", "F", 1, 1, 2, 1, 1), 3},
+                           {kind("Swords", "F", 3, 2, 0, 1, 1), 3},
+                           {kind("Riders", "M", 4, 2, 0, 1, 1), 3},
+                           {kind("Slings", "R", 1, 1, 1, 1, 1), 3},
+                           {kind("Lances", "M", 5, 1, 0, 1, 1), 3},
+                           {kind("Mages", "B", 0, 1, 4, 1, 1), 3},
                            {kind("Pikes", "F", 2, 3, 0, 1, 1), 3}});
     const LeanBattle::KindNumbering n = LeanBattle::NumberKinds(a);
     std::vector<bool> numbered(7, false);
@@ -224,7 +239,7 @@ TEST(LeanBattle, KindsAreNumberedByPositionWithTheShootersTogether) {
         const int p = Battle::posCode(a.unittypes[ak].Position);
         EXPECT_GE(k, n.firstOfPosition[p]) << a.unittypes[ak].Fullname;
         EXPECT_LT(k, n.endOfPosition[p]) << a.unittypes[ak].Fullname;
-        EXPECT_EQ(k >= n.firstShooter && k < n.endShooter, a.unittypes[ak].Rangedoff > 0) << a.unittypes[ak].Fullname;
+        EXPECT_EQ(k >= n.firstShooter && k<n.endShooter, a.unittypes[ak].Rangedoff> 0) << a.unittypes[ak].Fullname;
     }
     EXPECT_EQ(std::count(numbered.begin(), numbered.end(), true), 7);
     EXPECT_TRUE(n.shootersInRange);
@@ -289,16 +304,21 @@ TEST(LeanBattle, OddsMatchTheStepByStepRules) {
         {"shooters waiting behind a ranged line", catalogueArmy({{"ARC", 8}, {"APP", 3}}),
          catalogueArmy({{"MRI", 4}, {"GON", 2}})},
         {"even melee with counter-strikes",
-         armyOf({{kind("Swords", "F", 4, 3, 0, 2, 2), 12}, {kind("Riders", "M", 6, 2, 0, 3, 3), 6},
+         armyOf({{kind("Swords", "F", 4, 3, 0, 2, 2), 12},
+                 {kind("Riders", "M", 6, 2, 0, 3, 3), 6},
                  {kind("Guards", "B", 3, 5, 0, 1, 2), 5}}),
-         armyOf({{kind("Spears", "F", 3, 4, 0, 1, 2), 15}, {kind("Ogres", "G", 9, 1, 0, 2, 4), 4},
-                 {kind("Archers", "R", 1, 1, 3, 1, 1), 6}, {kind("Reserve", "B", 2, 2, 0, 1, 1), 3}})},
+         armyOf({{kind("Spears", "F", 3, 4, 0, 1, 2), 15},
+                 {kind("Ogres", "G", 9, 1, 0, 2, 4), 4},
+                 {kind("Archers", "R", 1, 1, 3, 1, 1), 6},
+                 {kind("Reserve", "B", 2, 2, 0, 1, 1), 3}})},
         {"no position code", armyOf({{kind("Strangers", "X", 2, 2, 1, 1, 1), 9}}), catalogueArmy({{"TRI", 6}})},
         // Many units on even terms: the outcome then hangs on every rule.
         {"two hundred a side",
-         armyOf({{kind("Pikes", "F", 3, 3, 0, 1, 2), 120}, {kind("Lancers", "M", 4, 2, 0, 1, 2), 50},
+         armyOf({{kind("Pikes", "F", 3, 3, 0, 1, 2), 120},
+                 {kind("Lancers", "M", 4, 2, 0, 1, 2), 50},
                  {kind("Slingers", "R", 1, 2, 2, 1, 1), 30}}),
-         armyOf({{kind("Axes", "F", 4, 2, 0, 1, 2), 110}, {kind("Wolves", "G", 3, 3, 0, 2, 1), 60},
+         armyOf({{kind("Axes", "F", 4, 2, 0, 1, 2), 110},
+                 {kind("Wolves", "G", 3, 3, 0, 2, 1), 60},
                  {kind("Bows", "R", 1, 1, 3, 1, 1), 30}})},
     };
     constexpr int32_t battles = 4000;

@@ -267,7 +267,8 @@ TEST_F(Orbsim, BadFilesAreRefusedWithTheReason) {
                     "\"kinds\": []");
     const QString empty = write("empty.json", noUnits);
     QByteArray twoAttacks0 = Armies;
-    twoAttacks0.replace("\"attacks\": 1, \"hitpoints\": 1, \"number\": 12", "\"attacks\": 0, \"hitpoints\": 1, \"number\": 12");
+    twoAttacks0.replace("\"attacks\": 1, \"hitpoints\": 1, \"number\": 12",
+                        "\"attacks\": 0, \"hitpoints\": 1, \"number\": 12");
     const QString badKind = write("badkind.json", twoAttacks0);
 
     struct Case {
@@ -344,7 +345,8 @@ TEST_F(Orbsim, FindNamesWhatTheFileHasWhenThePlayerOrKindIsNotInIt) {
     // A player stored as "+7" or " 7" is player 7, as the army file reads it,
     // and so is "+7" or " 7" typed after --find.
     for (const char* stored : {"+7", " 7"}) {
-        const QString path = write("signed.json", QByteArray(Armies).replace("\"07\"", QByteArray("\"") + stored + "\""));
+        const QString path =
+            write("signed.json", QByteArray(Armies).replace("\"07\"", QByteArray("\"") + stored + "\""));
         for (const char* asked : {"7:WRI", "+7:WRI", " 7:WRI"}) {
             SCOPED_TRACE(std::string(stored) + " asked as " + asked);
             const Outcome found = runOrbsim({path, "--find", asked, "--max", "1", "--json"});
@@ -370,8 +372,8 @@ TEST_F(Orbsim, ShowsABattleOfTheSimulation) {
             .match(worst.out);
     ASSERT_TRUE(title.hasMatch()) << worst.out.left(200).toStdString();
     const QString run = title.captured(1);
-    const Outcome again = runOrbsim(sim + QStringList{QStringLiteral("--show-run"), run, QStringLiteral("--threads"),
-                                                      QStringLiteral("1")});
+    const Outcome again = runOrbsim(
+        sim + QStringList{QStringLiteral("--show-run"), run, QStringLiteral("--threads"), QStringLiteral("1")});
     EXPECT_EQ(again.out, worst.out);
 
     // The worst for side II: where side I won, side II kept nothing.
@@ -384,8 +386,11 @@ TEST_F(Orbsim, ShowsABattleOfTheSimulation) {
     for (const QJsonValue kind : sideII[QStringLiteral("kinds")].toArray())
         kindsLeft += kind.toObject()[QStringLiteral("left")].toInt();
     EXPECT_EQ(kindsLeft, sideII[QStringLiteral("left")].toInt());
-    ASSERT_GT(QJsonDocument::fromJson(all.out.toUtf8()).object()[QStringLiteral("players")].toArray()[0].toObject()
-                  [QStringLiteral("wins")].toInt(),
+    ASSERT_GT(QJsonDocument::fromJson(all.out.toUtf8())
+                  .object()[QStringLiteral("players")]
+                  .toArray()[0]
+                  .toObject()[QStringLiteral("wins")]
+                  .toInt(),
               0);
     EXPECT_EQ(sideII[QStringLiteral("left")].toInt(), 0);
     EXPECT_TRUE(title.captured(2) == QLatin1String("side I won"));

@@ -2,12 +2,13 @@
 // engine of record is the battle the simulation counted, and the picks find
 // the runs they name.
 
+#include "battle/Replay.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "EngineTestSupport.h"
-#include "battle/Replay.h"
 
 using testsupport::catalogueArmy;
 
@@ -25,8 +26,9 @@ Army largestArmy(int shift) {
     Army a;
     const char* positions[] = {"F", "M", "R", "G", "B"};
     for (int k = 0; k < Army::maxTypes; ++k)
-        testsupport::add(a, handkind::kind("Kind " + std::to_string(k), positions[(k + shift) % 5], 3 + k % 3, 3,
-                                           k % 5 == 2 ? 3 : 0, 1 + k % 2, 2),
+        testsupport::add(a,
+                         handkind::kind("Kind " + std::to_string(k), positions[(k + shift) % 5], 3 + k % 3, 3,
+                                        k % 5 == 2 ? 3 : 0, 1 + k % 2, 2),
                          9999);
     return a;
 }
@@ -102,9 +104,9 @@ TEST(Replay, PicksFindTheRunsTheyName) {
     EXPECT_EQ(PickRun(r, 0, Pick::Typical, &why), 4);  // median 2: run 4 holds it
     EXPECT_EQ(PickRun(r, 1, Pick::Typical, &why), 1);  // median 0, first at run 1
     EXPECT_EQ(RunWithUnitsLeft(r, 0, 7), 6);
-    EXPECT_EQ(RunWithUnitsLeft(r, 0, 8), 6);   // 7 and 9 are as near: the smaller
+    EXPECT_EQ(RunWithUnitsLeft(r, 0, 8), 6);  // 7 and 9 are as near: the smaller
     EXPECT_EQ(RunWithUnitsLeft(r, 0, 100), 3);
-    EXPECT_EQ(RunWithUnitsLeft(r, 1, 1), 1);   // 0, first at run 1
+    EXPECT_EQ(RunWithUnitsLeft(r, 1, 1), 1);  // 0, first at run 1
 
     // An outcome that never occurred is named, not offered.
     const SimulationResult oneSided = resultOf({5, 6, 5, 4}, {0, 0, 0, 0});

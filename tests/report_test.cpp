@@ -122,8 +122,7 @@ TEST(ReportUnitsLeft, ListsEveryKindWithItsUnitsLeft) {
     b.ReportHeader(I, II);
     const int32_t start = b.LineI;
     b.ReportUnitsLeft(I, II);
-    const std::vector<std::string> left = {"", separator, "UNITS LEFT:", "Tribesmen    :     0",
-                                           "Archers    :     5"};
+    const std::vector<std::string> left = {"", separator, "UNITS LEFT:", "Tribesmen    :     0", "Archers    :     5"};
     const std::vector<std::string> right = {"", separator, "UNITS LEFT:", "Wolf Riders    :     7", ""};
     for (size_t i = 0; i < left.size(); ++i) {
         EXPECT_EQ(r.line(0, start + static_cast<int>(i)), left[i]);

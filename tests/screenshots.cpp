@@ -10,10 +10,10 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QUuid>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QUuid>
 
 #include "UiTestSupport.h"
 #include "files/ArmyFileIO.h"
@@ -61,8 +61,12 @@ void shoot(QWidget* window, const QString& name) {
         3000);
     if (!drawn)
         qInfo("%s: still changing when taken", qPrintable(name));
-    QVERIFY2(shot.width() > 100 && shot.height() > 60,
-             qPrintable(QStringLiteral("%1: %2x%3 at %4,%5").arg(name).arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y())));
+    QVERIFY2(shot.width() > 100 && shot.height() > 60, qPrintable(QStringLiteral("%1: %2x%3 at %4,%5")
+                                                                      .arg(name)
+                                                                      .arg(frame.width())
+                                                                      .arg(frame.height())
+                                                                      .arg(frame.x())
+                                                                      .arg(frame.y())));
     const QString path = QDir(folder()).filePath(name + QStringLiteral(".png"));
     QVERIFY2(shot.save(path), qPrintable(path));
     qInfo("%s: window %dx%d on a %dx%d screen", qPrintable(path), frame.width(), frame.height(),
@@ -113,7 +117,8 @@ void shootBattles(QWidget* results, const QString& name) {
         shoot(w, name + QStringLiteral("-battle"));
         clickButton(w, QStringLiteral("BitBtn1"));
     });
-    emit Battleform->ShowBattle->activated(Battleform->ShowBattle->findText(QStringLiteral("A typical battle for side I")));
+    emit Battleform->ShowBattle->activated(
+        Battleform->ShowBattle->findText(QStringLiteral("A typical battle for side I")));
     QTRY_VERIFY(!Battleform->RunReport->isVisible());
 }
 

@@ -2,6 +2,8 @@
 // the parallel result with a single thread, reproducibility, cancelling, and
 // the promise that the caller's armies are only read.
 
+#include "battle/Simulation.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,7 +14,6 @@
 #include <thread>
 
 #include "EngineTestSupport.h"
-#include "battle/Simulation.h"
 
 using testsupport::catalogueArmy;
 using testsupport::stateOf;
@@ -20,8 +21,12 @@ using testsupport::stateOf;
 namespace {
 
 // A battle either side can win, with shooters, mounted, foot and a back line.
-Army sideI() { return catalogueArmy({{"ARC", 20}, {"KNI", 12}, {"SPE", 30}, {"APP", 6}}); }
-Army sideII() { return catalogueArmy({{"HAC", 20}, {"WRI", 30}, {"CLA", 22}}); }
+Army sideI() {
+    return catalogueArmy({{"ARC", 20}, {"KNI", 12}, {"SPE", 30}, {"APP", 6}});
+}
+Army sideII() {
+    return catalogueArmy({{"HAC", 20}, {"WRI", 30}, {"CLA", 22}});
+}
 
 SimulationResult run(int32_t runs, int threads, std::optional<uint64_t> seed) {
     SimulationOptions o;

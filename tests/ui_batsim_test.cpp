@@ -56,7 +56,10 @@ QString armyState(const Army& a) {
                  .arg(t.SimCasualties);
     }
     for (int i = 0; i < a.currentSize; ++i)
-        s << QStringLiteral("%1/%2/%3").arg(a.units[i].Hitpoints).arg(a.units[i].Typeindex).arg(a.units[i].Retaliations);
+        s << QStringLiteral("%1/%2/%3")
+                 .arg(a.units[i].Hitpoints)
+                 .arg(a.units[i].Typeindex)
+                 .arg(a.units[i].Retaliations);
     return s.join(QLatin1Char('\n'));
 }
 
@@ -476,9 +479,7 @@ private slots:
         whenModal(QStringLiteral("Batsim"), [&](QWidget*) {
             // In the progress window.
             typeInto(Batsim->Amount, QStringLiteral("999"));
-            whenProgress([&] {
-                QTest::keyClick(Batsim->SimulationProgress->focusWidget(), Qt::Key_Escape);
-            });
+            whenProgress([&] { QTest::keyClick(Batsim->SimulationProgress->focusWidget(), Qt::Key_Escape); });
             QTest::mouseClick(Batsim->simrun, Qt::LeftButton);
             progressStopped = !Batsim->simulationRunning() && Batsim->isVisible() &&
                               Batsim->Simmes1->text() == QStringLiteral("Simulation cancelled");

@@ -32,8 +32,12 @@ struct Snapshot {
 };
 
 Snapshot snapshot() {
-    return {Mainform->wizardno1->text(),  Mainform->wizardno2->text(),  Mainform->name1->text(),
-            Mainform->name2->text(),      Mainform->display(1).lines(), Mainform->display(2).lines(),
+    return {Mainform->wizardno1->text(),
+            Mainform->wizardno2->text(),
+            Mainform->name1->text(),
+            Mainform->name2->text(),
+            Mainform->display(1).lines(),
+            Mainform->display(2).lines(),
             players()};
 }
 
@@ -281,13 +285,15 @@ private slots:
                                  (item->shortcut().isEmpty() ? QString() : " [" + item->shortcut().toString() + "]");
             menus << a->text() + ": " + items.join(QStringLiteral(", "));
         }
-        QCOMPARE(menus, QStringList({QStringLiteral("File: Open Armies... [Ctrl+O], Open Recent, Save Armies... [Ctrl+S], Exit"),
-                                     QStringLiteral("General Options: Modify Army Info, Change General Options"),
-                                     QStringLiteral("Unit Options: Add Units, Remove Units, Modify Units"),
-                                     QStringLiteral("Hero Options: Add Heroes, Modify Heroes, Remove Heroes, "
-                                                    "Transfer Units to Heroes, Transfer Units from Heroes"),
-                                     QStringLiteral("Tools: Find the Force Needed... [Ctrl+F]"),
-                                     QStringLiteral("Help: How to Play... [F1], About Orb Battle Simulator")}));
+        QCOMPARE(
+            menus,
+            QStringList({QStringLiteral("File: Open Armies... [Ctrl+O], Open Recent, Save Armies... [Ctrl+S], Exit"),
+                         QStringLiteral("General Options: Modify Army Info, Change General Options"),
+                         QStringLiteral("Unit Options: Add Units, Remove Units, Modify Units"),
+                         QStringLiteral("Hero Options: Add Heroes, Modify Heroes, Remove Heroes, "
+                                        "Transfer Units to Heroes, Transfer Units from Heroes"),
+                         QStringLiteral("Tools: Find the Force Needed... [Ctrl+F]"),
+                         QStringLiteral("Help: How to Play... [F1], About Orb Battle Simulator")}));
         QCOMPARE(Mainform->findChild<QAction*>("OpenArmies1"), Mainform->OpenArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("SaveArmies1"), Mainform->SaveArmies1);
         QCOMPARE(Mainform->findChild<QAction*>("Exit1"), Mainform->Exit1);

@@ -46,7 +46,9 @@ Snapshot snapshot() {
         const Army& a = armyOf(player);
         s.size[player - 1] = a.currentSize;
         for (int k = 0; k <= a.currentType; ++k)
-            s.kinds[player - 1] << QStringLiteral("%1 %2").arg(QString::fromStdString(a.unittypes[k].Fullname)).arg(a.unittypes[k].Number);
+            s.kinds[player - 1] << QStringLiteral("%1 %2")
+                                       .arg(QString::fromStdString(a.unittypes[k].Fullname))
+                                       .arg(a.unittypes[k].Number);
         s.display[player - 1] = Mainform->display(player).lines();
     }
     return s;
@@ -80,7 +82,9 @@ void chooseKnights() {
     QCOMPARE(Forceform->Kind->currentText(), QStringLiteral("Knights (KNI)"));
 }
 
-int seriesCount() { return static_cast<int>(Forceform->Chart->chart()->series().size()); }
+int seriesCount() {
+    return static_cast<int>(Forceform->Chart->chart()->series().size());
+}
 
 }  // namespace
 
@@ -120,7 +124,8 @@ private slots:
             QVERIFY(found > 30 && found < 9999);
             QVERIFY2(answer.contains(QStringLiteral("The next lower number tried, %1, wins ").arg(found - 1)),
                      qPrintable(answer));
-            QVERIFY2(answer.contains(QRegularExpression(QStringLiteral("Battles fought: \\d+, over \\d+ numbers, in \\d+\\.\\d s"))),
+            QVERIFY2(answer.contains(QRegularExpression(
+                         QStringLiteral("Battles fought: \\d+, over \\d+ numbers, in \\d+\\.\\d s"))),
                      qPrintable(answer));
             // The search fought copies: nothing changed before Apply.
             QCOMPARE(snapshot(), before);
@@ -181,7 +186,8 @@ private slots:
             auto* progress = Forceform->findChild<QDialog*>(QStringLiteral("ForceProgress"));
             QVERIFY(progress);
             whenModal(QStringLiteral("ForceProgress"), [&](QWidget* w) {
-                QTRY_VERIFY(w->findChild<QLabel*>(QStringLiteral("progressText"))->text().contains(QStringLiteral("Now: ")));
+                QTRY_VERIFY(
+                    w->findChild<QLabel*>(QStringLiteral("progressText"))->text().contains(QStringLiteral("Now: ")));
                 progressText = w->findChild<QLabel*>(QStringLiteral("progressText"))->text();
                 untouchedMeanwhile = snapshot() == before;
                 clickButton(w, QStringLiteral("cancelWork"));
@@ -207,7 +213,8 @@ private slots:
             QTRY_VERIFY(activeModal() == Forceform);
             QCOMPARE(Forceform->Answer->toPlainText(), QString());
         });
-        QVERIFY2(seen.startsWith(QStringLiteral("Player 2 does not have an army yet. As a result no simulation can be run.")),
+        QVERIFY2(seen.startsWith(
+                     QStringLiteral("Player 2 does not have an army yet. As a result no simulation can be run.")),
                  qPrintable(seen));
     }
 };

@@ -1417,7 +1417,9 @@ bool FuzzDriver::verifyExpectation(const Expectation& e, bool final) {
     // Remove.
     const int L = old.currentType;
     for (int k = 0; k < Army::maxTypes; ++k) {
-        KindSnap want = k < e.k ? snapKind(old.unittypes[k]) : k + 1 < Army::maxTypes ? snapKind(old.unittypes[k + 1]) : snapKind(Unittype{});
+        KindSnap want = k < e.k                  ? snapKind(old.unittypes[k])
+                        : k + 1 < Army::maxTypes ? snapKind(old.unittypes[k + 1])
+                                                 : snapKind(Unittype{});
         if (k > L)
             want = snapKind(old.unittypes[k]);
         if (!(snapKind(now.unittypes[k]) == want))

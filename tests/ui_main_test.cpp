@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-
 #include <QTextBrowser>
 
 #include "UiTestSupport.h"
@@ -196,8 +195,7 @@ private slots:
     void errorWindowClearsOnClose() {
         closeWhenShown(QStringLiteral("Errorform"), QStringLiteral("BitBtn1"));
         ShowError({QStringLiteral("Not all data have been inserted corretly."),
-                              QStringLiteral("As a result, no units have been added to"),
-                              QStringLiteral("your army.")});
+                   QStringLiteral("As a result, no units have been added to"), QStringLiteral("your army.")});
         for (int i = 0; i < 17; ++i)
             QCOMPARE(Errorform->board().line(i), QString());
         QCOMPARE(Errorform->board().count(), 17);

@@ -1,15 +1,13 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -18,8 +16,8 @@
 #include <cmath>
 
 #include "UiTestSupport.h"
-#include "files/ArmyFileIO.h"
 #include "battle/Simulation.h"
+#include "files/ArmyFileIO.h"
 
 using namespace ui_test;
 
@@ -471,24 +469,27 @@ private slots:
         const std::vector<int32_t>& left = result.sides[0].totalLeft;
         const int fewest = *std::min_element(left.begin(), left.end());
         const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("^Battle (\\d+) of 40: side (I|II) won with (\\d+) units? left$")).match(picked);
+            QRegularExpression(QStringLiteral("^Battle (\\d+) of 40: side (I|II) won with (\\d+) units? left$"))
+                .match(picked);
         QVERIFY2(m.hasMatch(), qPrintable(picked));
         QCOMPARE(m.captured(2) == QLatin1String("I") ? m.captured(3).toInt() : 0, fewest);
         QCOMPARE(copied.section(QLatin1Char('\n'), 0, 0), picked);
 
         QProcess orbsim;
-        orbsim.start(QStringLiteral(ORBSIM_PATH), {file, QStringLiteral("--runs"), QStringLiteral("40"),
-                                                   QStringLiteral("--seed"), QString::number(result.seed),
-                                                   QStringLiteral("--show-run"), m.captured(1)});
+        orbsim.start(QStringLiteral(ORBSIM_PATH),
+                     {file, QStringLiteral("--runs"), QStringLiteral("40"), QStringLiteral("--seed"),
+                      QString::number(result.seed), QStringLiteral("--show-run"), m.captured(1)});
         QVERIFY(orbsim.waitForFinished(60000));
         QCOMPARE(copied, QString::fromUtf8(orbsim.readAllStandardOutput()));
 
         int nearest = left[0];
         for (int32_t count : left)
-            if (std::abs(count - 3) < std::abs(nearest - 3) || (std::abs(count - 3) == std::abs(nearest - 3) && count < nearest))
+            if (std::abs(count - 3) < std::abs(nearest - 3) ||
+                (std::abs(count - 3) == std::abs(nearest - 3) && count < nearest))
                 nearest = count;
         const QRegularExpressionMatch c =
-            QRegularExpression(QStringLiteral("^Battle \\d+ of 40: side (I|II) won with (\\d+) units? left$")).match(clicked);
+            QRegularExpression(QStringLiteral("^Battle \\d+ of 40: side (I|II) won with (\\d+) units? left$"))
+                .match(clicked);
         QVERIFY2(c.hasMatch(), qPrintable(clicked));
         QCOMPARE(c.captured(1) == QLatin1String("I") ? c.captured(2).toInt() : 0, nearest);
     }

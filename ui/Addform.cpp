@@ -41,7 +41,6 @@ QFont fixedFont(int pixelSize) {
 }
 }  // namespace
 
-
 TAddform1::TAddform1(QWidget* parent, Document& document)
     : Form(QStringLiteral("Addform1"), QStringLiteral("Unit Addition Form"), 405, 420, parent), document_(document) {
     addtitle1 = MakeTitle(QStringLiteral("addtitle1"), QStringLiteral("Unit Addition"), this, 30);
@@ -121,16 +120,16 @@ TAddform1::TAddform1(QWidget* parent, Document& document)
          "Please fill in the wizard number", "ID"},
         {Number, &Validity::number, atLeast(1), "Number Changed", "Illegal Number of units",
          "How many units do you have of this type?", "0"},
-        {Offense, &Validity::offense, atLeast(0), "Offense changed", "Invalid Entry. Please enter a positive number or 0",
-         "Please type the value for the offense", "0"},
-        {Defense, &Validity::defense, atLeast(0), "Defense changed", "Invalid Entry. Please enter a positive number or 0",
-         "Please type the value for the defense", "0"},
+        {Offense, &Validity::offense, atLeast(0), "Offense changed",
+         "Invalid Entry. Please enter a positive number or 0", "Please type the value for the offense", "0"},
+        {Defense, &Validity::defense, atLeast(0), "Defense changed",
+         "Invalid Entry. Please enter a positive number or 0", "Please type the value for the defense", "0"},
         {Rangedoff, &Validity::rangedoff, atLeast(0), "Ranged Offense changed",
          "Invalid Entry. Please enter a positive number or 0", "Please type the value for the ranged offense", "0"},
         {Attacks, &Validity::attacks, atLeast(1), "Attacks changed", "Invalid Entry. Please enter a positive number",
          "Please type the value for the attacks", "0"},
-        {Hitpoints, &Validity::hitpoints, atLeast(1), "Hitpoints changed", "Invalid Entry. Please enter a positive number",
-         "Please type the value for the hit points", "0"},
+        {Hitpoints, &Validity::hitpoints, atLeast(1), "Hitpoints changed",
+         "Invalid Entry. Please enter a positive number", "Please type the value for the hit points", "0"},
     }};
     for (const Field& f : fields_) {
         connect(f.edit, &QLineEdit::textChanged, this, [this, &f] { fieldChange(f); });

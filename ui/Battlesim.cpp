@@ -13,10 +13,8 @@ const QString RestingMessage = QStringLiteral("Errors and Messages appear here")
 const QString DefaultAmount = QStringLiteral("10");
 }  // namespace
 
-
 TBatsim::TBatsim(QWidget* parent, const Document& document)
-    : Form(QStringLiteral("Batsim"), QStringLiteral("Battle Simulation Form"), 403, 418, parent),
-      document_(document) {
+    : Form(QStringLiteral("Batsim"), QStringLiteral("Battle Simulation Form"), 403, 418, parent), document_(document) {
     titles = MakeTitle(QStringLiteral("titles"), QStringLiteral("Battle Simulation"), this, 40);
     QFont titleFont = titles->font();
     titleFont.setBold(false);

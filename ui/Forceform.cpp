@@ -105,7 +105,6 @@ int MostNumbers(int32_t largest) {
 }
 }  // namespace
 
-
 TForceform::TForceform(QWidget* parent, Document& document)
     : Form(QStringLiteral("Forceform"), QStringLiteral("Find the Force Needed"), 640, 640, parent),
       document_(document) {
@@ -195,7 +194,9 @@ void TForceform::hideEvent(QHideEvent* event) {
     Form::hideEvent(event);
 }
 
-bool TForceform::searching() const { return work_->running(); }
+bool TForceform::searching() const {
+    return work_->running();
+}
 
 void TForceform::showEvent(QShowEvent* event) {
     // Each opening shows the armies as they are now; the wanted chance and
@@ -228,7 +229,7 @@ void TForceform::fillKinds() {
         const Unittype& kind = army.unittypes[k];
         if (!kind.Fullname.empty())
             Kind->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(kind.Fullname),
-                                                         QString::fromStdString(kind.Abbreviation)),
+                                                        QString::fromStdString(kind.Abbreviation)),
                           k);
     }
     Kind->setCurrentIndex(std::max(Kind->findData(previous), 0));
@@ -281,21 +282,20 @@ void TForceform::FindClick() {
     clock.start();
     // The search fights copies: the document's armies stay as they are
     // whatever happens to it.
-    const bool finished =
-        work_->run([this, &result, &options, player, kind, most, I = document_.army(1),
-                    II = document_.army(2)](LongWork::Control& control) {
-            options.cancel = control.cancelFlag();
-            options.progress = [&control, most](const SearchProgress& p) {
-                control.report(p.numbersTried, most,
-                               QStringLiteral("Numbers tried: %1  Battles: %2  Now: %3")
-                                   .arg(p.numbersTried)
-                                   .arg(p.battles)
-                                   .arg(p.current));
-            };
-            const BatchFighter fight = fighter ? fighter(I, II, player - 1, kind, options.cancel)
-                                               : SimulatedBattles(I, II, player - 1, kind, 0, options.cancel);
-            result = FindForce(fight, options);
-        });
+    const bool finished = work_->run([this, &result, &options, player, kind, most, I = document_.army(1),
+                                      II = document_.army(2)](LongWork::Control& control) {
+        options.cancel = control.cancelFlag();
+        options.progress = [&control, most](const SearchProgress& p) {
+            control.report(p.numbersTried, most,
+                           QStringLiteral("Numbers tried: %1  Battles: %2  Now: %3")
+                               .arg(p.numbersTried)
+                               .arg(p.battles)
+                               .arg(p.current));
+        };
+        const BatchFighter fight = fighter ? fighter(I, II, player - 1, kind, options.cancel)
+                                           : SimulatedBattles(I, II, player - 1, kind, 0, options.cancel);
+        result = FindForce(fight, options);
+    });
     const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
     if (!finished || result.cancelled) {
         // The answer shown before, if any, stays: a cancel changes nothing.

@@ -13,7 +13,6 @@ Edit* makeField(const QString& name, const QString& text, int limit, QWidget* pa
 }
 }  // namespace
 
-
 TArmymodify::TArmymodify(QWidget* parent, Document& document)
     : Form(QStringLiteral("Armymodify"), QStringLiteral("General Army Modification Form"), 405, 420, parent),
       document_(document) {
@@ -137,8 +136,8 @@ void TArmymodify::BitBtn1Click() {
     auto given = [](bool legal, const Edit* field) {
         return legal ? std::optional<std::string>(field->text().toStdString()) : std::nullopt;
     };
-    const Players::InfoWritten written =
-        document_.changeInfo({{given(legalId1, id1), given(legalId2, id2)}, {given(legalName1, name1), given(legalName2, name2)}});
+    const Players::InfoWritten written = document_.changeInfo(
+        {{given(legalId1, id1), given(legalId2, id2)}, {given(legalName1, name1), given(legalName2, name2)}});
     if (written.refused)
         Modmes1->setText(QStringLiteral("You've entered an illegal number"));
 }

@@ -40,7 +40,6 @@ bool atLeastZero(const QString& t) {
 }
 }  // namespace
 
-
 TModform1::TModform1(QWidget* parent, Document& document)
     : Form(QStringLiteral("Modform1"), QStringLiteral("Unit Modification Form"), 405, 418, parent),
       document_(document) {
@@ -131,15 +130,15 @@ TModform1::TModform1(QWidget* parent, Document& document)
     // Each field: its placeholder, the text it falls back to, its flag and
     // rule, then its prompt and its legal and illegal messages.
     fields_ = {{
-        {Fullname, "Full Unit Name", &savedFullname, &legalFullname, legalFullnameText,
-         "Please type the new unit name", "Legal Unit name entered", "Illegal Unit name entered"},
+        {Fullname, "Full Unit Name", &savedFullname, &legalFullname, legalFullnameText, "Please type the new unit name",
+         "Legal Unit name entered", "Illegal Unit name entered"},
         {Position, "Position", &savedPosition, &legalPosition, legalPositionText,
          "Please type the new battle position (B, M, R, G, F)", "Legal Battle Position entered",
          "Illegal Battle Position entered"},
         {Type, "Type", &savedType, &legalType, legalTypeText, "Please type the new Unit type (O, S or U)",
          "Legal Unit type entered", "Illegal Unit type entered"},
-        {Number, "Number", &savedNumber, &legalNumber, atLeastOne, "Please type the new number",
-         "Legal Number entered", "Illegal Number entered"},
+        {Number, "Number", &savedNumber, &legalNumber, atLeastOne, "Please type the new number", "Legal Number entered",
+         "Illegal Number entered"},
         {Offense, "OFF", &savedOffense, &legalOffense, atLeastZero, "Please type the new Offense value here",
          "Legal Offense value entered", "Illegal Offense value entered"},
         {Defense, "DEF", &savedDefense, &legalDefense, atLeastZero, "Please type the new Defense value here",
@@ -328,7 +327,7 @@ void TModform1::searchClick() {
 
 void TModform1::showNoChanges() const {
     ShowError({QStringLiteral("No valid data entered. As a result"),
-                          QStringLiteral("no changes have been made to your army")});
+               QStringLiteral("no changes have been made to your army")});
 }
 
 void TModform1::BitBtn1Click() {

@@ -24,7 +24,6 @@ QLineEdit* makeDisplayField(const QString& name, QWidget* parent) {
 }
 }  // namespace
 
-
 TRemform1::TRemform1(QWidget* parent, Document& document)
     : Form(QStringLiteral("Remform1"), QStringLiteral("Unit Removal Form"), 404, 419, parent), document_(document) {
     // Smaller than the 40 px of the original look: the fall-back font is wider

@@ -4,22 +4,22 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStyle>
-#include <QMouseEvent>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTableWidget>
 #include <QValueAxis>
 #include <algorithm>
@@ -124,7 +124,6 @@ std::vector<std::string> Lines(const MemoBoard& board) {
 }
 }  // namespace
 
-
 TBattleform::TBattleform(QWidget* parent, const Document& document, const QString& name)
     : Form(name, QStringLiteral("Battle Results"), ReportWidth, ReportHeight, parent), document_(document) {
     // Everything lies on one page, which scrolls when the screen is smaller
@@ -174,7 +173,8 @@ TBattleform::TBattleform(QWidget* parent, const Document& document, const QStrin
     ShowBattle = new QComboBox(Statistics);
     ShowBattle->setObjectName(QStringLiteral("ShowBattle"));
     ShowBattle->setGeometry(PanelWidth / 2 - 150, 35, 300, 26);
-    connect(ShowBattle, &QComboBox::activated, this, [this](int index) { RunGuarded([&] { ShowBattleChange(index); }); });
+    connect(ShowBattle, &QComboBox::activated, this,
+            [this](int index) { RunGuarded([&] { ShowBattleChange(index); }); });
 
     Odds = new QTableWidget(0, 5, Statistics);
     Odds->setObjectName(QStringLiteral("Odds"));
@@ -446,10 +446,14 @@ struct BattleChoice {
     const char* text;
 };
 constexpr BattleChoice BattleChoices[] = {
-    {0, Pick::Won, "A battle side I won"},           {1, Pick::Won, "A battle side II won"},
-    {0, Pick::Draw, "A battle both armies lost"},    {0, Pick::Typical, "A typical battle for side I"},
-    {0, Pick::Worst, "The worst battle for side I"}, {0, Pick::Best, "The best battle for side I"},
-    {1, Pick::Typical, "A typical battle for side II"}, {1, Pick::Worst, "The worst battle for side II"},
+    {0, Pick::Won, "A battle side I won"},
+    {1, Pick::Won, "A battle side II won"},
+    {0, Pick::Draw, "A battle both armies lost"},
+    {0, Pick::Typical, "A typical battle for side I"},
+    {0, Pick::Worst, "The worst battle for side I"},
+    {0, Pick::Best, "The best battle for side I"},
+    {1, Pick::Typical, "A typical battle for side II"},
+    {1, Pick::Worst, "The worst battle for side II"},
     {1, Pick::Best, "The best battle for side II"},
 };
 }  // namespace
@@ -518,9 +522,10 @@ void TBattleform::CopyReport1Click() {
 }
 
 QString TBattleform::askForReportFile() {
-    const QString start = lastReportFile_.isEmpty()
-                              ? QDir(settings::folder(QStringLiteral("reports"))).filePath(QStringLiteral("Battle Report.txt"))
-                              : lastReportFile_;
+    const QString start =
+        lastReportFile_.isEmpty()
+            ? QDir(settings::folder(QStringLiteral("reports"))).filePath(QStringLiteral("Battle Report.txt"))
+            : lastReportFile_;
     QFileDialog dialog(this, QStringLiteral("Save Report"), start, QStringLiteral("Text files (*.txt);;All files (*)"));
     dialog.setObjectName(QStringLiteral("SaveReportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -257,8 +257,7 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     Options1 = bar->addMenu(QStringLiteral("General Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
     ModifyGeneralInfo1 = item(Options1, "ModifyGeneralInfo1", "Modify Army Info", &TMainform::ModifyGeneralInfo1Click);
-    SetGeneralOptions1 =
-        item(Options1, "SetGeneralOptions1", "Change General Options", &TMainform::notImplemented);
+    SetGeneralOptions1 = item(Options1, "SetGeneralOptions1", "Change General Options", &TMainform::notImplemented);
     ArmyModifications1 = bar->addMenu(QStringLiteral("Unit Options"));
     ArmyModifications1->setObjectName(QStringLiteral("ArmyModifications1"));
     AddUnits2 = item(ArmyModifications1, "AddUnits2", "Add Units", &TMainform::AddUnits2Click);
@@ -269,10 +268,10 @@ TMainform::TMainform(Document* document) : engine(nullptr), document_(document) 
     Addheroes1 = item(HeroModifications1, "Addheroes1", "Add Heroes", &TMainform::notImplemented);
     ModifyHeroes1 = item(HeroModifications1, "ModifyHeroes1", "Modify Heroes", &TMainform::notImplemented);
     RemoveHeroes1 = item(HeroModifications1, "RemoveHeroes1", "Remove Heroes", &TMainform::notImplemented);
-    TransferUnitstoHeroes1 = item(HeroModifications1, "TransferUnitstoHeroes1", "Transfer Units to Heroes",
-                                  &TMainform::notImplemented);
-    TransferUnitsfromHeroes1 = item(HeroModifications1, "TransferUnitsfromHeroes1", "Transfer Units from Heroes",
-                                    &TMainform::notImplemented);
+    TransferUnitstoHeroes1 =
+        item(HeroModifications1, "TransferUnitstoHeroes1", "Transfer Units to Heroes", &TMainform::notImplemented);
+    TransferUnitsfromHeroes1 =
+        item(HeroModifications1, "TransferUnitsfromHeroes1", "Transfer Units from Heroes", &TMainform::notImplemented);
 
     Tools1 = bar->addMenu(QStringLiteral("Tools"));
     Tools1->setObjectName(QStringLiteral("Tools1"));
@@ -607,8 +606,7 @@ void TMainform::offerRecovery() {
                             .arg(QLocale().toString(leftover.written, QLocale::ShortFormat)),
                         QMessageBox::Yes | QMessageBox::No, this);
         box.setObjectName(QStringLiteral("RestoreArmies"));
-        box.setInformativeText(
-            QString::fromStdString(Summary(players.player(1)) + "\n" + Summary(players.player(2))));
+        box.setInformativeText(QString::fromStdString(Summary(players.player(1)) + "\n" + Summary(players.player(2))));
         box.button(QMessageBox::Yes)->setText(QStringLiteral("Restore"));
         box.button(QMessageBox::Yes)->setObjectName(QStringLiteral("Restore"));
         box.button(QMessageBox::No)->setText(QStringLiteral("Discard"));

@@ -46,7 +46,9 @@ struct Refused {
 // As orbsim: each run keeps a few words of results until the end.
 constexpr int64_t MaxRuns = 10'000'000;
 
-std::string failure(const std::string& message) { return json{{"ok", false}, {"error", message}}.dump(); }
+std::string failure(const std::string& message) {
+    return json{{"ok", false}, {"error", message}}.dump();
+}
 
 // Runs a call; whatever it throws becomes an answer.
 template <class F>
@@ -71,9 +73,11 @@ uint64_t parseSeed(const std::string& text) {
 }
 
 json rowJson(const CatalogueRow& row) {
-    return {{"abbreviation", row.Abbreviation}, {"name", row.Fullname}, {"position", row.Position},
-            {"type", row.Type},                 {"offense", row.Offense}, {"defense", row.Defense},
-            {"rangedoff", row.Rangedoff},       {"attacks", row.Attacks}, {"hitpoints", row.Hitpoints}};
+    return {{"abbreviation", row.Abbreviation}, {"name", row.Fullname},
+            {"position", row.Position},         {"type", row.Type},
+            {"offense", row.Offense},           {"defense", row.Defense},
+            {"rangedoff", row.Rangedoff},       {"attacks", row.Attacks},
+            {"hitpoints", row.Hitpoints}};
 }
 
 // An army file read and both players' armies built, as orbsim prepares a battle.
@@ -132,8 +136,8 @@ json partJson(const SimulationResult& r, int32_t kinds0, int32_t kinds1) {
             casualties.push_back(side.casualties[k]);
             left.push_back(spreadJson(side.unitsLeft[k]));
         }
-        sides.push_back({{"casualties", casualties}, {"unitsLeft", left}, {"totalLeft", side.totalLeft},
-                         {"wins", side.wins}});
+        sides.push_back(
+            {{"casualties", casualties}, {"unitsLeft", left}, {"totalLeft", side.totalLeft}, {"wins", side.wins}});
     }
     return {{"ok", true},           {"firstRun", r.firstRun}, {"runsDone", r.runsDone}, {"cancelled", r.cancelled},
             {"strikes", r.strikes}, {"seed", r.seed},         {"fought", r.fought},     {"sides", sides}};
@@ -443,8 +447,9 @@ std::string forceRuns(const std::string& armies, const std::string& requestText)
         }
         if (!fighter)
             fighter = std::make_unique<RunFighter>(side == 0 ? *varied : p.army(1), side == 1 ? *varied : p.army(2));
-        const SimulationResult r = fighter->Fight(parseSeed(request.at("seed").get<std::string>()),
-                                                  request.at("first").get<int32_t>(), request.at("last").get<int32_t>());
+        const SimulationResult r =
+            fighter->Fight(parseSeed(request.at("seed").get<std::string>()), request.at("first").get<int32_t>(),
+                           request.at("last").get<int32_t>());
         return json{{"ok", true}, {"battles", r.runsDone}, {"wins", r.sides[side].wins}}.dump();
     });
 }
@@ -484,9 +489,12 @@ std::string findStep(const std::string& armies, const std::string& requestText) 
                 // Has the search report where it stands before this batch.
                 if (fought)
                     fought(0);
-                need = json{{"number", number}, {"battles", battles}, {"seed", seedText},
-                            {"progress", {{"numbersTried", last.numbersTried}, {"battles", last.battles},
-                                          {"current", last.current}}}};
+                need =
+                    json{{"number", number},
+                         {"battles", battles},
+                         {"seed", seedText},
+                         {"progress",
+                          {{"numbersTried", last.numbersTried}, {"battles", last.battles}, {"current", last.current}}}};
             }
             return {0, 0};  // as a cancelled batch: the search stops here
         };
