@@ -9,15 +9,16 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
 .PHONY: all deps configure build run test bench soak screenshots asan-test install package clean web web-test web-bench
-.PHONY: web-npm web-page web-page-test web-run web-screenshots web-audit
+.PHONY: web-npm web-page web-page-test web-run web-screenshots web-audit format lint
 
 all: build
 
 deps:
 	@tools/install-deps
 
+# The compile commands are what clang-tidy reads in `make lint`.
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON > /dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -28,6 +29,22 @@ run: build
 test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(WEB_TEST)
+
+# Every tracked C++ file in the project's own format (.clang-format).
+CXX_FILES = $(shell git ls-files '*.cpp' '*.h')
+format: deps
+	@clang-format -i $(CXX_FILES)
+
+# The checks `.ci/run` makes before the tests: the format of every tracked
+# C++ file; clang-tidy's checks (.clang-tidy) over the product's C++, as
+# the build compiles it (the tests and benchmarks are not product code);
+# ESLint over the page's TypeScript.
+TIDY_FILES = ^$(CURDIR)/(army|battle|document|files|rules|cli|app|ui)/[^/]+\.cpp$$
+lint: build web-npm
+	@clang-format --dry-run -Werror $(CXX_FILES)
+	@run-clang-tidy -p $(BUILD) -quiet -j $(JOBS) '$(TIDY_FILES)' > $(BUILD)/clang-tidy.log 2>&1 \
+	  || { sed 's/\x1b\[[0-9;]*m//g' $(BUILD)/clang-tidy.log | grep -E -A3 '(warning|error):' >&2; echo "make lint: clang-tidy found the faults above (all of them in $(BUILD)/clang-tidy.log)." >&2; exit 1; }
+	@cd web && node_modules/.bin/eslint --max-warnings 0
 
 # Debian's Emscripten runs its JavaScript tools with node; a Node that is not
 # Debian's own does not look for their modules where Debian keeps them.
@@ -56,6 +73,7 @@ web-test: configure web
 # The page's npm toolchain and test driver, installed from the lock file,
 # and the browser they drive.
 web-npm:
+	@tools/install-deps --web
 	@for tool in npm:npm chromium:chromium; do \
 	  command -v $${tool%%:*} > /dev/null || { echo "make $(MAKECMDGOALS): $${tool%%:*} was not found. Install the Debian package $${tool#*:} (tools/install-deps --web installs everything the web build needs)." >&2; exit 1; }; \
 	done
