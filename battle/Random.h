@@ -68,8 +68,8 @@ inline uint32_t output(uint64_t x) {
 // x % n for 0 < n < 2^32, exactly, with m = reciprocal(n): Lemire's fastmod,
 // two multiplications instead of a division.
 inline uint64_t reciprocal(uint32_t n) {
-    return UINT64_MAX / n + 1;
-}  // wraps to 0 for n = 1, giving 0
+    return UINT64_MAX / n + 1;  // wraps to 0 for n = 1, giving 0
+}
 inline uint32_t fastmod(uint32_t x, uint64_t m, uint32_t n) {
 #if defined(__wasm__)
     // Only the upper half of a 64x32-bit product: two 32x32->64 products.
