@@ -240,36 +240,6 @@ void checkFits(const Army& I, const Army& II) {
             "at most 999 attacks)");
 }
 
-SimulationResult collect(Shared& shared, const std::vector<WorkerResult>& partial);
-
-// Fights the runs of `shared` on `workers` threads (the calling one among
-// them) and gathers the result in run order.
-SimulationResult fightRuns(Shared& shared, int workers) {
-    std::vector<WorkerResult> partial(static_cast<size_t>(workers));
-    {
-        // The calling thread is worker 0; the others are joined even when
-        // unwinding.
-        std::vector<std::thread> threads;
-        struct Joiner {
-            std::vector<std::thread>& threads;
-            ~Joiner() {
-                for (std::thread& t : threads)
-                    t.join();
-            }
-        } joiner{threads};
-        threads.reserve(static_cast<size_t>(workers - 1));
-        for (int w = 1; w < workers; ++w) {
-            try {
-                threads.emplace_back(work, std::ref(shared), std::ref(partial[static_cast<size_t>(w)]));
-            } catch (const std::system_error&) {
-                break;  // fewer threads than asked for still finish the job
-            }
-        }
-        work(shared, partial[0]);
-    }
-    return collect(shared, partial);
-}
-
 // The workers' parts as one result in run order.
 SimulationResult collect(Shared& shared, const std::vector<WorkerResult>& partial) {
     if (shared.error)
@@ -301,6 +271,34 @@ SimulationResult collect(Shared& shared, const std::vector<WorkerResult>& partia
     result.runsDone = shared.done.load();
     result.cancelled = result.runsDone < shared.last - shared.first;
     return result;
+}
+
+// Fights the runs of `shared` on `workers` threads (the calling one among
+// them) and gathers the result in run order.
+SimulationResult fightRuns(Shared& shared, int workers) {
+    std::vector<WorkerResult> partial(static_cast<size_t>(workers));
+    {
+        // The calling thread is worker 0; the others are joined even when
+        // unwinding.
+        std::vector<std::thread> threads;
+        struct Joiner {
+            std::vector<std::thread>& threads;
+            ~Joiner() {
+                for (std::thread& t : threads)
+                    t.join();
+            }
+        } joiner{threads};
+        threads.reserve(static_cast<size_t>(workers - 1));
+        for (int w = 1; w < workers; ++w) {
+            try {
+                threads.emplace_back(work, std::ref(shared), std::ref(partial[static_cast<size_t>(w)]));
+            } catch (const std::system_error&) {
+                break;  // fewer threads than asked for still finish the job
+            }
+        }
+        work(shared, partial[0]);
+    }
+    return collect(shared, partial);
 }
 
 }  // namespace
